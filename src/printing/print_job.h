@@ -1,0 +1,17 @@
+// One print_sheet call: validation, Base64 decoding, the TSPL stream and its submission.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/result.h"
+#include "printing/api_types.h"
+#include "printing/spooler.h"
+
+namespace sv::printing {
+
+// Checks the request in the fixed order, builds the stream and (unless dry_run) hands it
+// to `spooler`. The error is the message sent as the 500 reply.
+Result<PrintReply> run_print_job(PrintRequest request, Spooler& spooler);
+
+}  // namespace sv::printing
