@@ -1,1 +1,7 @@
-export {};
+import './style.css';
+import { installTheme } from './shell/theme';
+import { hideSplashLater } from './shell/splash';
+
+installTheme();
+const splash = document.getElementById('splash');
+if (splash) hideSplashLater(splash);
