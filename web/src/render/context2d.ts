@@ -1,0 +1,2 @@
+/** Any 2D drawing context the renderer can draw on. */
+export type Ctx2D = CanvasRenderingContext2D | OffscreenCanvasRenderingContext2D;
