@@ -1,0 +1,91 @@
+#include "host/connection.h"
+
+#include <string>
+
+#include "host/buffered_reader.h"
+#include "host/reply.h"
+#include "host/request.h"
+#include "host/routing.h"
+#include "host/static_files.h"
+#include "printing/text.h"
+
+namespace sv::host {
+namespace {
+
+using LineResult = BufferedReader::LineResult;
+
+// Reads the request line and the header lines into `head`. False means: end silently.
+bool read_head(BufferedReader& reader, RequestHead& head) {
+  std::string line;
+  std::size_t budget = kMaxHeadBytes;
+  LineResult r = reader.read_line(line, budget);
+  if (r != LineResult::kLine || !printing::is_valid_utf8(line)) return false;
+  budget -= line.size();
+  apply_request_line(head, line);
+
+  for (std::size_t count = 0;; ++count) {
+    r = reader.read_line(line, budget);
+    if (r == LineResult::kEnd) return true;  // the headers so far count
+    if (r != LineResult::kLine || !printing::is_valid_utf8(line)) return false;
+    budget -= line.size();
+    const std::string_view content = strip_line_end(line);
+    if (content.empty()) return true;
+    if (count == kMaxHeaderLines) return false;
+    apply_header_line(head, content);
+  }
+}
+
+// Our side is done: send FIN, then read and drop whatever the client still sends until it
+// closes or kDrainTime passes. Closing with unread input would make the system reset the
+// connection, and a reset can destroy a reply the client has not read yet.
+void drain_after_reply(platform::Socket& connection, platform::Socket& reading) {
+  connection.shutdown_send();
+  const auto deadline = std::chrono::steady_clock::now() + kDrainTime;
+  char sink[8192];
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return;
+    if (!reading.set_receive_timeout(left).ok()) return;
+    auto n = reading.read_some(sink);
+    if (!n || n.value() == 0) return;
+  }
+}
+
+// Everything after the head: gates, body, dispatch. Returns the reply's write status.
+Status answer(platform::Socket& connection, BufferedReader& reader, const RequestHead& head,
+              const std::optional<std::filesystem::path>& frontend_dir) {
+  std::optional<std::string_view> origin;
+  if (head.origin) origin = *head.origin;
+
+  if (head.method == "OPTIONS") return answer_preflight(connection, origin);
+  if (head.is_api() && origin && !origin_allowed(*origin)) {
+    return write_text_reply(connection, 403, "origin not allowed", std::nullopt);
+  }
+  if (head.content_length > kMaxBodyBytes) {
+    return write_text_reply(connection, 413, "request body too large", std::nullopt);
+  }
+  std::string body(static_cast<std::size_t>(head.content_length), '\0');
+  if (Status read = reader.read_exact(body); !read.ok()) return read;
+  if (head.is_api()) return route_api(connection, head.method, head.path(), origin, body);
+  return serve_static(connection, head.path(), head.head_only(), frontend_dir);
+}
+
+}  // namespace
+
+Status handle_connection(platform::Socket& connection,
+                         const std::optional<std::filesystem::path>& frontend_dir) {
+  auto duplicate = connection.duplicate();
+  if (!duplicate) return duplicate.status();
+  platform::Socket reading = std::move(duplicate).value();
+  if (Status set = reading.set_receive_timeout(kIdleTimeout); !set.ok()) return set;
+
+  BufferedReader reader(reading);
+  RequestHead head;
+  if (!read_head(reader, head)) return Error{"request head not read"};
+  Status replied = answer(connection, reader, head, frontend_dir);
+  if (replied.ok()) drain_after_reply(connection, reading);
+  return replied;
+}
+
+}  // namespace sv::host

@@ -1,0 +1,94 @@
+#include "host/routing.h"
+
+#include <string>
+
+#include "host/reply.h"
+#include "printing/api_json.h"
+#include "printing/print_job.h"
+#include "printing/spooler.h"
+#include "printing/text.h"
+
+namespace sv::host {
+namespace {
+
+std::size_t count_printers() {
+  auto printers = printing::system_spooler().enumerate_printers();
+  return printers ? printers.value().size() : 0;
+}
+
+Status answer_health(platform::Socket& connection, std::string_view allow) {
+  return write_json_reply(connection, printing::encode_health(count_printers()), allow);
+}
+
+Status answer_list_printers(platform::Socket& connection, std::string_view allow) {
+  auto printers = printing::system_spooler().enumerate_printers();
+  if (!printers) return write_text_reply(connection, 500, printers.error(), allow);
+  return write_json_reply(connection, printing::encode_printer_list(printers.value()), allow);
+}
+
+Status answer_print_sheet(platform::Socket& connection, std::string_view body,
+                          std::string_view allow) {
+  auto request = printing::decode_print_body(body);
+  if (!request) {
+    return write_text_reply(connection, 400, "请求格式不对：" + request.error(), allow);
+  }
+  auto reply = printing::run_print_job(std::move(request).value(), printing::system_spooler());
+  if (!reply) return write_text_reply(connection, 500, reply.error(), allow);
+  return write_json_reply(connection, printing::encode_print_reply(reply.value()), allow);
+}
+
+}  // namespace
+
+bool origin_allowed(std::string_view origin) {
+  std::string o(printing::trim_unicode_whitespace(origin));
+  for (char& c : o) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  if (o.empty()) return false;
+  if (o == "tauri://localhost") return true;
+  std::string_view rest = o;
+  if (rest.starts_with("http://")) {
+    rest.remove_prefix(7);
+  } else if (rest.starts_with("https://")) {
+    rest.remove_prefix(8);
+  } else {
+    return false;
+  }
+  const std::string_view authority = rest.substr(0, rest.find('/'));
+  const auto at = authority.rfind('@');
+  const std::string_view host_port =
+      at == std::string_view::npos ? authority : authority.substr(at + 1);
+  std::string_view host;
+  if (host_port.starts_with("[")) {
+    const std::string_view inner = host_port.substr(1);
+    host = inner.substr(0, inner.find(']'));
+  } else {
+    host = host_port.substr(0, host_port.find(':'));
+  }
+  return host == "localhost" || host == "127.0.0.1" || host == "::1";
+}
+
+std::string_view allow_origin_for(const std::optional<std::string_view>& origin) {
+  return origin ? *origin : std::string_view("*");
+}
+
+Status answer_preflight(platform::Socket& connection, std::optional<std::string_view> origin) {
+  if (origin && !origin_allowed(*origin)) {
+    return write_text_reply(connection, 403, "origin not allowed", std::nullopt);
+  }
+  return write_preflight(connection, allow_origin_for(origin));
+}
+
+Status route_api(platform::Socket& connection, std::string_view method, std::string_view path,
+                 std::optional<std::string_view> origin, std::string_view body) {
+  const std::string_view allow = allow_origin_for(origin);
+  const std::string_view command = path.substr(std::string_view("/api/").size());
+  const bool get = method == "GET";
+  const bool post = method == "POST";
+  if (command == "health" && (get || post)) return answer_health(connection, allow);
+  if (command == "list_printers" && post) return answer_list_printers(connection, allow);
+  if (command == "print_sheet" && post) return answer_print_sheet(connection, body, allow);
+  return write_text_reply(connection, 404, "no such api", allow);
+}
+
+}  // namespace sv::host

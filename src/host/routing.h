@@ -1,0 +1,28 @@
+// What the service answers once a request is read: the origin policy, the CORS preflight
+// and the table of API commands.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "platform/result.h"
+#include "platform/socket.h"
+
+namespace sv::host {
+
+// True for http(s) origins whose host is localhost, 127.0.0.1 or [::1] (any port, any
+// letter case, surrounding white space ignored) and for tauri://localhost.
+bool origin_allowed(std::string_view origin);
+
+// The value of Access-Control-Allow-Origin: the origin as received, or "*" without one.
+std::string_view allow_origin_for(const std::optional<std::string_view>& origin);
+
+// Answers an OPTIONS request for any path: 204 for no origin or an allowed one, else 403.
+Status answer_preflight(platform::Socket& connection, std::optional<std::string_view> origin);
+
+// Answers one request under "/api/" (path already cut at "?"); writes exactly one reply.
+// The origin gate has already been applied.
+Status route_api(platform::Socket& connection, std::string_view method, std::string_view path,
+                 std::optional<std::string_view> origin, std::string_view body);
+
+}  // namespace sv::host

@@ -1,0 +1,12 @@
+#include "platform/executable_path.h"
+
+namespace sv::platform {
+
+std::optional<std::filesystem::path> executable_path() {
+  std::error_code error;
+  std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error || path.empty()) return std::nullopt;
+  return path;
+}
+
+}  // namespace sv::platform
