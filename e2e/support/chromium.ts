@@ -1,0 +1,32 @@
+/// <reference types="node" />
+import { chromium, type Browser, type Page } from 'playwright-core';
+
+// Debian's Chromium; no browser is ever downloaded.
+export const chromiumPath = process.env.SORVENDALE_CHROMIUM ?? '/usr/bin/chromium';
+
+export const chromiumArgs = [
+  '--headless',
+  '--no-sandbox',
+  '--disable-gpu',
+  '--disable-background-networking',
+  '--disable-component-update',
+  '--disable-sync',
+  '--no-first-run',
+];
+
+export function launchChromium(): Promise<Browser> {
+  return chromium.launch({ executablePath: chromiumPath, headless: true, args: chromiumArgs });
+}
+
+// Collects console errors and uncaught page errors from the moment it is attached.
+export function collectPageErrors(page: Page): string[] {
+  const errors: string[] = [];
+  page.on('console', (m) => {
+    if (m.type() === 'error') errors.push(`console: ${m.text()}`);
+  });
+  page.on('pageerror', (e) => errors.push(`pageerror: ${e.message}`));
+  page.on('requestfailed', (r) =>
+    errors.push(`requestfailed: ${r.url()} ${r.failure()?.errorText}`),
+  );
+  return errors;
+}

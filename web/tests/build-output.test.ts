@@ -1,0 +1,83 @@
+/// <reference types="node" />
+// The service compiles the designer's build output in by name, so the build must yield
+// exactly the page, one script, one style sheet and the sample picture, linked relatively.
+import { mkdtemp, readFile, readdir, rm } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import { join, relative, sep } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { afterAll, beforeAll, describe, expect, test } from 'vitest';
+import { build } from 'vite';
+
+const repo = fileURLToPath(new URL('../..', import.meta.url));
+let outDir = '';
+let files: string[] = [];
+
+async function listFiles(dir: string): Promise<string[]> {
+  const entries = await readdir(dir, { withFileTypes: true, recursive: true });
+  return entries
+    .filter((e) => e.isFile())
+    .map((e) => relative(dir, join(e.parentPath, e.name)).split(sep).join('/'))
+    .sort();
+}
+
+// Width and height from the first start-of-frame marker of a baseline or progressive JPEG.
+function jpegSize(bytes: Uint8Array): { width: number; height: number } | null {
+  let i = 2;
+  while (i + 9 < bytes.length) {
+    if (bytes[i] !== 0xff) return null;
+    const marker = bytes[i + 1];
+    const length = (bytes[i + 2] << 8) | bytes[i + 3];
+    if (marker === 0xc0 || marker === 0xc2) {
+      return { height: (bytes[i + 5] << 8) | bytes[i + 6], width: (bytes[i + 7] << 8) | bytes[i + 8] };
+    }
+    i += 2 + length;
+  }
+  return null;
+}
+
+beforeAll(async () => {
+  outDir = await mkdtemp(join(tmpdir(), 'sv-build-'));
+  await build({
+    configFile: join(repo, 'vite.config.ts'),
+    root: join(repo, 'web'),
+    logLevel: 'error',
+    build: { outDir, emptyOutDir: true },
+  });
+  files = await listFiles(outDir);
+}, 120_000);
+
+afterAll(async () => {
+  if (outDir) await rm(outDir, { recursive: true, force: true });
+});
+
+describe('designer build output', () => {
+  test('is exactly the page, one hashed script, one hashed style sheet and the sample', () => {
+    expect(files).toHaveLength(4);
+    expect(files).toContain('index.html');
+    expect(files).toContain('sample.jpg');
+    expect(files.filter((f) => /^assets\/index-[\w-]+\.js$/.test(f))).toHaveLength(1);
+    expect(files.filter((f) => /^assets\/index-[\w-]+\.css$/.test(f))).toHaveLength(1);
+  });
+
+  test('the page loads both assets by relative paths and keeps the empty icon', async () => {
+    const html = await readFile(join(outDir, 'index.html'), 'utf8');
+    const script = files.find((f) => f.endsWith('.js'));
+    const style = files.find((f) => f.endsWith('.css'));
+    expect(html).toMatch(new RegExp(`<script type="module"[^>]* src="\\./${script}"`));
+    expect(html).toMatch(new RegExp(`<link rel="stylesheet"[^>]* href="\\./${style}"`));
+    expect(html).toContain('<link rel="icon" href="data:," />');
+    expect(html).toContain('<html lang="zh-CN">');
+    expect(html).not.toMatch(/src="\/|href="\/(?!\/)/);
+  });
+
+  test('the sample is the committed JPEG, large enough to show dithering', async () => {
+    const built = await readFile(join(outDir, 'sample.jpg'));
+    const committed = await readFile(join(repo, 'web/public/sample.jpg'));
+    expect(built.equals(committed)).toBe(true);
+    expect([...built.subarray(0, 3)]).toEqual([0xff, 0xd8, 0xff]);
+    const size = jpegSize(built);
+    expect(size).not.toBeNull();
+    expect(size!.width).toBeGreaterThanOrEqual(1000);
+    expect(size!.height).toBeGreaterThanOrEqual(600);
+  });
+});

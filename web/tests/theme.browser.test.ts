@@ -1,0 +1,80 @@
+import { afterEach, describe, expect, test } from 'vitest';
+import { THEME_KEY, applyTheme, installTheme, readTheme, storeTheme } from '../src/shell/theme';
+
+// A storage that refuses every access, as some privacy modes do.
+const refusing = {
+  getItem: () => {
+    throw new DOMException('denied', 'SecurityError');
+  },
+  setItem: () => {
+    throw new DOMException('full', 'QuotaExceededError');
+  },
+} as unknown as Storage;
+
+function themeButtons(): HTMLElement[] {
+  document.body.innerHTML = ['system', 'dark', 'light']
+    .map((c) => `<button data-theme-choice="${c}"></button>`)
+    .join('');
+  return [...document.querySelectorAll<HTMLElement>('[data-theme-choice]')];
+}
+
+afterEach(() => {
+  localStorage.clear();
+  document.documentElement.removeAttribute('data-theme');
+  document.body.innerHTML = '';
+});
+
+describe('theme', () => {
+  test('stored values other than the three choices read as system', () => {
+    for (const [stored, expected] of [
+      ['dark', 'dark'],
+      ['light', 'light'],
+      ['system', 'system'],
+      ['Dark', 'system'],
+      ['"dark"', 'system'],
+      ['', 'system'],
+    ]) {
+      localStorage.setItem(THEME_KEY, stored);
+      expect(readTheme(localStorage), stored).toBe(expected);
+    }
+    localStorage.removeItem(THEME_KEY);
+    expect(readTheme(localStorage)).toBe('system');
+    expect(readTheme(null)).toBe('system');
+  });
+
+  test('a refusing or missing storage neither throws nor claims success', () => {
+    expect(readTheme(refusing)).toBe('system');
+    expect(storeTheme(refusing, 'dark')).toBe(false);
+    expect(storeTheme(null, 'dark')).toBe(false);
+    expect(storeTheme(localStorage, 'light')).toBe(true);
+    expect(localStorage.getItem(THEME_KEY)).toBe('light');
+  });
+
+  test('system removes the attribute, the others set it; one button is selected', () => {
+    const root = document.documentElement;
+    const buttons = themeButtons();
+    applyTheme(root, buttons, 'dark');
+    expect(root.getAttribute('data-theme')).toBe('dark');
+    applyTheme(root, buttons, 'system');
+    expect(root.hasAttribute('data-theme')).toBe(false);
+    expect(buttons.map((b) => b.classList.contains('is-selected'))).toEqual([true, false, false]);
+  });
+
+  test('installing applies the stored choice and buttons store theirs', () => {
+    localStorage.setItem(THEME_KEY, 'light');
+    const buttons = themeButtons();
+    expect(installTheme(document.documentElement, localStorage)).toBe('light');
+    expect(document.documentElement.getAttribute('data-theme')).toBe('light');
+    buttons[1].click();
+    expect(document.documentElement.getAttribute('data-theme')).toBe('dark');
+    expect(localStorage.getItem(THEME_KEY)).toBe('dark');
+    expect(buttons.filter((b) => b.classList.contains('is-selected'))).toEqual([buttons[1]]);
+  });
+
+  test('with a refusing storage the buttons still switch the theme', () => {
+    const buttons = themeButtons();
+    installTheme(document.documentElement, refusing);
+    buttons[2].click();
+    expect(document.documentElement.getAttribute('data-theme')).toBe('light');
+  });
+});
