@@ -38,8 +38,8 @@ export function packRaster(surface: Surface, size: RasterSize): Uint8Array {
   const fullBytes = width >> 3;
   const tail = width & 7;
   let p = 0;
-  let o = 0;
   for (let y = 0; y < height; y++) {
+    let o = y * bytesPerRow;
     for (let b = 0; b < fullBytes; b++) {
       let acc = 0;
       for (let k = 0; k < 8; k++) {
@@ -60,9 +60,8 @@ export function packRaster(surface: Surface, size: RasterSize): Uint8Array {
         acc <<= 1;
         if (299 * (w & 255) + 587 * ((w >>> 8) & 255) + 114 * ((w >>> 16) & 255) >= 128000) acc |= 1;
       }
-      out[o++] = acc << (8 - tail);
+      out[o] = acc << (8 - tail);
     }
-    o = (y + 1) * bytesPerRow;
   }
   return out;
 }

@@ -40,18 +40,12 @@ export function fitSourceRect(
   return { sx: 0, sy: (sourceHeight - sh) / 2, sw: sourceWidth, sh };
 }
 
-export function sourceSize(source: CanvasImageSource): { width: number; height: number } {
+/** Pictures the pipeline accepts: decoded images and drawing surfaces. */
+export type PictureSource = HTMLImageElement | HTMLCanvasElement | ImageBitmap | OffscreenCanvas;
+
+export function sourceSize(source: PictureSource): { width: number; height: number } {
   if (source instanceof HTMLImageElement) {
     return { width: source.naturalWidth, height: source.naturalHeight };
-  }
-  if (source instanceof HTMLVideoElement) {
-    return { width: source.videoWidth, height: source.videoHeight };
-  }
-  if (source instanceof SVGImageElement) {
-    return { width: source.width.baseVal.value, height: source.height.baseVal.value };
-  }
-  if (typeof VideoFrame !== 'undefined' && source instanceof VideoFrame) {
-    return { width: source.displayWidth, height: source.displayHeight };
   }
   return { width: source.width, height: source.height };
 }
@@ -73,7 +67,7 @@ export function processGrey(
 
 /** Draws the fitted source on white, processes it and returns the bitmap as a canvas. */
 export function processPicture(
-  source: CanvasImageSource,
+  source: PictureSource,
   width: number,
   height: number,
   s: PictureSettings,

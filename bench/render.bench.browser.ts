@@ -1,0 +1,156 @@
+import { test } from 'vitest';
+import type { LabelDocument } from '../web/src/document/model';
+import { barcode, doc as makeDoc, line, qrcode, rect, text } from '../web/tests/render-fixtures';
+import { composeRowRaster } from '../web/src/compose/row';
+import { encodeBase64 } from '../web/src/compose/pack';
+import { processPicture } from '../web/src/image/process';
+import { pictureSettings } from '../web/src/image/draw';
+import { barcodeLibrary } from '../web/src/render/barcode-bitmap';
+import { clearRenderCaches } from '../web/src/render/caches';
+import type { MergeContext } from '../web/src/merge/types';
+
+function median(xs: number[]): number {
+  const s = [...xs].sort((a, b) => a - b);
+  return s[Math.floor(s.length / 2)];
+}
+
+function time(runs: number, fn: () => void): number {
+  fn(); // warm-up
+  const t: number[] = [];
+  for (let i = 0; i < runs; i++) {
+    const t0 = performance.now();
+    fn();
+    t.push(performance.now() - t0);
+  }
+  return median(t);
+}
+
+function sampleLabel(): LabelDocument {
+  const doc = makeDoc({}, { columns: 3, columnGapMm: 2 });
+  doc.objects.push(
+    rect(2, 2, 46, 76, { lineWidth: 0.8, radius: 1.5 }),
+    text(4, 5, 42, 9, { text: '{{名称}} 商品价签', fontSize: 16, bold: true }),
+    text(4, 15, 42, 20, { text: '规格：袋装 · 5000g 产地 山东 烟台 {{编码}}', fontSize: 9 }),
+    line(4, 36, 42, 0, { lineWidth: 0.5 }),
+    barcode(4, 38, { data: '{{编码}}', moduleWidth: 2, barHeight: 12, w: 42, h: 15 }),
+    qrcode(4, 56, 20, 20, { data: 'https://example.com/p/{{编码}}', moduleSize: 4 }),
+  );
+  return doc;
+}
+
+const record = (i: number): MergeContext => ({
+  row: { 名称: `苹果 ${i % 10}`, 编码: `690123456${String(i % 10).padStart(4, '0')}` },
+  index: i,
+  total: 1000,
+});
+
+test('compose + pack + Base64 of a 3-column 300 dpi row vs one read-back pass', () => {
+  const doc = sampleLabel();
+  const slots = [record(0), record(1), record(2)];
+  const compose = time(15, () => {
+    const r = composeRowRaster(doc, slots);
+    encodeBase64(r.bytes);
+  });
+  const canvas = document.createElement('canvas');
+  canvas.width = 1821;
+  canvas.height = 945;
+  const ctx = canvas.getContext('2d', { willReadFrequently: true })!;
+  ctx.fillStyle = '#fff';
+  ctx.fillRect(0, 0, 1821, 945);
+  let sink = 0;
+  const baseline = time(15, () => {
+    const d = ctx.getImageData(0, 0, 1821, 945).data;
+    let s = 0;
+    for (let i = 0; i < d.length; i++) s += d[i];
+    sink += s;
+  });
+  const r = composeRowRaster(doc, slots);
+  console.log(
+    `[bench] row ${r.metrics.width}x${r.metrics.height}: compose+pack+base64 ${compose.toFixed(2)} ms, ` +
+      `read-back pass ${baseline.toFixed(2)} ms, ratio ${(compose / baseline).toFixed(2)} (goal <= 2) ${sink > 0 ? '' : '!'}`,
+  );
+});
+
+test('picture pipeline (denoise, local contrast, floyd) on 1181x1181 vs one read/write pass', () => {
+  const size = 1181;
+  const src = document.createElement('canvas');
+  src.width = size;
+  src.height = size;
+  const sctx = src.getContext('2d')!;
+  const g = sctx.createRadialGradient(size / 2, size / 2, 10, size / 2, size / 2, size / 1.5);
+  g.addColorStop(0, '#eee');
+  g.addColorStop(1, '#222');
+  sctx.fillStyle = g;
+  sctx.fillRect(0, 0, size, size);
+  for (let i = 0; i < 400; i++) {
+    sctx.fillStyle = `rgb(${(i * 37) % 256},${(i * 91) % 256},${(i * 53) % 256})`;
+    sctx.fillRect((i * 131) % size, (i * 71) % size, 40, 25);
+  }
+  const settings = {
+    ...pictureSettings({ threshold: 150, ditherMode: 'floyd' }),
+    denoise: true,
+    localContrast: 40,
+  };
+  const pipeline = time(5, () => {
+    processPicture(src, size, size, settings);
+  });
+  const baseline = time(5, () => {
+    const c = document.createElement('canvas');
+    c.width = size;
+    c.height = size;
+    const ctx = c.getContext('2d', { willReadFrequently: true })!;
+    ctx.drawImage(src, 0, 0, size, size);
+    const img = ctx.getImageData(0, 0, size, size);
+    const d = img.data;
+    for (let i = 0; i < d.length; i += 4) d[i] = d[i + 1] = d[i + 2] = 255 - d[i];
+    ctx.putImageData(img, 0, 0);
+  });
+  console.log(
+    `[bench] picture ${size}x${size}: pipeline ${pipeline.toFixed(1)} ms, read/write pass ${baseline.toFixed(1)} ms, ` +
+      `ratio ${(pipeline / baseline).toFixed(2)} (goal <= 6)`,
+  );
+});
+
+test('1,000-label batch row by row: heap stays flat, repeated symbols come from the cache', () => {
+  clearRenderCaches();
+  const doc = sampleLabel();
+  let calls = 0;
+  const original = barcodeLibrary.toCanvas;
+  barcodeLibrary.toCanvas = (...args) => {
+    calls++;
+    return original(...args);
+  };
+  const gc = (globalThis as { gc?: () => void }).gc;
+  const heap = (): number => {
+    gc?.();
+    return (
+      (performance as unknown as { memory?: { usedJSHeapSize: number } }).memory?.usedJSHeapSize ??
+      NaN
+    );
+  };
+  const samples: string[] = [];
+  let first = 0;
+  let peak = 0;
+  const t0 = performance.now();
+  try {
+    for (let i = 0, row = 0; i < 1000; i += 3, row++) {
+      const slots = [0, 1, 2].map((k) => (i + k < 1000 ? record(i + k) : undefined));
+      const r = composeRowRaster(doc, slots);
+      encodeBase64(r.bytes);
+      if (row % 50 === 0 || i + 3 >= 1000) {
+        const h = heap();
+        if (row === 50) first = h;
+        if (row >= 50) peak = Math.max(peak, h);
+        samples.push(`${row}:${(h / 1048576).toFixed(1)}MB`);
+      }
+    }
+  } finally {
+    barcodeLibrary.toCanvas = original;
+  }
+  const ms = performance.now() - t0;
+  console.log(
+    `[bench] batch 1000 labels (334 rows) in ${(ms / 1000).toFixed(1)} s, ${(ms / 334).toFixed(1)} ms/row; ` +
+      `library calls ${calls} for 10 distinct barcode + 10 distinct QR values; heap ${samples.join(' ')}; ` +
+      `growth after row 50: ${((peak - first) / 1048576).toFixed(1)} MB`,
+  );
+});

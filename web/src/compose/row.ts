@@ -1,0 +1,104 @@
+// Composing one print row from labels drawn per slot, and its packed raster.
+
+import { mmToDots, type LabelDocument } from '../document/model';
+import type { MergeContext } from '../merge/types';
+import type { Ctx2D } from '../render/context2d';
+import { drawLabel } from '../render/label';
+import { columnLeft, rowGeometry, rowMetrics, type RowGeometry, type RowMetrics } from './geometry';
+import { packRaster } from './pack';
+
+/** One slot per column, left to right; an absent context leaves its column white. */
+export type Slots = readonly (MergeContext | null | undefined)[];
+
+export interface ComposedRow {
+  canvas: HTMLCanvasElement;
+  metrics: RowMetrics;
+}
+
+export interface ComposedRaster extends ComposedRow {
+  bytes: Uint8Array;
+}
+
+export interface PreviewRaster extends ComposedRaster {
+  frame?: { x: number; y: number; width: number; height: number };
+}
+
+function surface(width: number, height: number): { canvas: HTMLCanvasElement; ctx: Ctx2D } {
+  const canvas = document.createElement('canvas');
+  canvas.width = width;
+  canvas.height = height;
+  const ctx = canvas.getContext('2d', { willReadFrequently: true });
+  if (!ctx) throw new Error('无法创建绘图表面');
+  return { canvas, ctx };
+}
+
+/** Draws each present slot's label once into a reused label surface and copies it to (x, y). */
+function drawSlots(
+  target: Ctx2D,
+  doc: LabelDocument,
+  g: RowGeometry,
+  slots: Slots,
+  origin: (column: number) => { x: number; y: number },
+): void {
+  let label: { canvas: HTMLCanvasElement; ctx: Ctx2D } | undefined;
+  for (let c = 0; c < g.columns; c++) {
+    const context = slots[c];
+    if (!context) continue;
+    label ??= surface(Math.max(1, g.labelWidth), Math.max(1, g.labelHeight));
+    drawLabel(label.ctx, doc, context);
+    const at = origin(c);
+    target.drawImage(label.canvas, at.x, at.y);
+  }
+}
+
+export function composeRow(
+  doc: LabelDocument,
+  slots: Slots,
+  columns: number = doc.print.columns,
+  options: { applyOffset?: boolean } = {},
+): ComposedRow {
+  const g = rowGeometry(doc, columns);
+  const { canvas, ctx } = surface(Math.max(1, g.rowWidth), Math.max(1, g.labelHeight));
+  ctx.fillStyle = '#fff';
+  ctx.fillRect(0, 0, canvas.width, canvas.height);
+  const ox = options.applyOffset ? mmToDots(doc.print.offsetXMm, doc.page.dpi) : 0;
+  const oy = options.applyOffset ? mmToDots(doc.print.offsetYMm, doc.page.dpi) : 0;
+  drawSlots(ctx, doc, g, slots, (c) => ({ x: columnLeft(g, c) + ox, y: oy }));
+  return { canvas, metrics: rowMetrics(g) };
+}
+
+export function composeRowRaster(
+  doc: LabelDocument,
+  slots: Slots,
+  columns: number = doc.print.columns,
+  options: { applyOffset?: boolean } = {},
+): ComposedRaster {
+  const row = composeRow(doc, slots, columns, options);
+  return { ...row, bytes: packRaster(row.canvas, row.metrics) };
+}
+
+/**
+ * The row widened by the printer offsets, as the shifted origin will print it. A positive offset
+ * moves the labels; a negative one keeps them at the edge and moves the label area (the frame).
+ */
+export function composePreviewRaster(
+  doc: LabelDocument,
+  slots: Slots,
+  columns: number = doc.print.columns,
+): PreviewRaster {
+  const g = rowGeometry(doc, columns);
+  const dx = mmToDots(doc.print.offsetXMm, doc.page.dpi);
+  const dy = mmToDots(doc.print.offsetYMm, doc.page.dpi);
+  const width = Math.max(1, Math.trunc(g.rowWidth + Math.abs(dx)));
+  const height = Math.max(1, Math.trunc(g.labelHeight + Math.abs(dy)));
+  const { canvas, ctx } = surface(width, height);
+  ctx.fillStyle = '#fff';
+  ctx.fillRect(0, 0, width, height);
+  const baseX = Math.max(0, -dx);
+  const baseY = Math.max(0, -dy);
+  drawSlots(ctx, doc, g, slots, (c) => ({ x: baseX + columnLeft(g, c) + dx, y: baseY + dy }));
+  const metrics = rowMetrics(g, width, height);
+  const frame =
+    dx !== 0 || dy !== 0 ? { x: baseX, y: baseY, width: g.rowWidth, height: g.labelHeight } : undefined;
+  return { canvas, metrics, bytes: packRaster(canvas, metrics), frame };
+}

@@ -1,0 +1,48 @@
+// Text objects: greedy line filling in the box width, clipped to the box, lines drawn only when
+// their whole pitch fits.
+
+import { mmToDots, type TextObject } from '../document/model';
+import { resolvePlaceholders } from '../merge/placeholders';
+import type { MergeContext } from '../merge/types';
+import type { Ctx2D } from './context2d';
+import { layoutText, visibleLineCount } from './text-layout';
+
+export const TEXT_FAMILIES = '"Microsoft YaHei", "PingFang SC", "Segoe UI", sans-serif';
+
+/** Font size in dots of a point size. */
+export function fontPx(fontSize: number, dpi: number): number {
+  return (fontSize * dpi) / 72;
+}
+
+export function textFont(obj: Pick<TextObject, 'bold' | 'italic' | 'fontSize'>, dpi: number): string {
+  return `${obj.italic ? 'italic ' : ''}${obj.bold ? 'bold ' : ''}${fontPx(obj.fontSize, dpi)}px ${TEXT_FAMILIES}`;
+}
+
+export function drawText(ctx: Ctx2D, obj: TextObject, dpi: number, context: MergeContext): void {
+  const boxWidth = mmToDots(obj.w, dpi);
+  if (!(boxWidth > 0)) return;
+  const px = fontPx(obj.fontSize, dpi);
+  const left = mmToDots(obj.x, dpi);
+  const top = mmToDots(obj.y, dpi);
+  const boxHeight = Math.max(0, mmToDots(obj.h, dpi));
+  ctx.font = textFont(obj, dpi);
+  ctx.fillStyle = '#000';
+  ctx.textBaseline = 'top';
+  const text = resolvePlaceholders(obj.text, context);
+  const lines = layoutText(text, boxWidth, (s) => ctx.measureText(s).width);
+  ctx.beginPath();
+  ctx.rect(left, top, boxWidth, boxHeight);
+  ctx.clip();
+  let anchor = left;
+  ctx.textAlign = 'left';
+  if (obj.align === 'center') {
+    anchor = left + boxWidth / 2;
+    ctx.textAlign = 'center';
+  } else if (obj.align === 'right') {
+    anchor = left + boxWidth;
+    ctx.textAlign = 'right';
+  }
+  const pitch = px * obj.lineHeight;
+  const shown = visibleLineCount(lines.length, top, top + boxHeight, pitch);
+  for (let i = 0; i < shown; i++) ctx.fillText(lines[i], anchor, top + i * pitch);
+}
