@@ -1,21 +1,172 @@
-// PLACEHOLDER until the spooler lands: no printers, every job refused.
+// The Windows spooler (winspool) and the printers' registry values.
+#include <windows.h>
+#include <winspool.h>
+
+#include <cstdint>
+#include <cwchar>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "printing/printer_order.h"
+#include "printing/raw_document.h"
 #include "printing/spooler.h"
+#include "printing/utf16.h"
 
 namespace sv::printing {
 namespace {
-class NoSpooler final : public Spooler {
- public:
-  Status submit_raw_job(const std::string&, std::string_view) override {
-    return Error{"not implemented"};
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+std::wstring to_wide(std::string_view utf8) {
+  const std::u16string u = utf8_to_utf16(utf8);
+  return std::wstring(u.begin(), u.end());
+}
+
+std::u16string_view as_u16(const wchar_t* text, std::size_t size) {
+  return {reinterpret_cast<const char16_t*>(text), size};
+}
+
+// The first NUL-terminated text in a buffer of `units` UTF-16 units, converted leniently.
+std::string from_wide(const wchar_t* text, std::size_t units) {
+  return utf16_to_utf8_lenient(up_to_nul(as_u16(text, units)));
+}
+
+std::string from_wide(const wchar_t* text) {
+  return from_wide(text, std::wcslen(text));
+}
+
+// The system error text of `code`: the message table's text without trailing white space,
+// then " (os error N)".
+std::string system_error_text(DWORD code) {
+  wchar_t buffer[2048];
+  const DWORD units =
+      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                     buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
+  if (units == 0) {
+    const DWORD lookup = GetLastError();
+    return "OS Error " + std::to_string(code) + " (FormatMessageW() returned error " +
+           std::to_string(lookup) + ")";
   }
+  std::u16string_view text = as_u16(buffer, units);
+  while (!text.empty() && (text.back() == u' ' || text.back() == u'\t' || text.back() == u'\r' ||
+                           text.back() == u'\n')) {
+    text.remove_suffix(1);
+  }
+  const auto utf8 = utf16_to_utf8_strict(text);
+  if (!utf8)
+    return "OS Error " + std::to_string(code) + " (FormatMessageW() returned invalid UTF-16)";
+  return *utf8 + " (os error " + std::to_string(code) + ")";
+}
+
+// "{label}：{system error text}"; reads the last error before anything else can change it.
+std::string spooler_error(std::string_view label) {
+  const DWORD code = GetLastError();
+  std::string message(label);
+  message += "：";
+  message += system_error_text(code);
+  return message;
+}
+
+class WinspoolDocument final : public RawDocumentSteps {
+ public:
+  explicit WinspoolDocument(const std::string& printer) : name_(to_wide(printer)) {}
+
+  bool open_printer() override {
+    // c_str(): the spooler sees the name up to a NUL inside it.
+    return OpenPrinterW(name_.data(), &handle_, nullptr) != 0;
+  }
+  bool start_document() override {
+    DOC_INFO_1W info{};
+    info.pDocName = doc_name_.data();
+    info.pOutputFile = nullptr;
+    info.pDatatype = data_type_.data();
+    return StartDocPrinterW(handle_, 1, reinterpret_cast<LPBYTE>(&info)) != 0;
+  }
+  bool start_page() override { return StartPagePrinter(handle_) != 0; }
+  bool write(const char* data, std::uint32_t size, std::uint32_t& written) override {
+    DWORD done = 0;
+    const BOOL ok = WritePrinter(handle_, const_cast<char*>(data), size, &done);
+    written = done;
+    return ok != 0;
+  }
+  void end_page() override { EndPagePrinter(handle_); }
+  void end_document() override { EndDocPrinter(handle_); }
+  void close_printer() override { ClosePrinter(handle_); }
+  std::string error(std::string_view label) override { return spooler_error(label); }
+
+ private:
+  std::wstring name_;
+  std::wstring doc_name_ = L"Sorvendale";
+  std::wstring data_type_ = L"RAW";
+  HANDLE handle_ = nullptr;
+};
+
+// The default printer's name, or empty when there is none.
+std::string default_printer_name() {
+  DWORD size = 0;
+  GetDefaultPrinterW(nullptr, &size);
+  if (size == 0) return {};
+  std::vector<wchar_t> buffer(size);
+  if (!GetDefaultPrinterW(buffer.data(), &size)) return {};
+  return from_wide(buffer.data(), buffer.size());
+}
+
+// A string value of the printer's registry key; empty on any failure.
+std::string read_printer_value(const std::string& name, const wchar_t* value_name) {
+  const std::wstring key = L"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + to_wide(name);
+  wchar_t buffer[512];
+  DWORD size = sizeof(buffer);  // 1,024 bytes: at most 511 characters and the NUL
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), value_name, RRF_RT_REG_SZ, nullptr, buffer,
+                   &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  return from_wide(buffer, std::size(buffer));
+}
+
+class WindowsSpooler final : public Spooler {
+ public:
+  Status submit_raw_job(const std::string& printer, std::string_view stream) override {
+    WinspoolDocument document(printer);
+    return write_raw_document(document, printer, stream);
+  }
+
   Result<std::vector<PrinterInfo>> enumerate_printers() override {
-    return std::vector<PrinterInfo>{};
+    const std::string default_name = default_printer_name();
+    constexpr DWORD kFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;  // 6
+    DWORD needed = 0;
+    DWORD returned = 0;
+    EnumPrintersW(kFlags, nullptr, 4, nullptr, 0, &needed, &returned);
+    if (needed == 0) return std::vector<PrinterInfo>{};
+    // The records hold pointers; a buffer of 8-byte units keeps them aligned.
+    std::vector<std::uint64_t> buffer((needed + 7) / 8);
+    if (!EnumPrintersW(kFlags, nullptr, 4, reinterpret_cast<LPBYTE>(buffer.data()), needed, &needed,
+                       &returned)) {
+      return Error{spooler_error("枚举打印机失败")};
+    }
+    const auto* records = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
+    std::vector<PrinterInfo> printers;
+    printers.reserve(returned);
+    for (DWORD i = 0; i < returned; ++i) {
+      if (records[i].pPrinterName == nullptr) continue;
+      PrinterInfo info;
+      info.name = from_wide(records[i].pPrinterName);
+      if (info.name.empty()) continue;
+      info.is_zeko = is_target_printer(info.name);
+      info.port = read_printer_value(info.name, L"Port");
+      info.driver = read_printer_value(info.name, L"Printer Driver");
+      info.is_default = info.name == default_name;
+      printers.push_back(std::move(info));
+    }
+    sort_printers(printers);
+    return printers;
   }
 };
+
 }  // namespace
 
 Spooler& system_spooler() {
-  static NoSpooler spooler;
+  static WindowsSpooler spooler;
   return spooler;
 }
 
