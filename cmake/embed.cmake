@@ -4,10 +4,10 @@
 #   1. web-build.stamp: `npm run build` when dist/ is missing or older than the designer's
 #      sources (cmake/web_build.cmake decides, so a fresh build tree does not rebuild a
 #      dist/ that is already current).
-#   2. sorvendale_embed: writes embedded_files_table.cpp from whatever dist/ holds
-#      (cmake/embed_dist.cmake). It runs on every build because dist/ may also be rebuilt
-#      from outside this tree; the file is rewritten only when a name, size or hash changed,
-#      so an unchanged dist/ recompiles nothing.
+#   2. sorvendale_embed: snapshots dist/ into generated/dist/ and writes
+#      embedded_files_table.cpp from it (cmake/embed_dist.cmake). It runs on every build
+#      because dist/ may also be rebuilt from outside this tree; the source is rewritten only
+#      when a name, size or hash changed, so an unchanged dist/ recompiles nothing.
 #
 # Include after add_library(sorvendale_core ...).
 
@@ -15,6 +15,7 @@ option(SORVENDALE_WEB_BUILD "Run npm run build when dist/ is older than the desi
 
 set(sorvendale_dist_dir ${CMAKE_SOURCE_DIR}/dist)
 set(sorvendale_embed_source ${CMAKE_BINARY_DIR}/generated/embedded_files_table.cpp)
+set(sorvendale_embed_snapshot ${CMAKE_BINARY_DIR}/generated/dist)
 set(sorvendale_web_stamp ${CMAKE_BINARY_DIR}/generated/web-build.stamp)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/generated)
 
@@ -37,7 +38,8 @@ else()
 endif()
 
 add_custom_target(sorvendale_embed
-  COMMAND ${CMAKE_COMMAND} -DDIST_DIR=${sorvendale_dist_dir} -DOUTPUT=${sorvendale_embed_source}
+  COMMAND ${CMAKE_COMMAND} -DDIST_DIR=${sorvendale_dist_dir} -DSNAPSHOT_DIR=${sorvendale_embed_snapshot}
+          -DOUTPUT=${sorvendale_embed_source}
           -P ${CMAKE_SOURCE_DIR}/cmake/embed_dist.cmake
   DEPENDS ${sorvendale_embed_depends}
   BYPRODUCTS ${sorvendale_embed_source}
@@ -46,3 +48,12 @@ add_custom_target(sorvendale_embed
 
 target_sources(sorvendale_core PRIVATE ${sorvendale_embed_source})
 add_dependencies(sorvendale_core sorvendale_embed)
+
+# The tests compare what the server sends with the files this build embedded.
+function(sorvendale_embed_tell_tests)
+  if(TARGET sorvendale_tests)
+    target_compile_definitions(sorvendale_tests PRIVATE
+      SORVENDALE_EMBEDDED_DIST="${sorvendale_embed_snapshot}")
+  endif()
+endfunction()
+cmake_language(DEFER CALL sorvendale_embed_tell_tests)
