@@ -1,0 +1,61 @@
+// Field readers that repair instead of refusing: every read yields a value in the field's range.
+
+export type PlainObject = Record<string, unknown>;
+
+export function isPlainObject(value: unknown): value is PlainObject {
+  return typeof value === 'object' && value !== null && !Array.isArray(value);
+}
+
+/** Own members only, so names on Object.prototype never leak in from a crafted file. */
+export function member(obj: PlainObject, key: string): unknown {
+  return Object.prototype.hasOwnProperty.call(obj, key) ? obj[key] : undefined;
+}
+
+function toNumber(value: unknown): number {
+  if (typeof value === 'number') return value;
+  try {
+    return Number(value);
+  } catch {
+    // Symbols and objects whose conversion throws count as non-numeric.
+    return Number.NaN;
+  }
+}
+
+export function clamp(value: number, min: number, max: number): number {
+  return Math.min(Math.max(value, min), max);
+}
+
+/**
+ * Numeric text, null, booleans convert as Number() does; anything non-finite takes the default.
+ * The default is clamped too, so a repaired value never lies outside the range it would be
+ * clamped to on the next read.
+ */
+export function readNumber(value: unknown, min: number, max: number, fallback: number): number {
+  const n = toNumber(value);
+  return clamp(Number.isFinite(n) ? n : fallback, min, max);
+}
+
+export function readInteger(value: unknown, min: number, max: number, fallback: number): number {
+  return Math.round(readNumber(value, min, max, fallback));
+}
+
+/** Cuts to `limit` UTF-16 units without leaving half of a surrogate pair at the end. */
+export function cutText(text: string, limit: number): string {
+  if (text.length <= limit) return text;
+  let end = limit;
+  const last = text.charCodeAt(end - 1);
+  if (last >= 0xd800 && last <= 0xdbff) end -= 1;
+  return text.slice(0, end);
+}
+
+export function readText(value: unknown, limit: number, fallback: string): string {
+  return typeof value === 'string' ? cutText(value, limit) : fallback;
+}
+
+export function readBoolean(value: unknown, fallback: boolean): boolean {
+  return typeof value === 'boolean' ? value : fallback;
+}
+
+export function readChoice<T extends string>(value: unknown, choices: readonly T[], fallback: T): T {
+  return typeof value === 'string' && (choices as readonly string[]).includes(value) ? (value as T) : fallback;
+}
