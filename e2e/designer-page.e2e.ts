@@ -526,7 +526,9 @@ describe('live page', () => {
       });
     await page.setViewportSize({ width: 1440, height: 900 });
     expect(await layout()).toEqual({ title: 52, status: 30, shell: [1440, 900], side: [210, 276] });
-    await page.setViewportSize({ width: 1000, height: 700 });
+    await page.setViewportSize({ width: 1100, height: 700 });
+    expect((await layout()).side).toEqual([210, 276]);
+    await page.setViewportSize({ width: 1099, height: 700 });
     expect((await layout()).side).toEqual([180, 250]);
     await page.setViewportSize({ width: 700, height: 400 });
     expect((await layout()).shell).toEqual([880, 560]);
