@@ -1,0 +1,131 @@
+// CSV into a data set: the delimiter is voted on the first line; quotes may span lines.
+
+import type { DataRecord, Dataset } from './types';
+
+const CANDIDATES = [',', ';', '\t'];
+
+function emptyDataset(): Dataset {
+  return { name: 'CSV', fields: [], rows: [] };
+}
+
+/** Counts a candidate delimiter outside double quotes; "" inside quotes is one literal quote. */
+function countOutsideQuotes(line: string, delimiter: string): number {
+  let count = 0;
+  let quoted = false;
+  for (let i = 0; i < line.length; i += 1) {
+    const c = line[i];
+    if (c === '"') {
+      if (quoted && line[i + 1] === '"') i += 1;
+      else quoted = !quoted;
+    } else if (!quoted && c === delimiter) {
+      count += 1;
+    }
+  }
+  return count;
+}
+
+export function detectDelimiter(text: string): string {
+  const lf = text.indexOf('\n');
+  let line = lf < 0 ? text : text.slice(0, lf);
+  if (line.endsWith('\r')) line = line.slice(0, -1);
+  let best = ',';
+  let bestCount = 0;
+  for (const candidate of CANDIDATES) {
+    const count = countOutsideQuotes(line, candidate);
+    if (count > bestCount) {
+      best = candidate;
+      bestCount = count;
+    }
+  }
+  return best;
+}
+
+/** Splits into records of field texts; blank lines are dropped. */
+export function splitCsv(text: string, delimiter: string): string[][] {
+  const records: string[][] = [];
+  let record: string[] = [];
+  let field = '';
+  let quoted = false;
+  let inQuotes = false;
+  let atStart = true;
+  let started = false;
+
+  const endField = () => {
+    record.push(quoted ? field : field.trim());
+    field = '';
+    quoted = false;
+    atStart = true;
+    started = false;
+  };
+  const endRecord = () => {
+    endField();
+    if (record.length > 1 || record.some((f) => f !== '')) records.push(record);
+    record = [];
+  };
+
+  for (let i = 0; i < text.length; i += 1) {
+    const c = text[i];
+    if (inQuotes) {
+      if (c === '"') {
+        if (text[i + 1] === '"') {
+          field += '"';
+          i += 1;
+        } else {
+          inQuotes = false;
+        }
+      } else {
+        field += c;
+      }
+      continue;
+    }
+    if (c === '"' && atStart) {
+      inQuotes = true;
+      quoted = true;
+      atStart = false;
+      started = true;
+    } else if (c === delimiter) {
+      endField();
+    } else if (c === '\r') {
+      if (text[i + 1] === '\n') i += 1;
+      endRecord();
+    } else if (c === '\n') {
+      endRecord();
+    } else {
+      field += c;
+      started = true;
+      if (c !== ' ' && c !== '\t') atStart = false;
+    }
+  }
+  if (started || quoted || record.length > 0) endRecord();
+  return records;
+}
+
+/** Header names: empty ones become 列N; repeats get _2, _3 counted per header text. */
+export function headerNames(header: string[]): string[] {
+  const seen = new Map<string, number>();
+  return header.map((raw, i) => {
+    const trimmed = raw.trim();
+    const base = trimmed === '' ? `列${i + 1}` : trimmed;
+    const count = (seen.get(base) ?? 0) + 1;
+    seen.set(base, count);
+    return count === 1 ? base : `${base}_${count}`;
+  });
+}
+
+export function parseCsv(input: string): Dataset {
+  const text = input.startsWith('\uFEFF') ? input.slice(1) : input;
+  if (text.trim() === '') return emptyDataset();
+  const records = splitCsv(text, detectDelimiter(text));
+  if (records.length === 0) return emptyDataset();
+  const fields = headerNames(records[0]);
+  const rows: DataRecord[] = [];
+  for (const values of records.slice(1)) {
+    if (values.every((v) => v === '')) continue;
+    const row: DataRecord = {};
+    fields.forEach((name, i) => {
+      row[name] = values[i] ?? '';
+    });
+    rows.push(row);
+  }
+  return { name: 'CSV', fields, rows };
+}

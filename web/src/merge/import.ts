@@ -1,0 +1,54 @@
+// Imported data files: CSV by name or media type, anything else through the spreadsheet reader.
+
+import * as XLSX from 'xlsx';
+import { parseCsv } from './csv';
+import { decodeTextFile } from './decode';
+import type { DataRecord, Dataset } from './types';
+
+export const DATA_FILE_ACCEPT = '.csv,.xlsx,.xls,text/csv';
+export const NO_SHEET = '这个工作簿里没有工作表';
+
+/** The part of a chosen file the import needs. */
+export interface DataFile {
+  name: string;
+  type: string;
+  arrayBuffer(): Promise<ArrayBuffer>;
+}
+
+/** Columns with an empty header cell come from the reader as __EMPTY…; they are left out. */
+export function sheetRowsToDataset(rows: readonly Record<string, unknown>[], name: string): Dataset {
+  const fields: string[] = [];
+  const known = new Set<string>();
+  for (const row of rows) {
+    for (const key of Object.keys(row)) {
+      if (key === '' || key.startsWith('__EMPTY') || known.has(key)) continue;
+      known.add(key);
+      fields.push(key);
+    }
+  }
+  const records = rows.map((row) => {
+    const record: DataRecord = {};
+    for (const field of fields) {
+      const value = Object.prototype.hasOwnProperty.call(row, field) ? row[field] : undefined;
+      record[field] = value === undefined || value === null ? '' : String(value);
+    }
+    return record;
+  });
+  return { name, fields, rows: records };
+}
+
+export function readWorkbookRows(bytes: Uint8Array): Record<string, unknown>[] {
+  const workbook = XLSX.read(bytes, { type: 'array' });
+  const first = workbook.SheetNames[0];
+  const sheet = first === undefined ? undefined : workbook.Sheets[first];
+  if (!sheet) throw new Error(NO_SHEET);
+  return XLSX.utils.sheet_to_json<Record<string, unknown>>(sheet, { defval: '', raw: false });
+}
+
+export async function importDataFile(file: DataFile): Promise<Dataset> {
+  const bytes = new Uint8Array(await file.arrayBuffer());
+  if (file.name.toLowerCase().endsWith('.csv') || file.type === 'text/csv') {
+    return { ...parseCsv(decodeTextFile(bytes)), name: file.name };
+  }
+  return sheetRowsToDataset(readWorkbookRows(bytes), file.name);
+}
