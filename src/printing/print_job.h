@@ -12,6 +12,10 @@ namespace sv::printing {
 
 // Checks the request in the fixed order, builds the stream and (unless dry_run) hands it
 // to `spooler`. The error is the message sent as the 500 reply.
+//
+// Checks, first failure wins: printer name blank after trimming; Base64 faults; zero dots;
+// physical size; gap; raster length. A dry run runs every check and builds the stream but
+// never calls the spooler. Thread-safe as far as `spooler` is.
 Result<PrintReply> run_print_job(PrintRequest request, Spooler& spooler);
 
 }  // namespace sv::printing

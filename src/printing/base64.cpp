@@ -1,0 +1,114 @@
+#include "printing/base64.h"
+
+#include <array>
+#include <cstdint>
+
+namespace sv::printing {
+namespace {
+
+constexpr std::uint8_t kSkip = 64;     // line feed, carriage return, space
+constexpr std::uint8_t kEnd = 65;      // "="
+constexpr std::uint8_t kInvalid = 66;  // everything else outside the alphabet
+
+constexpr std::array<std::uint8_t, 256> make_table() {
+  std::array<std::uint8_t, 256> t{};
+  for (auto& v : t) v = kInvalid;
+  constexpr std::string_view alphabet =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (std::size_t i = 0; i < alphabet.size(); ++i) {
+    t[static_cast<unsigned char>(alphabet[i])] = static_cast<std::uint8_t>(i);
+  }
+  t['\n'] = t['\r'] = t[' '] = kSkip;
+  t['='] = kEnd;
+  return t;
+}
+
+constexpr std::array<std::uint8_t, 256> kTable = make_table();
+
+class Sink {
+ public:
+  Sink(char* out, std::size_t capacity) : out_(out), capacity_(capacity) {}
+  void put(std::uint32_t byte) {
+    if (total_ < capacity_) out_[total_] = static_cast<char>(byte & 0xFF);
+    ++total_;
+  }
+  void put3(std::uint32_t bits) {
+    if (total_ + 3 <= capacity_) {
+      out_[total_] = static_cast<char>(bits >> 16);
+      out_[total_ + 1] = static_cast<char>((bits >> 8) & 0xFF);
+      out_[total_ + 2] = static_cast<char>(bits & 0xFF);
+      total_ += 3;
+    } else {
+      put(bits >> 16);
+      put(bits >> 8);
+      put(bits);
+    }
+  }
+  std::size_t total() const { return total_; }
+
+ private:
+  char* out_;
+  std::size_t capacity_;
+  std::size_t total_ = 0;
+};
+
+}  // namespace
+
+Result<std::size_t> decode_bitmap_b64_into(std::string_view text, char* out, std::size_t capacity) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* const end = p + text.size();
+  Sink sink(out, capacity);
+  std::uint32_t bits = 0;
+  int pending = 0;  // characters of the unfinished group
+  while (p < end) {
+    // Whole groups of four alphabet characters, the bulk of any raster.
+    if (pending == 0) {
+      while (end - p >= 4) {
+        const std::uint32_t a = kTable[p[0]], b = kTable[p[1]], c = kTable[p[2]], d = kTable[p[3]];
+        if ((a | b | c | d) >= 64) break;
+        sink.put3(a << 18 | b << 12 | c << 6 | d);
+        p += 4;
+      }
+      if (p == end) break;
+    }
+    const std::uint8_t v = kTable[*p++];
+    if (v < 64) {
+      bits = bits << 6 | v;
+      if (++pending == 4) {
+        sink.put3(bits);
+        bits = 0;
+        pending = 0;
+      }
+    } else if (v == kSkip) {
+      continue;
+    } else if (v == kEnd) {
+      break;  // whatever follows is never looked at
+    } else {
+      return Error{std::string(kBase64Invalid)};
+    }
+  }
+  switch (pending) {
+    case 1:
+      return Error{std::string(kBase64BadLength)};
+    case 2:
+      sink.put(bits >> 4);
+      break;
+    case 3:
+      sink.put(bits >> 10);
+      sink.put(bits >> 2);
+      break;
+    default:
+      break;
+  }
+  return sink.total();
+}
+
+Result<std::string> decode_bitmap_b64(std::string_view text) {
+  std::string out(text.size() / 4 * 3 + 3, '\0');
+  auto n = decode_bitmap_b64_into(text, out.data(), out.size());
+  if (!n) return Error{n.error()};
+  out.resize(n.value());
+  return out;
+}
+
+}  // namespace sv::printing
