@@ -1,0 +1,91 @@
+// Target-printer recognition, printer order and the UTF-16 conversions of the spooler texts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "printing/printer_order.h"
+#include "printing/utf16.h"
+
+namespace sv::printing {
+namespace {
+
+TEST(SpoolerTargetPrinter, MatchesTargetWordsInAnyCaseAnywhere) {
+  EXPECT_TRUE(is_target_printer("ZEKO"));
+  EXPECT_TRUE(is_target_printer("Office zeko-LP300 (USB)"));
+  EXPECT_TRUE(is_target_printer("label MorVa"));
+  EXPECT_TRUE(is_target_printer("qx5"));
+  EXPECT_TRUE(is_target_printer("仓库QX5标签机"));
+  EXPECT_FALSE(is_target_printer("ZEK O"));
+  EXPECT_FALSE(is_target_printer("MORV"));
+  EXPECT_FALSE(is_target_printer("QX 5"));
+  EXPECT_FALSE(is_target_printer(""));
+  // Fullwidth letters upper-case to fullwidth capitals, which are not the ASCII words.
+  EXPECT_FALSE(is_target_printer("ｚｅｋｏ"));
+}
+
+TEST(SpoolerTargetPrinter, UsesFullCaseMappingWithSpecialCasings) {
+  // U+1E9A has no simple upper case; its full upper case is "A" + U+02BE.
+  EXPECT_TRUE(is_target_printer("morv\u1E9A 200"));
+  EXPECT_EQ(to_upper_full("\u1E9A"), "A\u02BE");
+  EXPECT_EQ(to_upper_full("straße ﬃ"), "STRASSE FFI");
+  EXPECT_EQ(to_upper_full("ǆemal ſ ı"), "ǄEMAL S I");
+  EXPECT_EQ(to_upper_full("\U00010428"), "\U00010400");  // Deseret, beyond the BMP
+  // Malformed bytes pass through; the words around them are still found.
+  EXPECT_EQ(to_upper_full("a\xFF\xC3z"), "A\xFF\xC3Z");
+  EXPECT_TRUE(is_target_printer("\xFFzeko\xC0"));
+}
+
+PrinterInfo entry(std::string name, bool is_default = false, std::string port = "") {
+  PrinterInfo p;
+  p.name = std::move(name);
+  p.is_default = is_default;
+  p.is_zeko = is_target_printer(p.name);
+  p.port = std::move(port);
+  return p;
+}
+
+std::vector<std::string> names(const std::vector<PrinterInfo>& list) {
+  std::vector<std::string> out;
+  for (const auto& p : list) out.push_back(p.name);
+  return out;
+}
+
+TEST(SpoolerPrinterOrder, TargetsThenDefaultThenBytes) {
+  std::vector<PrinterInfo> list = {
+      entry("A2"),  entry("Office", true), entry("ZEKO b"), entry("ABC"),
+      entry("A10"), entry("zeko A", true), entry("AB"),     entry("é"),
+      entry("Z"),   entry("QX5 late")};
+  sort_printers(list);
+  EXPECT_EQ(names(list), (std::vector<std::string>{"zeko A", "QX5 late", "ZEKO b", "Office", "A10",
+                                                   "A2", "AB", "ABC", "Z", "é"}));
+}
+
+TEST(SpoolerPrinterOrder, EqualNamesKeepSpoolerOrder) {
+  std::vector<PrinterInfo> list = {entry("B", false, "first"), entry("A"),
+                                   entry("B", false, "second")};
+  sort_printers(list);
+  ASSERT_EQ(names(list), (std::vector<std::string>{"A", "B", "B"}));
+  EXPECT_EQ(list[1].port, "first");
+  EXPECT_EQ(list[2].port, "second");
+}
+
+TEST(SpoolerUtf16, LenientConversionReplacesUnpairedSurrogates) {
+  EXPECT_EQ(utf16_to_utf8_lenient(u"Zeko 标签 \U0001F5A8"), "Zeko 标签 \U0001F5A8");
+  const std::u16string broken = {u'a', 0xD800, u'b', 0xDC00, 0xD83D};
+  EXPECT_EQ(utf16_to_utf8_lenient(broken), "a\uFFFDb\uFFFD\uFFFD");
+  EXPECT_FALSE(utf16_to_utf8_strict(broken).has_value());
+  EXPECT_EQ(utf16_to_utf8_strict(u"ok \u00E9"), "ok \u00E9");
+}
+
+TEST(SpoolerUtf16, Utf8ToUtf16KeepsNulAndReplacesMalformedBytes) {
+  EXPECT_EQ(utf8_to_utf16(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
+  EXPECT_EQ(utf8_to_utf16("\U0001F5A8"), u"\U0001F5A8");
+  // A stray continuation byte, a surrogate in UTF-8 form and an overlong "/".
+  EXPECT_EQ(utf8_to_utf16("x\x80y\xED\xA0\x80z\xC0\xAF"),
+            u"x\uFFFDy\uFFFD\uFFFD\uFFFDz\uFFFD\uFFFD");
+  EXPECT_EQ(up_to_nul(std::u16string_view(u"name\0rest", 9)), u"name");
+}
+
+}  // namespace
+}  // namespace sv::printing
