@@ -472,6 +472,7 @@ describe('live page', () => {
     expect(await colours()).toEqual(light);
     await setTheme('dark');
     expect(await colours()).toEqual(dark);
+    await page.waitForTimeout(400); // let colour transitions settle before the picture
     await page.screenshot({ path: join(testOutputDir(), 'designer-dark.png') });
 
     await page.emulateMedia({ colorScheme: 'dark' });
@@ -554,6 +555,7 @@ describe('live page', () => {
 
   test('screenshot of the light page', async () => {
     await page.evaluate(() => document.documentElement.removeAttribute('data-theme'));
+    await page.waitForTimeout(400);
     await page.screenshot({ path: join(testOutputDir(), 'designer-light.png') });
     expect(errors).toEqual([]);
   });
