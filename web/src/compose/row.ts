@@ -32,7 +32,11 @@ function surface(width: number, height: number): { canvas: HTMLCanvasElement; ct
   return { canvas, ctx };
 }
 
-/** Draws each present slot's label once into a reused label surface and copies it to (x, y). */
+/**
+ * Draws each present slot's label straight into the row at (x, y), clipped to the label's own
+ * rectangle, which gives the same dots as drawing it on a label-sized surface and copying that
+ * over, without allocating and copying a label surface per column.
+ */
 function drawSlots(
   target: Ctx2D,
   doc: LabelDocument,
@@ -40,14 +44,17 @@ function drawSlots(
   slots: Slots,
   origin: (column: number) => { x: number; y: number },
 ): void {
-  let label: { canvas: HTMLCanvasElement; ctx: Ctx2D } | undefined;
   for (let c = 0; c < g.columns; c++) {
     const context = slots[c];
     if (!context) continue;
-    label ??= surface(Math.max(1, g.labelWidth), Math.max(1, g.labelHeight));
-    drawLabel(label.ctx, doc, context);
     const at = origin(c);
-    target.drawImage(label.canvas, at.x, at.y);
+    target.save();
+    target.translate(at.x, at.y);
+    target.beginPath();
+    target.rect(0, 0, g.labelWidth, g.labelHeight);
+    target.clip();
+    drawLabel(target, doc, context);
+    target.restore();
   }
 }
 
