@@ -57,12 +57,12 @@ function floyd(buf: Float32Array, width: number, height: number, t: number): voi
       const e = v - nv;
       if (e === 0) continue;
       const hasRight = x + 1 < width;
-      if (hasRight) buf[i + 1] += (e * 7) / 16;
+      if (hasRight) buf[i + 1] += e * 0.4375;
       if (hasNext) {
         const below = i + width;
-        if (x > 0) buf[below - 1] += (e * 3) / 16;
-        buf[below] += (e * 5) / 16;
-        if (hasRight) buf[below + 1] += e / 16;
+        if (x > 0) buf[below - 1] += e * 0.1875;
+        buf[below] += e * 0.3125;
+        if (hasRight) buf[below + 1] += e * 0.0625;
       }
     }
   }

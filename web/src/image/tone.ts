@@ -31,8 +31,8 @@ export function toneMap(rgba: Uint8ClampedArray, out: Float32Array, s: ToneSetti
     let l = 0.299 * rgba[p] + 0.587 * rgba[p + 1] + 0.114 * rgba[p + 2];
     l = (l - 128) * contrast + 128 + lift;
     l = ((l - lo) / span) * 255;
-    if (applyGamma) l = 255 * Math.pow(clamp(l / 255, 0, 1), gamma);
-    const dark = 1 - clamp(l / 255, 0, 1);
+    if (applyGamma) l = l <= 0 ? 0 : l >= 255 ? 255 : 255 * Math.pow(l / 255, gamma);
+    const dark = l <= 0 ? 1 : l >= 255 ? 0 : 1 - l / 255;
     if (shadow !== 0) l += shadow * dark * dark;
     if (ink !== 0) l += ink * Math.pow(dark, 1.2);
     if (invert) l = 255 - l;
