@@ -1,0 +1,87 @@
+import { describe, expect, it } from 'vitest';
+import * as XLSX from 'xlsx';
+import { parseCsv } from '../src/merge/csv';
+import { decodeTextFile } from '../src/merge/decode';
+import { importDataFile, sheetRowsToDataset } from '../src/merge/import';
+
+describe('parseCsv', () => {
+  it('votes the delimiter on the first line, outside quotes', () => {
+    expect(parseCsv('a;b,c;d\n1;2,3;4').fields).toEqual(['a', 'b,c', 'd']);
+    expect(parseCsv('"a;b;c",d\n1,2').fields).toEqual(['a;b;c', 'd']);
+    expect(parseCsv('a\tb\n1\t2').rows).toEqual([{ a: '1', b: '2' }]);
+    expect(parseCsv('a,b;c\n1,2;3').fields).toEqual(['a', 'b;c']);
+  });
+
+  it('names headers: repeats counted, empty ones by column', () => {
+    expect(parseCsv('a,a,,b,a\n').fields).toEqual(['a', 'a_2', '列3', 'b', 'a_3']);
+    expect(parseCsv(',,\nx,y,z').fields).toEqual(['列1', '列2', '列3']);
+  });
+
+  it('handles quotes across lines, escaped quotes and text after a closing quote', () => {
+    const d = parseCsv('n,v\r\n"line1\nline2"," say ""hi"" "\n x"y ,"a"b\n');
+    expect(d.rows).toEqual([
+      { n: 'line1\nline2', v: ' say "hi" ' },
+      { n: 'x"y', v: 'ab' },
+    ]);
+  });
+
+  it('drops blank and all-empty lines and pads short records', () => {
+    const d = parseCsv('\uFEFFa,b,c\n\n1\n,,\n  \n4,5,6,7');
+    expect(d).toEqual({ name: 'CSV', fields: ['a', 'b', 'c'], rows: [{ a: '1', b: '', c: '' }, { a: '4', b: '5', c: '6' }] });
+    expect(parseCsv('  \n\t')).toEqual({ name: 'CSV', fields: [], rows: [] });
+    expect(parseCsv('a,b\n"1",2').rows).toEqual([{ a: '1', b: '2' }]);
+  });
+});
+
+describe('decodeTextFile', () => {
+  it('honours byte-order marks and strict UTF-8', () => {
+    expect(decodeTextFile(new Uint8Array([0xef, 0xbb, 0xbf, 0x61, 0xe4, 0xb8, 0xad]))).toBe('a中');
+    expect(decodeTextFile(new Uint8Array([0xff, 0xfe, 0x2d, 0x4e, 0x61, 0x00]))).toBe('中a');
+    expect(decodeTextFile(new Uint8Array([0xfe, 0xff, 0x4e, 0x2d, 0x00, 0x61]))).toBe('中a');
+    expect(decodeTextFile(new TextEncoder().encode('名称,价格'))).toBe('名称,价格');
+  });
+});
+
+describe('spreadsheets', () => {
+  function workbookFile(name: string): { name: string; type: string; arrayBuffer(): Promise<ArrayBuffer> } {
+    const sheet = XLSX.utils.aoa_to_sheet([
+      ['名称', '', '价格', '日期'],
+      ['苹果', 'x', 19.9, new Date(Date.UTC(2026, 0, 5))],
+      [],
+      ['梨', '', 5, ''],
+    ]);
+    sheet['C2'].z = '"¥"#,##0.00';
+    sheet['D2'].z = 'yyyy-mm-dd';
+    const book = XLSX.utils.book_new();
+    XLSX.utils.book_append_sheet(book, sheet, '表1');
+    const bytes = XLSX.write(book, { type: 'array', bookType: 'xlsx' }) as ArrayBuffer;
+    return { name, type: '', arrayBuffer: async () => bytes };
+  }
+
+  it('reads the first sheet as formatted text, leaving out empty headers', async () => {
+    const d = await importDataFile(workbookFile('价目.xlsx'));
+    expect(d.name).toBe('价目.xlsx');
+    expect(d.fields).toEqual(['名称', '价格', '日期']);
+    expect(d.rows).toEqual([
+      { 名称: '苹果', 价格: '¥19.90', 日期: '2026-01-05' },
+      { 名称: '梨', 价格: '5', 日期: '' },
+    ]);
+  });
+
+  it('takes CSV by extension and media type', async () => {
+    const bytes = new TextEncoder().encode('a,b\n1,2').buffer as ArrayBuffer;
+    const d = await importDataFile({ name: 'X.CSV', type: '', arrayBuffer: async () => bytes });
+    expect(d).toEqual({ name: 'X.CSV', fields: ['a', 'b'], rows: [{ a: '1', b: '2' }] });
+  });
+
+  it('turns row objects into records of text', () => {
+    expect(sheetRowsToDataset([{ a: 1, __EMPTY: 'x' }, { b: null, '': 'y' }], 'n')).toEqual({
+      name: 'n',
+      fields: ['a', 'b'],
+      rows: [
+        { a: '1', b: '' },
+        { a: '', b: '' },
+      ],
+    });
+  });
+});
