@@ -24,14 +24,14 @@ namespace sv::test {
 struct ServerOptions {
   // The program and its leading arguments, e.g. {"wine64", exe}. Empty means the Linux
   // service binary (SORVENDALE_BINARY).
-  std::vector<std::string> command;
+  std::vector<std::string> command = {};
   // Appended after `command`.
-  std::vector<std::string> args;
+  std::vector<std::string> args = {};
   // Working folder of the child. Empty means a fresh, empty temporary folder (so the
   // relative "dist" candidate is not found).
-  std::filesystem::path working_dir;
+  std::filesystem::path working_dir = {};
   // Extra or replaced environment entries (name, value); the rest is inherited.
-  std::vector<std::pair<std::string, std::string>> env;
+  std::vector<std::pair<std::string, std::string>> env = {};
   // How long the constructor waits for the banner's last line.
   std::chrono::milliseconds ready_timeout{15000};
 };
