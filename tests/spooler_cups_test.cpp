@@ -1,8 +1,6 @@
 // The Linux service binary against a private cupsd: the printer listing and real RAW jobs
 // arriving at a recording network printer.
-#include <cups/cups.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include <memory>
 #include <string>
@@ -98,21 +96,6 @@ TEST_F(SpoolerCups, PortHidesCredentialsOfTheDeviceUri) {
   EXPECT_EQ(post("list_printers").body, "[" + entry("Secret", false, false) + "]");
 }
 
-// The completed jobs of `queue` as (title, format) pairs.
-std::vector<std::pair<std::string, std::string>> completed_jobs(const std::string& server,
-                                                                const std::string& queue) {
-  std::vector<std::pair<std::string, std::string>> out;
-  http_t* http = httpConnect2(server.c_str(), ippPort(), nullptr, AF_UNSPEC,
-                              HTTP_ENCRYPTION_IF_REQUESTED, 1, 5000, nullptr);
-  if (http == nullptr) return out;
-  cups_job_t* jobs = nullptr;
-  const int n = cupsGetJobs2(http, &jobs, queue.c_str(), 0, CUPS_WHICHJOBS_COMPLETED);
-  for (int i = 0; i < n; ++i) out.emplace_back(jobs[i].title, jobs[i].format);
-  cupsFreeJobs(n, jobs);
-  httpClose(http);
-  return out;
-}
-
 TEST_F(SpoolerCups, PrintSheetArrivesByteIdenticalAsRawSorvendaleJob) {
   ASSERT_EQ(cups_->add_raw_queue("ZekoQ", printer_->port()), "");
   const std::size_t before = printer_->jobs().size();
@@ -130,12 +113,7 @@ TEST_F(SpoolerCups, PrintSheetArrivesByteIdenticalAsRawSorvendaleJob) {
   ASSERT_EQ(jobs.size(), before + 1) << cups_->log();
   EXPECT_TRUE(jobs.back() == expected)
       << "received " << jobs.back().size() << " bytes, expected " << expected.size();
-  // cupsd marks the job completed a moment after the backend has closed the connection.
-  auto done = completed_jobs(cups_->server(), "ZekoQ");
-  for (int i = 0; i < 200 && done.empty(); ++i) {
-    std::this_thread::sleep_for(50ms);
-    done = completed_jobs(cups_->server(), "ZekoQ");
-  }
+  const auto done = cups_->completed_jobs("ZekoQ", 1);
   ASSERT_EQ(done.size(), 1u);
   EXPECT_EQ(done[0].first, "Sorvendale");
   EXPECT_EQ(done[0].second, "application/vnd.cups-raw");

@@ -1,5 +1,6 @@
 #include "support/cups_fixture.h"
 
+#include <cups/cups.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -366,6 +367,28 @@ std::vector<std::string> CupsServer::queues() {
     // Instances (queue/instance) live in lpoptions, not on the server.
     if (!line.empty() && line.find('/') == std::string::npos) out.push_back(line);
   }
+  return out;
+}
+
+std::vector<std::pair<std::string, std::string>> CupsServer::completed_jobs(
+    const std::string& queue, std::size_t count) {
+  std::vector<std::pair<std::string, std::string>> out;
+  http_t* http = httpConnect2(socket_.c_str(), ippPort(), nullptr, AF_UNSPEC,
+                              HTTP_ENCRYPTION_IF_REQUESTED, 1, 5000, nullptr);
+  if (http == nullptr) return out;
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    cups_job_t* jobs = nullptr;
+    const int n = cupsGetJobs2(http, &jobs, queue.c_str(), 0, CUPS_WHICHJOBS_COMPLETED);
+    out.clear();
+    for (int i = 0; i < n; ++i) {
+      out.emplace_back(jobs[i].title != nullptr ? jobs[i].title : "",
+                       jobs[i].format != nullptr ? jobs[i].format : "");
+    }
+    cupsFreeJobs(n, jobs);
+    if (out.size() >= count) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  httpClose(http);
   return out;
 }
 

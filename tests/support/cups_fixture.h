@@ -117,6 +117,10 @@ class CupsServer {
   std::string lpoptions(const std::vector<std::string>& args);
   // Every queue name of this server (lpstat -e), e.g. to remove them between tests.
   std::vector<std::string> queues();
+  // The completed jobs of `queue` as (title, document format) pairs, waiting up to 10 s for
+  // at least `count` of them: cupsd marks a job completed a moment after its backend ends.
+  std::vector<std::pair<std::string, std::string>> completed_jobs(const std::string& queue,
+                                                                  std::size_t count);
   // Number of jobs not yet completed (lpstat -o).
   std::size_t pending_jobs();
 
