@@ -84,3 +84,22 @@ describe('opening and new documents', () => {
     expect(store.doc.name).toBe('未命名标签');
   });
 });
+
+describe('start-up document', () => {
+  it('restores a valid draft dirty with its data, or the sample in demo mode', async () => {
+    const { saveDraft } = await import('../src/document/draft');
+    const { startDocument } = await import('../src/editor/document-session');
+    const storage = new MemoryStorage();
+    const doc = { ...new DocumentStore().doc, name: '草稿' };
+    saveDraft(doc, { name: 'd.csv', fields: ['a'], rows: [{ a: '1' }] }, storage);
+    const s = new DocumentStore();
+    expect(startDocument(s, false, storage)).toBe(true);
+    expect([s.doc.name, s.dirty, s.dataset?.name]).toEqual(['草稿', true, 'd.csv']);
+    const demo = new DocumentStore();
+    expect(startDocument(demo, true, storage)).toBe(false);
+    expect([demo.doc.name, demo.dirty]).toEqual(['示例标签', false]);
+    const empty = new DocumentStore();
+    expect(startDocument(empty, false, new MemoryStorage())).toBe(false);
+    expect(empty.revision).toBe(0);
+  });
+});

@@ -1,10 +1,11 @@
 // Where the working document comes from and goes to: autosave, files, new and loaded documents.
 
-import { removeDraft, saveDraft } from '../document/draft';
+import { loadDraft, removeDraft, saveDraft } from '../document/draft';
 import { DOCUMENT_FILE_TYPE, documentFileName, parseDocumentText, serializeDocument } from '../document/files';
 import { createDocument } from '../document/factory';
 import type { LabelDocument } from '../document/model';
 import { defaultStorage, type KeyValueStorage } from '../document/storage';
+import { createSampleDocument } from '../document/templates';
 import type { DocumentStore } from './store';
 
 export const AUTOSAVE_DELAY_MS = 500;
@@ -109,4 +110,26 @@ export class DocumentSession {
     this.hooks.setStatus('idle', '新建标签');
     return true;
   }
+}
+
+export const DRAFT_RESTORED_HINT = '已恢复上次未保存的编辑；保存后会清除草稿。';
+
+/**
+ * Start-up document: the sample in demo mode (not dirty), else a valid draft (dirty, with its
+ * data set), else the store's fresh document. True when a draft was restored.
+ */
+export function startDocument(
+  store: DocumentStore,
+  demo: boolean,
+  storage: KeyValueStorage = defaultStorage(),
+): boolean {
+  if (demo) {
+    store.reset(createSampleDocument(), false);
+    return false;
+  }
+  const draft = loadDraft(storage);
+  if (!draft) return false;
+  store.reset(draft.doc, true);
+  if (draft.dataset) store.setDataset(draft.dataset);
+  return true;
 }
