@@ -1,0 +1,75 @@
+import { beforeEach, describe, expect, it } from 'vitest';
+import type { CallService } from '../src/service/client';
+import { NO_SERVICE_HINT, refreshPrinters } from '../src/service/printer-ui';
+import { printerState, type PrinterInfo } from '../src/service/printers';
+import { setStatus } from '../src/shell/status';
+
+const markup = `
+  <span id="status-dot" class="status-dot is-idle"></span><span id="status-title">就绪</span>
+  <div id="printer-dropdown" class="device-dropdown">
+    <button id="printer-trigger" aria-expanded="false"><span id="printer-value"></span></button>
+    <div id="printer-menu"></div>
+  </div>
+  <p id="printer-hint" hidden></p>
+  <div id="local-service-card"><span id="local-service-note"></span><a id="btn-download-server"></a></div>`;
+
+const byId = (id: string) => document.getElementById(id) as HTMLElement;
+const replying =
+  (list: PrinterInfo[]): CallService =>
+  async <T>() =>
+    list as T;
+
+describe('printer discovery on the page', () => {
+  beforeEach(() => {
+    document.body.innerHTML = markup;
+    localStorage.clear();
+    Object.assign(printerState, { printers: [], selectedPrinter: '', serviceReachable: false });
+  });
+
+  it('chooses a printer, fills the menu and marks the card ready', async () => {
+    await refreshPrinters(
+      true,
+      replying([
+        { name: 'Office', is_default: true, is_zeko: false, port: 'LPT1' },
+        { name: 'ZEKO QX530', is_default: false, is_zeko: true, port: 'USB001' },
+        { name: 'Other', is_default: false, is_zeko: false, port: 'USB002' },
+      ]),
+    );
+    expect(byId('printer-value').textContent).toBe('ZEKO QX530');
+    expect(byId('status-dot').className).toBe('status-dot is-online');
+    expect(byId('status-title').textContent).toBe('打印机就绪');
+    expect(byId('printer-hint').textContent).toBe('已找到 3 台打印机');
+    const items = [...byId('printer-menu').querySelectorAll('button')];
+    expect(items.map((b) => b.textContent)).toEqual(['Office默认', 'ZEKO QX530目标机', 'OtherUSB002']);
+    expect(items[1].classList.contains('is-selected')).toBe(true);
+    expect(byId('local-service-card').classList.contains('is-ready')).toBe(true);
+    expect(byId('btn-download-server').textContent).toBe('重新下载');
+
+    items[2].click();
+    expect(localStorage.getItem('sorvendale.printer')).toBe('Other');
+    expect(byId('printer-value').textContent).toBe('Other');
+    expect(byId('printer-menu').querySelector('.is-selected')?.textContent).toBe('OtherUSB002');
+  });
+
+  it('reports an empty list and falls back to browser printing without a service', async () => {
+    await refreshPrinters(false, replying([]));
+    expect(byId('printer-value').textContent).toBe('没有找到打印机');
+    expect(byId('status-title').textContent).toBe('未检测到打印机');
+    expect(byId('printer-menu').textContent).toBe('没有可用打印机');
+
+    await refreshPrinters(false, async () => {
+      throw new Error('down');
+    });
+    expect(byId('printer-value').textContent).toBe('浏览器打印模式');
+    expect([byId('status-dot').className, byId('status-title').textContent]).toEqual([
+      'status-dot is-online',
+      '浏览器打印就绪',
+    ]);
+    expect(byId('printer-hint').textContent).toBe(NO_SERVICE_HINT);
+    expect(byId('printer-hint').hidden).toBe(false);
+    expect(byId('local-service-note').textContent).toBe('免安装单文件，下载后双击即可原生直打');
+    expect(byId('btn-download-server').textContent).toBe('下载 EXE');
+    setStatus('pending', 'x');
+    expect(byId('status-dot').className).toBe('status-dot is-pending');
+  });
+});
