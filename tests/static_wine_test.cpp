@@ -65,6 +65,8 @@ class WineStatic : public ::testing::Test {
   void SetUp() override {
     if (server_ == nullptr) GTEST_SKIP() << "SORVENDALE_WINDOWS_EXE is not set";
     ASSERT_TRUE(server_->ready()) << server_->stdout_text() << server_->stderr_text();
+    ASSERT_NE(server_->stdout_text().find("前端：内嵌（单文件便携版）"), std::string::npos)
+        << "the exe found a dist folder: " << server_->stdout_text();
   }
   static HttpReply get(std::string_view target) {
     return split_reply(sv::test::exchange(server_->port(),
