@@ -155,6 +155,16 @@ TEST_F(SpoolerCups, UnknownQueueFailsAtOpenWithTheNameAsSent) {
   EXPECT_EQ(cups_->pending_jobs(), 0u);
 }
 
+TEST_F(SpoolerCups, QueueRejectingJobsFailsAtStartDocAndLeavesNoJob) {
+  ASSERT_EQ(cups_->add_raw_queue("ZekoQ", printer_->port()), "");
+  ASSERT_EQ(run_tool({"cupsreject", "-h", cups_->server(), "ZekoQ"}).exit_code, 0);
+  const HttpReply reply = post("print_sheet", SheetJob{.printer = "ZekoQ"}.body());
+  EXPECT_EQ(reply.status_line, "HTTP/1.1 500 Internal Server Error");
+  EXPECT_TRUE(reply.body.starts_with("StartDocPrinter 失败：")) << reply.body;
+  EXPECT_TRUE(reply.body.ends_with(" (IPP status 0x0506)")) << reply.body;
+  EXPECT_EQ(cups_->pending_jobs(), 0u);
+}
+
 TEST_F(SpoolerCups, StoppedSchedulerFailsListingAndCountsNoPrinters) {
   ASSERT_EQ(cups_->add_raw_queue("ZekoQ", printer_->port()), "");
   cups_->stop();
