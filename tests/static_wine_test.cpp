@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -112,6 +113,47 @@ TEST_F(WineStatic, DownloadIsTheExeItself) {
   EXPECT_EQ(reply.status_line, "HTTP/1.1 200 OK");
   EXPECT_EQ(sv::test::header_value(reply, "Content-Length"), std::to_string(exe.size()));
   EXPECT_TRUE(reply.body == exe) << reply.body.size() << " of " << exe.size() << " bytes";
+}
+
+}  // namespace
+
+namespace {
+
+// Windows paths differ from POSIX ones (drive, backslashes), so the containment test runs
+// again on the Windows build, with the folder reached through wine's Z: drive.
+TEST_F(WineStatic, FolderModeKeepsNamesInside) {
+  const fs::path site = base_ / "site";
+  fs::create_directories(site / "assets");
+  std::ofstream(site / "index.html", std::ios::binary) << "<p>folder</p>";
+  std::ofstream(site / "assets" / "app.js", std::ios::binary) << "1;";
+  fs::create_directories(base_ / "site-old");
+  std::ofstream(base_ / "site-old" / "x.txt", std::ios::binary) << "outside";
+  std::string windows_path = "Z:" + site.string();
+  std::replace(windows_path.begin(), windows_path.end(), '/', '\\');
+
+  sv::test::ServerProcess folder_server({
+      .command = {wine64(), exe_.string()},
+      .args = {"--port", std::to_string(sv::test::free_port()), "--no-open", "--dist",
+               windows_path},
+      .working_dir = base_ / "cwd",
+      .env = {{"WINEDEBUG", "-all"}, {"WINEPREFIX", (base_ / "prefix").string()}},
+      .ready_timeout = std::chrono::minutes(2),
+  });
+  ASSERT_TRUE(folder_server.ready()) << folder_server.stderr_text();
+  auto fetch = [&](std::string_view target) {
+    return split_reply(sv::test::exchange(folder_server.port(),
+                                          "GET " + std::string(target) + " HTTP/1.1\r\n\r\n",
+                                          std::chrono::seconds(60)));
+  };
+  EXPECT_EQ(fetch("/").body, "<p>folder</p>");
+  EXPECT_EQ(fetch("/assets/../index.html").body, "<p>folder</p>");
+  EXPECT_EQ(fetch("/assets\\app.js").body, "1;");
+  for (std::string_view target : {"/../site-old/x.txt", "/..\\site-old\\x.txt", "/assets",
+                                  "/Z:/etc/hostname", "/Z:\\etc\\hostname"}) {
+    HttpReply reply = fetch(target);
+    EXPECT_EQ(reply.status_line, "HTTP/1.1 404 Not Found") << target;
+    EXPECT_EQ(reply.body, "not found") << target;
+  }
 }
 
 }  // namespace
