@@ -27,6 +27,9 @@
 #include "printing/print_job.h"
 #include "printing/spooler.h"
 
+// Peak resident memory of a process, in KiB (-1 when unreadable).
+long vm_hwm_kib(pid_t pid);
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -150,6 +153,8 @@ std::string exchange(std::uint16_t port, const std::string& head, const std::str
   return reply;
 }
 
+}  // namespace
+
 long vm_hwm_kib(pid_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/status");
   std::string line;
@@ -158,8 +163,6 @@ long vm_hwm_kib(pid_t pid) {
   }
   return -1;
 }
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(3, std::atoi(argv[1])) : 11;
