@@ -44,11 +44,13 @@ TEST(Utf8, ValidityFollowsTheStandard) {
 TEST(Utf8, WhiteSpaceIsTheUnicodeProperty) {
   const char32_t yes[] = {0x09,   0x0A,   0x0B,   0x0C,   0x0D,   0x20,   0x85,   0xA0,  0x1680,
                           0x2000, 0x2005, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000};
-  for (char32_t c : yes) EXPECT_TRUE(is_unicode_whitespace(c)) << std::hex << static_cast<unsigned>(c);
+  for (char32_t c : yes)
+    EXPECT_TRUE(is_unicode_whitespace(c)) << std::hex << static_cast<unsigned>(c);
   // Zero-width space, BOM, mongolian vowel separator and the controls around the set are not.
   const char32_t no[] = {0x00,   0x08,   0x0E,   0x1F,   0x21,   0x84,   0x86,  0x180E,
                          0x200B, 0x2027, 0x202A, 0x205E, 0x2060, 0x3001, 0xFEFF};
-  for (char32_t c : no) EXPECT_FALSE(is_unicode_whitespace(c)) << std::hex << static_cast<unsigned>(c);
+  for (char32_t c : no)
+    EXPECT_FALSE(is_unicode_whitespace(c)) << std::hex << static_cast<unsigned>(c);
 }
 
 TEST(Utf8, TrimBothEnds) {
