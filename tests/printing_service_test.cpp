@@ -41,8 +41,11 @@ TEST(PrintSheetService, StatusesAndTexts) {
   for (const Case& c : cases) {
     const auto reply = test::split_reply(post(server.port(), c.body));
     EXPECT_EQ(reply.status_line, c.status_line) << c.body;
-    if (!c.text.empty()) EXPECT_EQ(reply.body, c.text) << c.body;
-    if (c.text.empty()) EXPECT_EQ(reply.body.rfind("请求格式不对：", 0), 0u) << reply.body;
+    if (!c.text.empty()) {
+      EXPECT_EQ(reply.body, c.text) << c.body;
+    } else {
+      EXPECT_EQ(reply.body.rfind("请求格式不对：", 0), 0u) << reply.body;
+    }
   }
 }
 
