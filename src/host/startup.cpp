@@ -10,6 +10,7 @@
 #include "platform/browser.h"
 #include "platform/console.h"
 #include "platform/executable_path.h"
+#include "platform/memory.h"
 #include "platform/path_text.h"
 #include "platform/socket.h"
 #include "platform/thread.h"
@@ -76,6 +77,7 @@ std::optional<std::filesystem::path> find_frontend_dir() {
 
 int run_service(std::span<const std::string> args) {
   platform::prepare_console();
+  platform::return_large_buffers_to_system();
   Options options = parse_options(args);
   if (!options.frontend_dir) options.frontend_dir = find_frontend_dir();
   if (options.frontend_dir && !index_exists(*options.frontend_dir)) {
