@@ -77,7 +77,7 @@ std::optional<std::filesystem::path> find_frontend_dir() {
 
 int run_service(std::span<const std::string> args) {
   platform::prepare_console();
-  platform::return_large_buffers_to_system();
+  platform::share_one_heap_across_threads();
   Options options = parse_options(args);
   if (!options.frontend_dir) options.frontend_dir = find_frontend_dir();
   if (options.frontend_dir && !index_exists(*options.frontend_dir)) {

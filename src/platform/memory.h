@@ -1,12 +1,12 @@
-// How the process's allocator treats the large per-request buffers (bodies up to 16 MiB and
-// the print stream). Implemented once per OS.
+// How the allocator treats the large per-request buffers (bodies up to 16 MiB and the print
+// stream). Implemented once per OS.
 #pragma once
 
 namespace sv::platform {
 
-// Makes large allocations go straight to the system and back on release, so a request's
-// body and stream do not stay resident in a thread's heap after the request ends. Call once,
-// before any connection thread starts.
-void return_large_buffers_to_system();
+// Serves every connection thread from one heap, so the next request reuses a freed body
+// instead of each thread's own heap keeping a copy resident. Call once, before any
+// connection thread starts.
+void share_one_heap_across_threads();
 
 }  // namespace sv::platform

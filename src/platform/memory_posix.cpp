@@ -8,12 +8,13 @@
 
 namespace sv::platform {
 
-void return_large_buffers_to_system() {
+void share_one_heap_across_threads() {
 #if defined(__GLIBC__)
-  // glibc raises its mmap threshold after the first large free, after which 16 MiB buffers
-  // come from per-thread heaps and stay resident; fixed thresholds keep them mapped per use.
-  mallopt(M_MMAP_THRESHOLD, 1 << 20);
-  mallopt(M_TRIM_THRESHOLD, 4 << 20);
+  // glibc gives new threads their own arenas; with a thread per connection each arena ends up
+  // holding its own freed 16 MiB body. Allocations per request are few, so one lock is cheap.
+  // (Fixed mmap thresholds were tried: they map fresh pages for every body, and the page
+  // faults cost ten times the transfer itself.)
+  mallopt(M_ARENA_MAX, 1);
 #endif
 }
 

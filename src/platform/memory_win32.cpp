@@ -2,7 +2,7 @@
 
 namespace sv::platform {
 
-// The Windows heap already hands blocks of this size to VirtualAlloc and back.
-void return_large_buffers_to_system() {}
+// The process heap is already shared by all threads.
+void share_one_heap_across_threads() {}
 
 }  // namespace sv::platform
