@@ -407,7 +407,8 @@ describe('live page', () => {
     const context = await browser.newContext({ viewport: { width: 1440, height: 900 } });
     page = await context.newPage();
     errors = collectPageErrors(page);
-    await page.goto(service.url);
+    // Not on the default port: the page is told where its own service is.
+    await page.goto(`${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`);
     // The splash fades out after start-up and then leaves the page.
     await page.waitForSelector('#splash', { state: 'detached', timeout: 10_000 });
   });
