@@ -1,18 +1,11 @@
 /// <reference types="node" />
 import { chromium, type Browser, type Page } from 'playwright-core';
+import { chromiumArgs } from '../../web/vitest.config';
 
 // Debian's Chromium; no browser is ever downloaded.
 export const chromiumPath = process.env.SORVENDALE_CHROMIUM ?? '/usr/bin/chromium';
 
-export const chromiumArgs = [
-  '--headless',
-  '--no-sandbox',
-  '--disable-gpu',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-  '--no-first-run',
-];
+export { chromiumArgs };
 
 export function launchChromium(): Promise<Browser> {
   return chromium.launch({ executablePath: chromiumPath, headless: true, args: chromiumArgs });
