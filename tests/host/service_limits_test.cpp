@@ -10,6 +10,7 @@
 
 #include "support/http_client.h"
 #include "support/server_process.h"
+#include "support/shared_service.h"
 
 namespace sv::test {
 namespace {
@@ -32,25 +33,9 @@ bool is_health_reply(const std::string& raw) {
          header_value(reply, "Content-Length") == std::to_string(reply.body.size());
 }
 
-class ServiceLimits : public testing::Test {
+class ServiceLimits : public SharedServiceTest {
  protected:
-  static void SetUpTestSuite() {
-    server_ = std::make_unique<ServerProcess>(ServerOptions{
-        .command = {isolated_binary().string()},
-        .args = {"--port", std::to_string(free_port()), "--no-open"},
-    });
-  }
-  static void TearDownTestSuite() { server_.reset(); }
-  void SetUp() override { ASSERT_TRUE(server_->ready()) << server_->stderr_text(); }
-  void TearDown() override {
-    EXPECT_TRUE(server_->running());
-    EXPECT_EQ(server_->stderr_text(), "");
-  }
-  static std::uint16_t port() { return server_->port(); }
-
-  static std::unique_ptr<ServerProcess> server_;
 };
-std::unique_ptr<ServerProcess> ServiceLimits::server_;
 
 // A GET of /api/health whose head (request line, headers, final empty line) is exactly
 // `head_bytes` long, padded by one X-Pad header.

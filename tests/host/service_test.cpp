@@ -7,6 +7,7 @@
 
 #include "support/http_client.h"
 #include "support/server_process.h"
+#include "support/shared_service.h"
 
 namespace sv::test {
 namespace {
@@ -68,32 +69,15 @@ std::string banner_printer_count(const std::string& out) {
   return out.substr(start, out.find(' ', start) - start);
 }
 
-class Service : public testing::Test {
+class Service : public SharedServiceTest {
  protected:
-  static void SetUpTestSuite() {
-    server_ = std::make_unique<ServerProcess>(ServerOptions{
-        .command = {isolated_binary().string()},
-        .args = {"--port", std::to_string(free_port()), "--no-open"},
-    });
-  }
-  static void TearDownTestSuite() { server_.reset(); }
-  void SetUp() override { ASSERT_TRUE(server_->ready()) << server_->stderr_text(); }
-  void TearDown() override {
-    // Nothing a client does may reach the console or stop the service.
-    EXPECT_TRUE(server_->running());
-    EXPECT_EQ(server_->stderr_text(), "");
-  }
-
   static std::string ask(const std::string& request) {
     return exchange(server_->port(), request, 10s);
   }
   static std::string health_body() {
     return "{\"ok\":true,\"printers\":" + banner_printer_count(server_->stdout_text()) + "}";
   }
-
-  static std::unique_ptr<ServerProcess> server_;
 };
-std::unique_ptr<ServerProcess> Service::server_;
 
 TEST_F(Service, BannerNamesPortAndCompiledInFrontend) {
   const std::string port = std::to_string(server_->port());
