@@ -6,7 +6,11 @@ import { showHint } from './shell/status';
 import { store } from './editor/store';
 import { DRAFT_RESTORED_HINT, startDocument } from './editor/document-session';
 import { installDocumentFiles } from './editor/document-files';
-import { installPrinterControls, refreshPrinters, renderLocalServiceCard } from './service/printer-ui';
+import {
+  installPrinterControls,
+  refreshPrinters,
+  renderLocalServiceCard,
+} from './service/printer-ui';
 import { clearRenderCaches } from './render/caches';
 
 // Start-up order matters: controls are wired before the first document is shown, and the

@@ -28,7 +28,10 @@ function jpegSize(bytes: Uint8Array): { width: number; height: number } | null {
     const marker = bytes[i + 1];
     const length = (bytes[i + 2] << 8) | bytes[i + 3];
     if (marker === 0xc0 || marker === 0xc2) {
-      return { height: (bytes[i + 5] << 8) | bytes[i + 6], width: (bytes[i + 7] << 8) | bytes[i + 8] };
+      return {
+        height: (bytes[i + 5] << 8) | bytes[i + 6],
+        width: (bytes[i + 7] << 8) | bytes[i + 8],
+      };
     }
     i += 2 + length;
   }

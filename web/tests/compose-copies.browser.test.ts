@@ -18,7 +18,9 @@ function source(d: LabelDocument, dataset: Dataset | null, recordIndex = 0): Cop
     dataset,
     recordIndex,
     dataContext: (): MergeContext =>
-      dataset ? { row: dataset.rows[recordIndex], index: recordIndex, total: dataset.rows.length } : {},
+      dataset
+        ? { row: dataset.rows[recordIndex], index: recordIndex, total: dataset.rows.length }
+        : {},
   };
 }
 
@@ -61,7 +63,9 @@ describe('copy plans', () => {
     const d = doc({}, { copies: 3, columns: 2, copyMode: 'serial' });
     const s = source(d, records(6), 4);
     const plan = copyGroups(s)!;
-    const values = plan.groups.flat().map((c) => resolvePlaceholders('{{serial:1001:1:4}}/{{n}}', c));
+    const values = plan.groups
+      .flat()
+      .map((c) => resolvePlaceholders('{{serial:1001:1:4}}/{{n}}', c));
     expect(values).toEqual(['1005/5', '1006/5', '1007/5']);
     expect(plan.groups.flat().every((c) => c.total === 6)).toBe(true);
     // Without a data set the index counts 0, 1, 2 … from the editor's record index.
@@ -73,7 +77,9 @@ describe('copy plans', () => {
   test('copies are rounded and clamped to 1 … 99, columns to 1 … 8', () => {
     const d = doc({}, { copies: 250, columns: 20 });
     const plan = copyGroups(source(d, null))!;
-    expect([plan.total, plan.requested, plan.groups.length, plan.groups[0].length]).toEqual([99, 99, 13, 8]);
+    expect([plan.total, plan.requested, plan.groups.length, plan.groups[0].length]).toEqual([
+      99, 99, 13, 8,
+    ]);
     d.print.copies = 0;
     expect(copyGroups(source(d, null))!.total).toBe(1);
     d.print.copies = 2.5;

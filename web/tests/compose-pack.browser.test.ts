@@ -12,7 +12,11 @@ function surface(width: number, height: number, paint?: (ctx: CanvasRenderingCon
   return canvas;
 }
 
-const size = (width: number, height: number) => ({ width, height, bytesPerRow: bytesPerRowFor(width) });
+const size = (width: number, height: number) => ({
+  width,
+  height,
+  bytesPerRow: bytesPerRowFor(width),
+});
 
 describe('packRaster', () => {
   test('an all-white row packs to 0xFF with zero padding bits', () => {

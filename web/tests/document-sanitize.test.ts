@@ -9,7 +9,8 @@ const doc = (extra: Record<string, unknown> = {}) => ({ objects: [], ...extra })
 
 describe('sanitizeDocument refusals', () => {
   it('refuses non-objects, wrong versions and a missing objects array', () => {
-    for (const v of [null, [], 3, 'x', true]) expect(() => sanitizeDocument(v)).toThrow(NOT_AN_OBJECT);
+    for (const v of [null, [], 3, 'x', true])
+      expect(() => sanitizeDocument(v)).toThrow(NOT_AN_OBJECT);
     expect(() => sanitizeDocument(doc({ schemaVersion: '1' }))).toThrow('不支持的文档版本：1');
     expect(() => sanitizeDocument(doc({ schemaVersion: 2 }))).toThrow('不支持的文档版本：2');
     expect(() => sanitizeDocument({ page: {} })).toThrow(MISSING_OBJECTS);
@@ -23,7 +24,14 @@ describe('sanitizeDocument repairs', () => {
     const d = sanitizeDocument(
       doc({
         page: { widthMm: '120', heightMm: null, dpi: '203' },
-        print: { columns: 3.5, density: true, speed: 'fast', copies: 500, offsetXMm: -99, copyMode: 'x' },
+        print: {
+          columns: 3.5,
+          density: true,
+          speed: 'fast',
+          copies: 500,
+          offsetXMm: -99,
+          copyMode: 'x',
+        },
       }),
     );
     expect(d.page).toEqual({ widthMm: 120, heightMm: 10, dpi: 203 });
@@ -40,7 +48,10 @@ describe('sanitizeDocument repairs', () => {
 
   it('cuts texts to their limits and defaults non-texts', () => {
     const d = sanitizeDocument(
-      doc({ name: 'n'.repeat(100), objects: [{ type: 'text', text: 7, name: 'm'.repeat(70), id: 'i'.repeat(70) }] }),
+      doc({
+        name: 'n'.repeat(100),
+        objects: [{ type: 'text', text: 7, name: 'm'.repeat(70), id: 'i'.repeat(70) }],
+      }),
     );
     expect(d.name).toHaveLength(80);
     expect(d.objects[0]).toMatchObject({ text: '文本', name: 'm'.repeat(60), id: 'i'.repeat(64) });
@@ -51,7 +62,15 @@ describe('sanitizeDocument repairs', () => {
 
   it('drops unknown types and non-objects and repairs duplicate or missing ids', () => {
     const d = sanitizeDocument(
-      doc({ objects: [{ type: 'rect', id: 'a' }, 5, { type: 'circle' }, { type: 'line', id: 'a' }, { type: 'rect' }] }),
+      doc({
+        objects: [
+          { type: 'rect', id: 'a' },
+          5,
+          { type: 'circle' },
+          { type: 'line', id: 'a' },
+          { type: 'rect' },
+        ],
+      }),
     );
     expect(d.objects.map((o) => o.type)).toEqual(['rect', 'line', 'rect']);
     expect(d.objects[0].id).toBe('a');
@@ -59,14 +78,22 @@ describe('sanitizeDocument repairs', () => {
   });
 
   it('places objects without a position diagonally and clamps them to the page', () => {
-    const d = sanitizeDocument(doc({ objects: [{ type: 'text' }, { type: 'qrcode' }, { type: 'rect' }] }));
+    const d = sanitizeDocument(
+      doc({ objects: [{ type: 'text' }, { type: 'qrcode' }, { type: 'rect' }] }),
+    );
     expect(d.objects.map((o) => [o.x, o.y, o.w, o.h])).toEqual([
       [0, 0, 36, 8],
       [2, 2, 16, 16],
       [4, 4, 36, 18],
     ]);
     const edge = sanitizeDocument(
-      doc({ objects: [{ type: 'rect', x: 49, w: 30 }, { type: 'rect', x: 80 }, { type: 'line', h: -3 }] }),
+      doc({
+        objects: [
+          { type: 'rect', x: 49, w: 30 },
+          { type: 'rect', x: 80 },
+          { type: 'line', h: -3 },
+        ],
+      }),
     );
     expect(edge.objects[0].w).toBe(1);
     expect(edge.objects[1]).toMatchObject({ x: 50, w: 0.1 });
@@ -105,15 +132,29 @@ describe('sanitizeDocument repairs', () => {
 
   it('writes fields in their stored order, unknown fields dropped', () => {
     const d = createDocument();
-    const q = createObject('qrcode', { x: 1, y: 1, w: 10, h: 10 }) as QrCodeObject & { extra?: number };
+    const q = createObject('qrcode', { x: 1, y: 1, w: 10, h: 10 }) as QrCodeObject & {
+      extra?: number;
+    };
     q.locked = true;
     q.extra = 3;
     d.objects.push(q);
-    const parsed = JSON.parse(serializeDocument(d)) as Record<string, unknown> & { objects: object[] };
+    const parsed = JSON.parse(serializeDocument(d)) as Record<string, unknown> & {
+      objects: object[];
+    };
     expect(Object.keys(parsed)).toEqual(['schemaVersion', 'name', 'page', 'print', 'objects']);
     expect(Object.keys(parsed.print as object)).toEqual(Object.keys(d.print));
     expect(Object.keys(parsed.objects[0])).toEqual([
-      'id', 'type', 'name', 'x', 'y', 'w', 'h', 'locked', 'data', 'ecc', 'moduleSize',
+      'id',
+      'type',
+      'name',
+      'x',
+      'y',
+      'w',
+      'h',
+      'locked',
+      'data',
+      'ecc',
+      'moduleSize',
     ]);
     expect(serializeDocument(d)).toContain('\n  "name"');
   });
@@ -138,7 +179,10 @@ describe('sanitizeDocument on arbitrary JSON', () => {
   const docArb = fc.record({
     schemaVersion: fc.constantFrom(1, undefined),
     page: fc.record({ widthMm: fc.jsonValue(), heightMm: fc.double(), dpi: fc.jsonValue() }),
-    print: fc.dictionary(fc.constantFrom('columns', 'gapMm', 'rowGapMm', 'copies', 'copyMode'), fc.jsonValue()),
+    print: fc.dictionary(
+      fc.constantFrom('columns', 'gapMm', 'rowGapMm', 'copies', 'copyMode'),
+      fc.jsonValue(),
+    ),
     objects: fc.array(fc.oneof(objectArb, fc.jsonValue())),
   });
 

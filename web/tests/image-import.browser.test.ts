@@ -75,11 +75,22 @@ describe('re-encoding ladder', () => {
     };
     const r = reencodePicture(img, 5000, 3000, tooBig);
     expect(calls).toHaveLength(25);
-    expect(calls.slice(0, 5)).toEqual(['3200x1920@0.9', '3200x1920@0.8', '3200x1920@0.7', '3200x1920@0.6', '3200x1920@0.5']);
+    expect(calls.slice(0, 5)).toEqual([
+      '3200x1920@0.9',
+      '3200x1920@0.8',
+      '3200x1920@0.7',
+      '3200x1920@0.6',
+      '3200x1920@0.5',
+    ]);
     expect(calls[5]).toBe('2304x1382@0.9');
-    expect(calls[24]).toBe(`${Math.round(5000 * 0.64 * 0.72 ** 4)}x${Math.round(3000 * 0.64 * 0.72 ** 4)}@0.5`);
+    expect(calls[24]).toBe(
+      `${Math.round(5000 * 0.64 * 0.72 ** 4)}x${Math.round(3000 * 0.64 * 0.72 ** 4)}@0.5`,
+    );
     expect(r.dataUrl.endsWith('25')).toBe(true);
-    expect([r.width, r.height]).toEqual([Math.round(5000 * 0.64 * 0.72 ** 4), Math.round(3000 * 0.64 * 0.72 ** 4)]);
+    expect([r.width, r.height]).toEqual([
+      Math.round(5000 * 0.64 * 0.72 ** 4),
+      Math.round(3000 * 0.64 * 0.72 ** 4),
+    ]);
   });
 
   test('the first encoding within the limit wins', () => {

@@ -43,7 +43,9 @@ describe('picture processing', () => {
       fit: 'stretch',
     });
     expect(pictureSettings({ threshold: 150, dither: true }).mode).toBe('floyd');
-    expect(pictureSettings({ threshold: 150, dither: true, ditherMode: 'ordered' }).mode).toBe('ordered');
+    expect(pictureSettings({ threshold: 150, dither: true, ditherMode: 'ordered' }).mode).toBe(
+      'ordered',
+    );
   });
 
   test('cover crops the middle of a wide source; stretch keeps it all', () => {
@@ -82,9 +84,9 @@ describe('picture processing', () => {
   test('a transparent picture is white unless inverted', () => {
     const clear = canvasOf(10, 10, () => {});
     expect(greys(processPicture(clear, 12, 8, base)).every((v) => v === 255)).toBe(true);
-    expect(greys(processPicture(clear, 12, 8, { ...base, invert: true })).every((v) => v === 0)).toBe(
-      true,
-    );
+    expect(
+      greys(processPicture(clear, 12, 8, { ...base, invert: true })).every((v) => v === 0),
+    ).toBe(true);
   });
 
   test('stochastic dots match at the same position in different pictures of the same grey', () => {
@@ -115,9 +117,9 @@ describe('picture processing', () => {
       ctx.fillRect(4, 4, 1, 1);
     });
     expect(greys(processPicture(src, 9, 9, base)).filter((v) => v === 0).length).toBe(1);
-    expect(greys(processPicture(src, 9, 9, { ...base, denoise: true })).every((v) => v === 255)).toBe(
-      true,
-    );
+    expect(
+      greys(processPicture(src, 9, 9, { ...base, denoise: true })).every((v) => v === 255),
+    ).toBe(true);
   });
 });
 

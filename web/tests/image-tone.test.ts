@@ -37,7 +37,9 @@ describe('tone chain', () => {
   });
 
   test('levels: black point clamps to 128 and the white point stays above it', () => {
-    expect(tone([127, 128, 129, 130], { blackPoint: 128, whitePoint: 128 })).toEqual([0, 0, 255, 255]);
+    expect(tone([127, 128, 129, 130], { blackPoint: 128, whitePoint: 128 })).toEqual([
+      0, 0, 255, 255,
+    ]);
     const high = tone([0, 128, 191, 255], { blackPoint: 200, whitePoint: 255 });
     expect([high[0], high[1], high[3]]).toEqual([0, 0, 255]);
     expect(high[2]).toBeCloseTo((63 / 127) * 255, 3);
@@ -118,7 +120,8 @@ describe('neighbourhood filters', () => {
       for (let x = 0; x < w; x++) {
         let sum = 0;
         for (let dy = -2; dy <= 2; dy++)
-          for (let dx = -2; dx <= 2; dx++) sum += src[clampIdx(y + dy, h) * w + clampIdx(x + dx, w)];
+          for (let dx = -2; dx <= 2; dx++)
+            sum += src[clampIdx(y + dy, h) * w + clampIdx(x + dx, w)];
         const v = src[y * w + x];
         const want = Math.min(255, Math.max(0, v + (v - sum / 25) * k));
         expect(got[y * w + x]).toBeCloseTo(want, 3);

@@ -27,7 +27,14 @@ describe('parseCsv', () => {
 
   it('drops blank and all-empty lines and pads short records', () => {
     const d = parseCsv('\uFEFFa,b,c\n\n1\n,,\n  \n4,5,6,7');
-    expect(d).toEqual({ name: 'CSV', fields: ['a', 'b', 'c'], rows: [{ a: '1', b: '', c: '' }, { a: '4', b: '5', c: '6' }] });
+    expect(d).toEqual({
+      name: 'CSV',
+      fields: ['a', 'b', 'c'],
+      rows: [
+        { a: '1', b: '', c: '' },
+        { a: '4', b: '5', c: '6' },
+      ],
+    });
     expect(parseCsv('  \n\t')).toEqual({ name: 'CSV', fields: [], rows: [] });
     expect(parseCsv('a,b\n"1",2').rows).toEqual([{ a: '1', b: '2' }]);
   });
@@ -43,7 +50,11 @@ describe('decodeTextFile', () => {
 });
 
 describe('spreadsheets', () => {
-  function workbookFile(name: string): { name: string; type: string; arrayBuffer(): Promise<ArrayBuffer> } {
+  function workbookFile(name: string): {
+    name: string;
+    type: string;
+    arrayBuffer(): Promise<ArrayBuffer>;
+  } {
     const sheet = XLSX.utils.aoa_to_sheet([
       ['名称', '', '价格', '日期'],
       ['苹果', 'x', 19.9, new Date(Date.UTC(2026, 0, 5))],
@@ -75,7 +86,15 @@ describe('spreadsheets', () => {
   });
 
   it('turns row objects into records of text', () => {
-    expect(sheetRowsToDataset([{ a: 1, __EMPTY: 'x' }, { b: null, '': 'y' }], 'n')).toEqual({
+    expect(
+      sheetRowsToDataset(
+        [
+          { a: 1, __EMPTY: 'x' },
+          { b: null, '': 'y' },
+        ],
+        'n',
+      ),
+    ).toEqual({
       name: 'n',
       fields: ['a', 'b'],
       rows: [

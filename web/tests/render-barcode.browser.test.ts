@@ -31,12 +31,12 @@ afterEach(() => vi.restoreAllMocks());
 
 describe('symbol bitmaps', () => {
   test('the key joins the six request fields', () => {
-    expect(barcodeKey({ bcid: 'code128', text: 'A|B', scale: 3, heightMm: 10, showText: false })).toBe(
-      'code128|A|B|3|10|false|',
-    );
-    expect(barcodeKey({ bcid: 'qrcode', text: 'x', scale: 4, heightMm: 0, showText: false, ecc: 'H' })).toBe(
-      'qrcode|x|4|0|false|H',
-    );
+    expect(
+      barcodeKey({ bcid: 'code128', text: 'A|B', scale: 3, heightMm: 10, showText: false }),
+    ).toBe('code128|A|B|3|10|false|');
+    expect(
+      barcodeKey({ bcid: 'qrcode', text: 'x', scale: 4, heightMm: 0, showText: false, ecc: 'H' }),
+    ).toBe('qrcode|x|4|0|false|H');
   });
 
   test('exactly the listed library options', () => {
@@ -48,7 +48,14 @@ describe('symbol bitmaps', () => {
       return original(canvas, options);
     });
     barcodeBitmap({ bcid: 'code128', text: 'AB12', scale: 2.6, heightMm: 10, showText: false });
-    barcodeBitmap({ bcid: 'qrcode', text: 'hello', scale: 0.2, heightMm: 0, showText: false, ecc: 'Q' });
+    barcodeBitmap({
+      bcid: 'qrcode',
+      text: 'hello',
+      scale: 0.2,
+      heightMm: 0,
+      showText: false,
+      ecc: 'Q',
+    });
     expect(seen[0]).toEqual({
       bcid: 'code128',
       text: 'AB12',
@@ -92,12 +99,17 @@ describe('symbol bitmaps', () => {
   test('invalid data draws nothing and is tried again next time', () => {
     const spy = vi.spyOn(barcodeLibrary, 'toCanvas');
     const d = doc();
-    d.objects.push(barcode(2, 2, { symbology: 'ean13', data: 'not digits' }), qrcode(2, 40, 20, 20, { data: '' }));
+    d.objects.push(
+      barcode(2, 2, { symbology: 'ean13', data: 'not digits' }),
+      qrcode(2, 40, 20, 20, { data: '' }),
+    );
     expect(darkRows(draw(d))).toEqual([]);
     expect(barcodeCacheSize()).toBe(0);
     draw(d);
     expect(spy).toHaveBeenCalledTimes(4);
-    expect(barcodeBitmap({ bcid: 'nosuchcode', text: '1', scale: 1, heightMm: 10, showText: false })).toBeUndefined();
+    expect(
+      barcodeBitmap({ bcid: 'nosuchcode', text: '1', scale: 1, heightMm: 10, showText: false }),
+    ).toBeUndefined();
   });
 
   test('overflow empties the cache whole', () => {
@@ -130,7 +142,13 @@ describe('symbol bitmaps', () => {
 describe('measuring barcodes', () => {
   test('one bitmap pixel per dot: natural width and the measured box', () => {
     const b = barcode(0, 0, { data: '1234567890', moduleWidth: 3 });
-    const bitmap = barcodeBitmap({ bcid: 'code128', text: '1234567890', scale: 3, heightMm: 10, showText: false })!;
+    const bitmap = barcodeBitmap({
+      bcid: 'code128',
+      text: '1234567890',
+      scale: 3,
+      heightMm: 10,
+      showText: false,
+    })!;
     // Code Set C: start, five pairs, check (11 modules each) and stop (13): 90 modules.
     expect(bitmap.width).toBe(270);
     expect(naturalBarcodeWidth(b, 300)).toBeCloseTo((270 * 25.4) / 300, 9);

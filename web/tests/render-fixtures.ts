@@ -19,7 +19,10 @@ const base = (type: string, x: number, y: number, w: number, h: number) => ({
   h,
 });
 
-export function doc(over: Partial<LabelDocument['page']> = {}, print: Partial<LabelDocument['print']> = {}): LabelDocument {
+export function doc(
+  over: Partial<LabelDocument['page']> = {},
+  print: Partial<LabelDocument['print']> = {},
+): LabelDocument {
   return {
     schemaVersion: 1,
     name: 'test',
@@ -41,7 +44,13 @@ export function doc(over: Partial<LabelDocument['page']> = {}, print: Partial<La
   };
 }
 
-export const text = (x: number, y: number, w: number, h: number, o: Partial<TextObject> = {}): TextObject => ({
+export const text = (
+  x: number,
+  y: number,
+  w: number,
+  h: number,
+  o: Partial<TextObject> = {},
+): TextObject => ({
   ...base('text', x, y, w, h),
   type: 'text',
   text: '文本',
@@ -65,7 +74,13 @@ export const barcode = (x: number, y: number, o: Partial<BarcodeObject> = {}): B
   ...o,
 });
 
-export const qrcode = (x: number, y: number, w: number, h: number, o: Partial<QrCodeObject> = {}): QrCodeObject => ({
+export const qrcode = (
+  x: number,
+  y: number,
+  w: number,
+  h: number,
+  o: Partial<QrCodeObject> = {},
+): QrCodeObject => ({
   ...base('qrcode', x, y, w, h),
   type: 'qrcode',
   data: 'https://example.com/sorvendale',
@@ -74,7 +89,13 @@ export const qrcode = (x: number, y: number, w: number, h: number, o: Partial<Qr
   ...o,
 });
 
-export const rect = (x: number, y: number, w: number, h: number, o: Partial<RectObject> = {}): RectObject => ({
+export const rect = (
+  x: number,
+  y: number,
+  w: number,
+  h: number,
+  o: Partial<RectObject> = {},
+): RectObject => ({
   ...base('rect', x, y, w, h),
   type: 'rect',
   lineWidth: 1.2,
@@ -83,14 +104,26 @@ export const rect = (x: number, y: number, w: number, h: number, o: Partial<Rect
   ...o,
 });
 
-export const line = (x: number, y: number, w: number, h: number, o: Partial<LineObject> = {}): LineObject => ({
+export const line = (
+  x: number,
+  y: number,
+  w: number,
+  h: number,
+  o: Partial<LineObject> = {},
+): LineObject => ({
   ...base('line', x, y, w, h),
   type: 'line',
   lineWidth: 1.2,
   ...o,
 });
 
-export const image = (x: number, y: number, w: number, h: number, o: Partial<ImageObject> = {}): ImageObject => ({
+export const image = (
+  x: number,
+  y: number,
+  w: number,
+  h: number,
+  o: Partial<ImageObject> = {},
+): ImageObject => ({
   ...base('image', x, y, w, h),
   type: 'image',
   src: '',
@@ -121,7 +154,11 @@ export function labelCanvas(width: number, height: number) {
 }
 
 /** Columns (x) that hold at least one dark pixel (luminance < 128), within rows y0 … y1. */
-export function darkColumns(ctx: CanvasRenderingContext2D, y0 = 0, y1 = ctx.canvas.height): number[] {
+export function darkColumns(
+  ctx: CanvasRenderingContext2D,
+  y0 = 0,
+  y1 = ctx.canvas.height,
+): number[] {
   const { width } = ctx.canvas;
   const d = ctx.getImageData(0, y0, width, y1 - y0).data;
   const cols: number[] = [];

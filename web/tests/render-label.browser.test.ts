@@ -4,7 +4,16 @@ import { clearRenderCaches } from '../src/render/caches';
 import { hasImageFailed, loadedImage, preloadImages } from '../src/render/sources';
 import { processedImageCount } from '../src/image/cache';
 import type { LabelDocument, LabelObject } from '../src/document/model';
-import { darkColumns, darkRows, doc, image, labelCanvas, line, rect, text } from './render-fixtures';
+import {
+  darkColumns,
+  darkRows,
+  doc,
+  image,
+  labelCanvas,
+  line,
+  rect,
+  text,
+} from './render-fixtures';
 
 function draw(d: LabelDocument) {
   const { width, height } = labelSizeDots(d);

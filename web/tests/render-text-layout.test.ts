@@ -6,7 +6,17 @@ const mono = (s: string): number => [...s].length * 10;
 
 describe('tokenize', () => {
   test('CJK, full-width forms, spaces and tabs are single tokens; other runs are words', () => {
-    expect(tokenize('标签ab c\td，。')).toEqual(['标', '签', 'ab', ' ', 'c', '\t', 'd', '，', '。']);
+    expect(tokenize('标签ab c\td，。')).toEqual([
+      '标',
+      '签',
+      'ab',
+      ' ',
+      'c',
+      '\t',
+      'd',
+      '，',
+      '。',
+    ]);
     expect(tokenize('ＡＢ￥x')).toEqual(['Ａ', 'Ｂ', '￥', 'x']);
     expect(tokenize('a😀b')).toEqual(['a😀b']);
     expect(tokenize('⺀x鿿')).toEqual(['⺀', 'x', '鿿']);

@@ -46,7 +46,9 @@ describe('text drawing', () => {
     expect(b).toHaveLength(2);
     expect(b[1][0] - b[0][0]).toBe(60);
     // The 8 mm box of 94.49 dots: one line.
-    expect(bands(darkRows(render([text(0, 0, 40, 8, { text: 'H H H H H H H H H H H H H H H H' })])))).toHaveLength(1);
+    expect(
+      bands(darkRows(render([text(0, 0, 40, 8, { text: 'H H H H H H H H H H H H H H H H' })]))),
+    ).toHaveLength(1);
   });
 
   test('CJK text breaks between characters; empty width draws nothing', () => {

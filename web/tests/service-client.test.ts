@@ -12,7 +12,12 @@ import {
   SERVICE_ADDRESS,
   type CallService,
 } from '../src/service/client';
-import { choosePrinter, discoverPrinters, type PrinterInfo, type PrinterState } from '../src/service/printers';
+import {
+  choosePrinter,
+  discoverPrinters,
+  type PrinterInfo,
+  type PrinterState,
+} from '../src/service/printers';
 
 const binary = process.env.SORVENDALE_BINARY ?? resolve(__dirname, '../../build/sorvendale');
 
@@ -72,7 +77,12 @@ describe('API base', () => {
 });
 
 describe('printer choice', () => {
-  const list = [printer('A'), printer('B', { is_default: true }), printer('Z1', { is_zeko: true }), printer('Z2', { is_zeko: true })];
+  const list = [
+    printer('A'),
+    printer('B', { is_default: true }),
+    printer('Z1', { is_zeko: true }),
+    printer('Z2', { is_zeko: true }),
+  ];
   it('falls through a vanished remembered printer to target, default and first', () => {
     expect(choosePrinter(list, 'B', 'A')?.name).toBe('B');
     expect(choosePrinter(list, 'gone', 'A')?.name).toBe('A');
@@ -104,7 +114,9 @@ describe('printer choice', () => {
 describe('bridge', () => {
   it('carries the same commands with an empty object for absent arguments', async () => {
     const seen: unknown[] = [];
-    const scope = { __TAURI_INTERNALS__: { invoke: async (c: string, a: unknown) => (seen.push([c, a]), 7) } };
+    const scope = {
+      __TAURI_INTERNALS__: { invoke: async (c: string, a: unknown) => (seen.push([c, a]), 7) },
+    };
     const bridge = findBridge(scope);
     expect(findBridge({})).toBeUndefined();
     const call = createServiceClient({ apiBase: 'http://nowhere.invalid', origin: '', bridge });

@@ -40,7 +40,11 @@ describe('printer discovery on the page', () => {
     expect(byId('status-title').textContent).toBe('打印机就绪');
     expect(byId('printer-hint').textContent).toBe('已找到 3 台打印机');
     const items = [...byId('printer-menu').querySelectorAll('button')];
-    expect(items.map((b) => b.textContent)).toEqual(['Office默认', 'ZEKO QX530目标机', 'OtherUSB002']);
+    expect(items.map((b) => b.textContent)).toEqual([
+      'Office默认',
+      'ZEKO QX530目标机',
+      'OtherUSB002',
+    ]);
     expect(items[1].classList.contains('is-selected')).toBe(true);
     expect(byId('local-service-card').classList.contains('is-ready')).toBe(true);
     expect(byId('btn-download-server').textContent).toBe('重新下载');

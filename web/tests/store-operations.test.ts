@@ -3,7 +3,10 @@ import { createDocument, createObject } from '../src/document/factory';
 import type { LabelObject } from '../src/document/model';
 import { DocumentStore } from '../src/editor/store';
 
-function storeWith(...boxes: [number, number, number, number][]): { s: DocumentStore; ids: string[] } {
+function storeWith(...boxes: [number, number, number, number][]): {
+  s: DocumentStore;
+  ids: string[];
+} {
   const s = new DocumentStore();
   const objs: LabelObject[] = boxes.map(([x, y, w, h]) => createObject('rect', { x, y, w, h }));
   s.doc.objects.push(...objs);
@@ -201,7 +204,10 @@ describe('DocumentStore selection, layers and clamps', () => {
 
   it('clamps objects after the page shrinks, squaring qrcodes', () => {
     const s = new DocumentStore();
-    s.doc.objects.push(createObject('qrcode', { x: 30, y: 60, w: 18, h: 18 }), createObject('rect', { x: 5, y: 5, w: 60, h: 10 }));
+    s.doc.objects.push(
+      createObject('qrcode', { x: 30, y: 60, w: 18, h: 18 }),
+      createObject('rect', { x: 5, y: 5, w: 60, h: 10 }),
+    );
     s.doc.page.widthMm = 20;
     s.doc.page.heightMm = 15;
     s.clampObjectsToPage();

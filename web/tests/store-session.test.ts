@@ -16,7 +16,13 @@ function setup(demo = false) {
     setStatus: (state, text) => calls.push(`${state}:${text}`),
     showHint: (text) => calls.push(`hint:${text}`),
   };
-  return { store, storage, calls, downloads, session: new DocumentSession(store, hooks, demo, storage) };
+  return {
+    store,
+    storage,
+    calls,
+    downloads,
+    session: new DocumentSession(store, hooks, demo, storage),
+  };
 }
 
 describe('autosave', () => {

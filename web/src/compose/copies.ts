@@ -81,14 +81,18 @@ export function placeRow(
 }
 
 /** Rows of consecutive records for a batch; a short last row fills the left columns. */
-export function batchRows(source: CopySource, columns: number = source.doc.print.columns): (MergeContext | undefined)[][] {
+export function batchRows(
+  source: CopySource,
+  columns: number = source.doc.print.columns,
+): (MergeContext | undefined)[][] {
   const data = source.dataset;
   if (!data) return [];
   const n = clampColumns(columns);
   const rows: (MergeContext | undefined)[][] = [];
   for (let i = 0; i < data.rows.length; i += n) {
     const slots: (MergeContext | undefined)[] = [];
-    for (let k = 0; k < n; k++) slots.push(i + k < data.rows.length ? recordContext(source, i + k) : undefined);
+    for (let k = 0; k < n; k++)
+      slots.push(i + k < data.rows.length ? recordContext(source, i + k) : undefined);
     rows.push(slots);
   }
   return rows;

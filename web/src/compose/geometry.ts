@@ -31,7 +31,13 @@ export function rowGeometry(doc: LabelDocument, columns: number = doc.print.colu
   const { width: labelWidth, height: labelHeight } = labelSizeDots(doc);
   const cols = clampColumns(columns);
   const gap = Math.round(mmToDots(doc.print.columnGapMm, doc.page.dpi));
-  return { labelWidth, labelHeight, columns: cols, gap, rowWidth: cols * labelWidth + (cols - 1) * gap };
+  return {
+    labelWidth,
+    labelHeight,
+    columns: cols,
+    gap,
+    rowWidth: cols * labelWidth + (cols - 1) * gap,
+  };
 }
 
 export function columnLeft(g: RowGeometry, column: number): number {

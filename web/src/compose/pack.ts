@@ -15,11 +15,11 @@ export function bytesPerRowFor(width: number): number {
   return Math.floor((width + 7) / 8);
 }
 
-function readContext(surface: Surface): CanvasRenderingContext2D | OffscreenCanvasRenderingContext2D {
+function readContext(
+  surface: Surface,
+): CanvasRenderingContext2D | OffscreenCanvasRenderingContext2D {
   const ctx = surface.getContext('2d', { willReadFrequently: true }) as
-    | CanvasRenderingContext2D
-    | OffscreenCanvasRenderingContext2D
-    | null;
+    CanvasRenderingContext2D | OffscreenCanvasRenderingContext2D | null;
   if (!ctx) throw new Error('无法创建绘图表面');
   return ctx;
 }
@@ -58,7 +58,8 @@ export function packRaster(surface: Surface, size: RasterSize): Uint8Array {
       for (let k = 0; k < tail; k++) {
         const w = words[p++];
         acc <<= 1;
-        if (299 * (w & 255) + 587 * ((w >>> 8) & 255) + 114 * ((w >>> 16) & 255) >= 128000) acc |= 1;
+        if (299 * (w & 255) + 587 * ((w >>> 8) & 255) + 114 * ((w >>> 16) & 255) >= 128000)
+          acc |= 1;
       }
       out[o] = acc << (8 - tail);
     }
@@ -88,7 +89,9 @@ const BASE64_CHUNK = 32768;
 export function encodeBase64(bytes: Uint8Array): string {
   const parts: string[] = [];
   for (let i = 0; i < bytes.length; i += BASE64_CHUNK) {
-    parts.push(String.fromCharCode.apply(null, bytes.subarray(i, i + BASE64_CHUNK) as unknown as number[]));
+    parts.push(
+      String.fromCharCode.apply(null, bytes.subarray(i, i + BASE64_CHUNK) as unknown as number[]),
+    );
   }
   return btoa(parts.join(''));
 }

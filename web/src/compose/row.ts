@@ -106,6 +106,8 @@ export function composePreviewRaster(
   drawSlots(ctx, doc, g, slots, (c) => ({ x: baseX + columnLeft(g, c) + dx, y: baseY + dy }));
   const metrics = rowMetrics(g, width, height);
   const frame =
-    dx !== 0 || dy !== 0 ? { x: baseX, y: baseY, width: g.rowWidth, height: g.labelHeight } : undefined;
+    dx !== 0 || dy !== 0
+      ? { x: baseX, y: baseY, width: g.rowWidth, height: g.labelHeight }
+      : undefined;
   return { canvas, metrics, bytes: packRaster(canvas, metrics), frame };
 }

@@ -4,7 +4,14 @@ import type { Dataset } from '../merge/types';
 import { isPlainObject, member } from './fields';
 import type { LabelDocument } from './model';
 import { sanitizeDocument } from './sanitize';
-import { defaultStorage, readJsonKey, removeKey, STORAGE_KEYS, writeJsonKey, type KeyValueStorage } from './storage';
+import {
+  defaultStorage,
+  readJsonKey,
+  removeKey,
+  STORAGE_KEYS,
+  writeJsonKey,
+  type KeyValueStorage,
+} from './storage';
 
 export interface Draft {
   savedAt: number;

@@ -45,12 +45,22 @@ export function createDocument(name: string = DEFAULT_DOCUMENT_NAME): LabelDocum
   };
 }
 
-type OwnFields<T extends ObjectType> = Omit<ObjectOfType<T>, 'id' | 'type' | 'name' | 'x' | 'y' | 'w' | 'h' | 'locked'>;
+type OwnFields<T extends ObjectType> = Omit<
+  ObjectOfType<T>,
+  'id' | 'type' | 'name' | 'x' | 'y' | 'w' | 'h' | 'locked'
+>;
 
 /** The factory defaults of each type's own fields, in their stored order. */
 export function defaultOwnFields<T extends ObjectType>(type: T): OwnFields<T> {
   const all: { [K in ObjectType]: OwnFields<K> } = {
-    text: { text: '双击编辑文本', fontSize: 12, bold: false, italic: false, align: 'left', lineHeight: 1.2 },
+    text: {
+      text: '双击编辑文本',
+      fontSize: 12,
+      bold: false,
+      italic: false,
+      align: 'left',
+      lineHeight: 1.2,
+    },
     barcode: {
       symbology: 'code128',
       data: '1234567890',

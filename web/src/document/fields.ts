@@ -56,6 +56,12 @@ export function readBoolean(value: unknown, fallback: boolean): boolean {
   return typeof value === 'boolean' ? value : fallback;
 }
 
-export function readChoice<T extends string>(value: unknown, choices: readonly T[], fallback: T): T {
-  return typeof value === 'string' && (choices as readonly string[]).includes(value) ? (value as T) : fallback;
+export function readChoice<T extends string>(
+  value: unknown,
+  choices: readonly T[],
+  fallback: T,
+): T {
+  return typeof value === 'string' && (choices as readonly string[]).includes(value)
+    ? (value as T)
+    : fallback;
 }

@@ -1,7 +1,14 @@
 // The print history: newest first, at most 100 records.
 
 import { isPlainObject, member } from './fields';
-import { defaultStorage, readJsonKey, removeKey, STORAGE_KEYS, writeJsonKey, type KeyValueStorage } from './storage';
+import {
+  defaultStorage,
+  readJsonKey,
+  removeKey,
+  STORAGE_KEYS,
+  writeJsonKey,
+  type KeyValueStorage,
+} from './storage';
 
 export const PRINT_HISTORY_LIMIT = 100;
 

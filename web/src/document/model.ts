@@ -3,7 +3,14 @@
 export const SCHEMA_VERSION = 1;
 
 export type ObjectType = 'text' | 'barcode' | 'qrcode' | 'rect' | 'line' | 'image';
-export const OBJECT_TYPES: readonly ObjectType[] = ['text', 'barcode', 'qrcode', 'rect', 'line', 'image'];
+export const OBJECT_TYPES: readonly ObjectType[] = [
+  'text',
+  'barcode',
+  'qrcode',
+  'rect',
+  'line',
+  'image',
+];
 
 export const TYPE_LABELS: Record<ObjectType, string> = {
   text: '文本',
@@ -113,12 +120,7 @@ export interface ImageObject extends ObjectBase {
 }
 
 export type LabelObject =
-  | TextObject
-  | BarcodeObject
-  | QrCodeObject
-  | RectObject
-  | LineObject
-  | ImageObject;
+  TextObject | BarcodeObject | QrCodeObject | RectObject | LineObject | ImageObject;
 
 export type ObjectOfType<T extends ObjectType> = Extract<LabelObject, { type: T }>;
 

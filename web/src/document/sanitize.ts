@@ -66,7 +66,8 @@ function sanitizePrint(raw: PlainObject): PrintSettings {
 
 function settleDitherMode(raw: PlainObject): DitherMode {
   const mode = member(raw, 'ditherMode');
-  if (typeof mode === 'string' && (DITHER_MODES as readonly string[]).includes(mode)) return mode as DitherMode;
+  if (typeof mode === 'string' && (DITHER_MODES as readonly string[]).includes(mode))
+    return mode as DitherMode;
   return readBoolean(member(raw, 'dither'), true) ? 'floyd' : 'threshold';
 }
 
@@ -153,7 +154,8 @@ export function sanitizeObject(
 ): LabelObject | undefined {
   if (!isPlainObject(value)) return undefined;
   const type = member(value, 'type');
-  if (typeof type !== 'string' || !(OBJECT_TYPES as readonly string[]).includes(type)) return undefined;
+  if (typeof type !== 'string' || !(OBJECT_TYPES as readonly string[]).includes(type))
+    return undefined;
   const kind = type as ObjectType;
 
   let id = readText(member(value, 'id'), 64, '');

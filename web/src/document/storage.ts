@@ -32,7 +32,10 @@ export function defaultStorage(): KeyValueStorage {
   }
 }
 
-export function readTextKey(key: string, storage: KeyValueStorage = defaultStorage()): string | undefined {
+export function readTextKey(
+  key: string,
+  storage: KeyValueStorage = defaultStorage(),
+): string | undefined {
   try {
     return storage.getItem(key) ?? undefined;
   } catch {
@@ -40,7 +43,11 @@ export function readTextKey(key: string, storage: KeyValueStorage = defaultStora
   }
 }
 
-export function writeTextKey(key: string, value: string, storage: KeyValueStorage = defaultStorage()): boolean {
+export function writeTextKey(
+  key: string,
+  value: string,
+  storage: KeyValueStorage = defaultStorage(),
+): boolean {
   try {
     storage.setItem(key, value);
     return true;
@@ -60,7 +67,11 @@ export function readJsonKey(key: string, storage: KeyValueStorage = defaultStora
   }
 }
 
-export function writeJsonKey(key: string, value: unknown, storage: KeyValueStorage = defaultStorage()): boolean {
+export function writeJsonKey(
+  key: string,
+  value: unknown,
+  storage: KeyValueStorage = defaultStorage(),
+): boolean {
   let text: string;
   try {
     text = JSON.stringify(value);

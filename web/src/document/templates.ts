@@ -94,7 +94,12 @@ function barcode(
   };
 }
 
-function qrcode([x, y, w, h]: Box, data: string, moduleSize: number, ecc: QrCodeObject['ecc'] = 'M'): QrCodeObject {
+function qrcode(
+  [x, y, w, h]: Box,
+  data: string,
+  moduleSize: number,
+  ecc: QrCodeObject['ecc'] = 'M',
+): QrCodeObject {
   return {
     id: templateId(),
     type: 'qrcode',
@@ -124,7 +129,10 @@ export function createSampleDocument(): LabelDocument {
     divider(22),
     barcode([4, 25, 42, 16], 'QX530-2026', 2, 13),
     qrcode([4, 47, 20, 20], SAMPLE_QR_DATA, 4, 'M'),
-    text([26, 48, 21, 20], ['SN:', 'QX530021020102', '300dpi · TSPL'], { fontSize: 6.5, lineHeight: 1.4 }),
+    text([26, 48, 21, 20], ['SN:', 'QX530021020102', '300dpi · TSPL'], {
+      fontSize: 6.5,
+      lineHeight: 1.4,
+    }),
     text([4, 69, 42, 6], 'Sorvendale 0.3 · Tessaloom', { fontSize: 7, align: 'center' }),
   ]);
 }
@@ -157,7 +165,10 @@ export const builtInTemplates: readonly BuiltInTemplate[] = [
         divider(46),
         barcode([4, 49, 42, 15], '{{编码}}', 2, 12),
         qrcode([4, 66, 13, 13], '{{编码}}', 3),
-        text([20, 67, 26, 10], ['Sorvendale · 零售', '{{__date__}}'], { fontSize: 6, lineHeight: 1.4 }),
+        text([20, 67, 26, 10], ['Sorvendale · 零售', '{{__date__}}'], {
+          fontSize: 6,
+          lineHeight: 1.4,
+        }),
       ]),
   },
   {
@@ -176,7 +187,10 @@ export const builtInTemplates: readonly BuiltInTemplate[] = [
         text([4, 38, 42, 6], '启用日期：{{date:yyyy-MM-dd}}', { fontSize: 7 }),
         divider(46),
         qrcode([4, 49, 22, 22], '{{资产编号}}', 4),
-        text([29, 51, 17, 18], ['扫码盘点', '请勿撕毁', 'Sorvendale'], { fontSize: 6, lineHeight: 1.6 }),
+        text([29, 51, 17, 18], ['扫码盘点', '请勿撕毁', 'Sorvendale'], {
+          fontSize: 6,
+          lineHeight: 1.6,
+        }),
         barcode([4, 71, 42, 6], '{{资产编号}}', 1, 5, false),
       ]),
   },
@@ -218,7 +232,10 @@ export const builtInTemplates: readonly BuiltInTemplate[] = [
         text([4, 45, 42, 5], '储存：{{储存条件}}', { fontSize: 6.5 }),
         barcode([4, 52, 42, 15], '{{批次}}', 2, 12),
         qrcode([4, 69, 10, 10], '{{批次}}', 2),
-        text([16, 70, 30, 9], ['Sorvendale · 食品', '请按先进先出'], { fontSize: 6, lineHeight: 1.4 }),
+        text([16, 70, 30, 9], ['Sorvendale · 食品', '请按先进先出'], {
+          fontSize: 6,
+          lineHeight: 1.4,
+        }),
       ]),
   },
   {
@@ -243,7 +260,10 @@ export const builtInTemplates: readonly BuiltInTemplate[] = [
         text([4, 44, 42, 6], '单号：{{单号}}', { fontSize: 8 }),
         barcode([4, 51, 42, 15], '{{单号}}', 2, 12),
         qrcode([4, 68, 11, 11], '{{单号}}', 2),
-        text([17, 69, 29, 8], ['扫描入库 / 出库', '{{__date__}}'], { fontSize: 6, lineHeight: 1.4 }),
+        text([17, 69, 29, 8], ['扫描入库 / 出库', '{{__date__}}'], {
+          fontSize: 6,
+          lineHeight: 1.4,
+        }),
       ]),
   },
 ];

@@ -4,7 +4,13 @@ import { cutText, isPlainObject, member } from './fields';
 import { randomBase36 } from './history';
 import type { LabelDocument } from './model';
 import { cloneDocument, sanitizeDocument } from './sanitize';
-import { defaultStorage, readJsonKey, STORAGE_KEYS, writeJsonKey, type KeyValueStorage } from './storage';
+import {
+  defaultStorage,
+  readJsonKey,
+  STORAGE_KEYS,
+  writeJsonKey,
+  type KeyValueStorage,
+} from './storage';
 
 export const USER_TEMPLATE_LIMIT = 50;
 export const USER_TEMPLATE_CATEGORY = '我的模板';
@@ -74,7 +80,10 @@ export function saveUserTemplate(
   return writeJsonKey(STORAGE_KEYS.userTemplates, list, storage);
 }
 
-export function deleteUserTemplate(id: string, storage: KeyValueStorage = defaultStorage()): boolean {
+export function deleteUserTemplate(
+  id: string,
+  storage: KeyValueStorage = defaultStorage(),
+): boolean {
   const list = loadUserTemplates(storage).filter((t) => t.id !== id);
   return writeJsonKey(STORAGE_KEYS.userTemplates, list, storage);
 }

@@ -26,9 +26,9 @@ export function installDocumentFiles(
     store,
     {
       confirm: (message) => window.confirm(message),
-    download: downloadText,
-    setStatus,
-    showHint,
+      download: downloadText,
+      setStatus,
+      showHint,
       ...extra,
     },
     demo,

@@ -1,7 +1,12 @@
 // Where the working document comes from and goes to: autosave, files, new and loaded documents.
 
 import { loadDraft, removeDraft, saveDraft } from '../document/draft';
-import { DOCUMENT_FILE_TYPE, documentFileName, parseDocumentText, serializeDocument } from '../document/files';
+import {
+  DOCUMENT_FILE_TYPE,
+  documentFileName,
+  parseDocumentText,
+  serializeDocument,
+} from '../document/files';
 import { createDocument } from '../document/factory';
 import type { LabelDocument } from '../document/model';
 import { defaultStorage, type KeyValueStorage } from '../document/storage';

@@ -86,7 +86,8 @@ export class DocumentStore {
       return;
     }
     this.undoStack.push(cloneDocument(this.doc));
-    if (this.undoStack.length > UNDO_DEPTH) this.undoStack.splice(0, this.undoStack.length - UNDO_DEPTH);
+    if (this.undoStack.length > UNDO_DEPTH)
+      this.undoStack.splice(0, this.undoStack.length - UNDO_DEPTH);
     this.redoStack = [];
     this.lastSnapshotKey = key;
     this.lastSnapshotAt = now;
@@ -149,7 +150,8 @@ export class DocumentStore {
 
   select(ids: readonly string[]): void {
     const next = [...new Set(ids)];
-    if (next.length === this.selection.length && next.every((id, i) => id === this.selection[i])) return;
+    if (next.length === this.selection.length && next.every((id, i) => id === this.selection[i]))
+      return;
     this.selection = next;
     this.emit();
   }

@@ -16,7 +16,10 @@ export interface DataFile {
 }
 
 /** Columns with an empty header cell come from the reader as __EMPTY…; they are left out. */
-export function sheetRowsToDataset(rows: readonly Record<string, unknown>[], name: string): Dataset {
+export function sheetRowsToDataset(
+  rows: readonly Record<string, unknown>[],
+  name: string,
+): Dataset {
   const fields: string[] = [];
   const known = new Set<string>();
   for (const row of rows) {

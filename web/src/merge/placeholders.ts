@@ -101,7 +101,9 @@ export function resolvePlaceholders(text: string, context: MergeContext = {}): s
     const builtin = builtinValue(name, context, now);
     if (builtin !== undefined) return builtin;
     if (!context.row) return whole;
-    const value = Object.prototype.hasOwnProperty.call(context.row, name) ? context.row[name] : undefined;
+    const value = Object.prototype.hasOwnProperty.call(context.row, name)
+      ? context.row[name]
+      : undefined;
     return value === undefined || value === null ? '' : String(value);
   });
 }

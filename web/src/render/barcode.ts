@@ -1,7 +1,12 @@
 // One-dimensional barcodes and QR codes: the symbol bitmap scaled into the object's box, and the
 // measuring that keeps a barcode's box equal to what it draws.
 
-import { mmToDots, type BarcodeObject, type LabelDocument, type QrCodeObject } from '../document/model';
+import {
+  mmToDots,
+  type BarcodeObject,
+  type LabelDocument,
+  type QrCodeObject,
+} from '../document/model';
 import { resolvePlaceholders } from '../merge/placeholders';
 import type { MergeContext } from '../merge/types';
 import { barcodeBitmap, type BarcodeRequest } from './barcode-bitmap';
@@ -31,7 +36,12 @@ export function qrRequest(obj: QrCodeObject, context: MergeContext): BarcodeRequ
   };
 }
 
-export function drawBarcode(ctx: Ctx2D, obj: BarcodeObject, dpi: number, context: MergeContext): void {
+export function drawBarcode(
+  ctx: Ctx2D,
+  obj: BarcodeObject,
+  dpi: number,
+  context: MergeContext,
+): void {
   const request = barcodeRequest(obj, context);
   const bitmap = barcodeBitmap(request);
   if (!bitmap) return;
@@ -49,7 +59,12 @@ export function drawBarcode(ctx: Ctx2D, obj: BarcodeObject, dpi: number, context
   ctx.fillText(request.text, left + width / 2, top + barHeight + 0.2 * fs);
 }
 
-export function drawQrCode(ctx: Ctx2D, obj: QrCodeObject, dpi: number, context: MergeContext): void {
+export function drawQrCode(
+  ctx: Ctx2D,
+  obj: QrCodeObject,
+  dpi: number,
+  context: MergeContext,
+): void {
   const bitmap = barcodeBitmap(qrRequest(obj, context));
   if (!bitmap) return;
   const bw = mmToDots(obj.w, dpi);
@@ -111,7 +126,11 @@ export function autoSizeSignature(
  * Keeps every encodable barcode's box equal to its measured size, to 0.1 mm. Runs only when
  * something that changes the measurement changed; writes into the document without an undo step.
  */
-export function autoSizeBarcodes(doc: LabelDocument, context: MergeContext, recordIndex: number): void {
+export function autoSizeBarcodes(
+  doc: LabelDocument,
+  context: MergeContext,
+  recordIndex: number,
+): void {
   const signature = autoSizeSignature(doc, context, recordIndex);
   if (signature === lastSignature) return;
   lastSignature = signature;

@@ -55,12 +55,21 @@ export function layoutParagraph(
 }
 
 /** All lines of a text: paragraphs at every line feed, each filled on its own. */
-export function layoutText(text: string, boxWidth: number, measure: (s: string) => number): string[] {
+export function layoutText(
+  text: string,
+  boxWidth: number,
+  measure: (s: string) => number,
+): string[] {
   return text.split('\n').flatMap((p) => layoutParagraph(p, boxWidth, measure));
 }
 
 /** How many of `count` lines fit: each needs its whole pitch, with 1 dot of tolerance. */
-export function visibleLineCount(count: number, top: number, boxBottom: number, pitch: number): number {
+export function visibleLineCount(
+  count: number,
+  top: number,
+  boxBottom: number,
+  pitch: number,
+): number {
   let y = top;
   let n = 0;
   while (n < count && y + pitch <= boxBottom + 1) {

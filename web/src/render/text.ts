@@ -14,7 +14,10 @@ export function fontPx(fontSize: number, dpi: number): number {
   return (fontSize * dpi) / 72;
 }
 
-export function textFont(obj: Pick<TextObject, 'bold' | 'italic' | 'fontSize'>, dpi: number): string {
+export function textFont(
+  obj: Pick<TextObject, 'bold' | 'italic' | 'fontSize'>,
+  dpi: number,
+): string {
   return `${obj.italic ? 'italic ' : ''}${obj.bold ? 'bold ' : ''}${fontPx(obj.fontSize, dpi)}px ${TEXT_FAMILIES}`;
 }
 

@@ -18,11 +18,14 @@ export interface Bridge {
  * The `api` query parameter wins, even when empty (relative calls); a page the service serves on
  * its usual port calls its own origin; anything else calls the fixed loopback address.
  */
-export function resolveApiBase(location: Pick<PageLocation, 'search' | 'protocol' | 'port'>): string {
+export function resolveApiBase(
+  location: Pick<PageLocation, 'search' | 'protocol' | 'port'>,
+): string {
   const params = new URLSearchParams(location.search);
   const api = params.get('api');
   if (api !== null) return api;
-  if (location.protocol === 'http:' && (location.port === SERVICE_PORT || location.port === '')) return '';
+  if (location.protocol === 'http:' && (location.port === SERVICE_PORT || location.port === ''))
+    return '';
   return SERVICE_ADDRESS;
 }
 
@@ -35,7 +38,10 @@ export function connectionFailureText(base: string, origin: string): string {
   return `无法连接本地打印服务（${base === '' ? origin : base}）。请确认 run-web.cmd 的窗口还开着。`;
 }
 
-export type CallService = <T = unknown>(command: string, args?: Record<string, unknown> | null) => Promise<T>;
+export type CallService = <T = unknown>(
+  command: string,
+  args?: Record<string, unknown> | null,
+) => Promise<T>;
 
 export interface ServiceClientOptions {
   apiBase: string;
@@ -80,7 +86,6 @@ function pageLocation(): PageLocation {
 /** Settled once at load and fixed for the page's life. */
 export const apiBase = resolveApiBase(pageLocation());
 export const bridgePresent = findBridge() !== undefined;
-
 
 export const callService: CallService = createServiceClient({
   apiBase,

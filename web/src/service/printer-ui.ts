@@ -6,7 +6,8 @@ import { discoverPrinters, printerState, rememberPrinter, type PrinterInfo } fro
 
 export const NO_SERVICE_HINT =
   '未连接本地打印服务。下载“Sorvendale.exe”双击运行即可原生直打；也可以先用浏览器打印。';
-export const DOWNLOAD_HINT = '正在下载 Sorvendale.exe。下载完成后双击运行，浏览器会自动打开本地版页面。';
+export const DOWNLOAD_HINT =
+  '正在下载 Sorvendale.exe。下载完成后双击运行，浏览器会自动打开本地版页面。';
 
 function byId(id: string): HTMLElement | null {
   return document.getElementById(id);
@@ -65,12 +66,18 @@ export function renderLocalServiceCard(): void {
   const reachable = printerState.serviceReachable;
   byId('local-service-card')?.classList.toggle('is-ready', reachable);
   const note = byId('local-service-note');
-  if (note) note.textContent = reachable ? '已连接：原生 TSPL 直打、偏移校准可用' : '免安装单文件，下载后双击即可原生直打';
+  if (note)
+    note.textContent = reachable
+      ? '已连接：原生 TSPL 直打、偏移校准可用'
+      : '免安装单文件，下载后双击即可原生直打';
   const link = byId('btn-download-server');
   if (link) link.textContent = reachable ? '重新下载' : '下载 EXE';
 }
 
-export async function refreshPrinters(announce = false, call: CallService = callService): Promise<void> {
+export async function refreshPrinters(
+  announce = false,
+  call: CallService = callService,
+): Promise<void> {
   setPrinterValue('正在查找打印机…');
   showHint('');
   const outcome = await discoverPrinters(call);

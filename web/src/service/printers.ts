@@ -1,6 +1,12 @@
 // Printer discovery, the printer choice and the remembered printer.
 
-import { defaultStorage, readTextKey, STORAGE_KEYS, writeTextKey, type KeyValueStorage } from '../document/storage';
+import {
+  defaultStorage,
+  readTextKey,
+  STORAGE_KEYS,
+  writeTextKey,
+  type KeyValueStorage,
+} from '../document/storage';
 import type { CallService } from './client';
 
 export interface PrinterInfo {
@@ -17,7 +23,11 @@ export interface PrinterState {
   serviceReachable: boolean;
 }
 
-export const printerState: PrinterState = { printers: [], selectedPrinter: '', serviceReachable: false };
+export const printerState: PrinterState = {
+  printers: [],
+  selectedPrinter: '',
+  serviceReachable: false,
+};
 
 /**
  * The current choice, then the remembered one, then the first target printer, the default
@@ -42,7 +52,10 @@ export function rememberedPrinter(storage: KeyValueStorage = defaultStorage()): 
 }
 
 /** When storage refuses, the choice holds for this page only. */
-export function rememberPrinter(name: string, storage: KeyValueStorage = defaultStorage()): boolean {
+export function rememberPrinter(
+  name: string,
+  storage: KeyValueStorage = defaultStorage(),
+): boolean {
   return writeTextKey(STORAGE_KEYS.printer, name, storage);
 }
 

@@ -31,7 +31,8 @@ export function installAutomation(): AutomationHook {
     store,
     call: callService,
     resolve: (text: string) => resolvePlaceholders(text, store.dataContext()),
-    resolveCopy: (text: string, copy: number) => resolvePlaceholders(text, copyContext(store, copy) ?? {}),
+    resolveCopy: (text: string, copy: number) =>
+      resolvePlaceholders(text, copyContext(store, copy) ?? {}),
     copyContexts: () => {
       const n = Math.max(1, Math.round(store.doc.print.copies));
       const out: MergeContext[] = [];
