@@ -6,6 +6,7 @@ import { installDocumentFiles } from './editor/document-files';
 import { DocumentStore } from './editor/store';
 import { resolveElements } from './page/elements';
 import { showStartupFailure } from './page/fatal';
+import { installSheetBackdrops, SHEET_IDS } from './page/sheets';
 import { createStatusLine } from './page/status';
 import { clearRenderCaches } from './render/caches';
 import { callService } from './service/client';
@@ -31,6 +32,7 @@ function start(): void {
   const printers = installPrinterControls(el, status);
   installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
   installLabelConfigButton(el, store, status);
+  installSheetBackdrops(SHEET_IDS.map((id) => el[id]));
   installTheme();
 
   // 3. The start-up document: demo sample, restored draft, or a fresh one.
