@@ -9,7 +9,8 @@ import { resolvePlaceholders } from './merge/placeholders';
 import type { MergeContext } from './merge/types';
 import type { CallService } from './service/client';
 
-export interface AutomationHook {
+/** The members the store, the client and the model give. */
+export interface CoreMembers {
   store: DocumentStore;
   call: CallService;
   resolve(text: string): string;
@@ -17,8 +18,24 @@ export interface AutomationHook {
   copyContexts(): MergeContext[];
   parseDoc: typeof sanitizeDocument;
   parseCsv: typeof parseCsv;
-  [member: string]: unknown;
 }
+
+/** The members the print and editor areas hand back from their install functions. */
+export interface AreaMembers {
+  /** Single print as a dry run. */
+  printDry(): Promise<unknown>;
+  /** Batch print as a dry run, without the confirmation. */
+  batchDry(): Promise<unknown>;
+  print(): Promise<unknown>;
+  preview(): Promise<unknown>;
+  /** The last print request sent, or nothing; read when asked for (a getter). */
+  readonly lastPrintRequest: unknown;
+  /** Copies of the current snapping guides. */
+  readonly guides: { x: number[]; y: number[] };
+}
+
+/** All thirteen members; an area not yet installed leaves its members out. */
+export type AutomationHook = CoreMembers & Partial<AreaMembers>;
 
 declare global {
   interface Window {
@@ -33,9 +50,9 @@ declare global {
 export function installAutomation(
   store: DocumentStore,
   call: CallService,
-  extra: object = {},
+  extra: Partial<AreaMembers> = {},
 ): AutomationHook {
-  const hook: AutomationHook = {
+  const hook: CoreMembers = {
     store,
     call,
     resolve: (text: string) => resolvePlaceholders(text, store.dataContext()),
@@ -55,5 +72,5 @@ export function installAutomation(
   };
   Object.defineProperties(hook, Object.getOwnPropertyDescriptors(extra));
   window.__sv = hook;
-  return hook;
+  return hook as AutomationHook;
 }

@@ -9,13 +9,16 @@ import { showStartupFailure } from './page/fatal';
 import { installSheetBackdrops, SHEET_IDS } from './page/sheets';
 import { createStatusLine } from './page/status';
 import { clearRenderCaches } from './render/caches';
-import { callService } from './service/client';
+import { bridgePresent, callService } from './service/client';
 import { installPrinterControls } from './service/printer-ui';
 import { installLabelConfigButton } from './shell/label-config';
 import { installStoreListener } from './shell/store-listener';
 import { showDocumentStatus } from './shell/document-status';
 import { hideSplashLater } from './shell/splash';
+import { installHelpSheet, installSettingsSheet } from './shell/settings-sheet';
+import { installTemplateSheet } from './shell/template-sheet';
 import { installTheme } from './shell/theme';
+import { installWindowButtons } from './shell/window-buttons';
 
 function start(): void {
   // 1. Every element, the store and its one listener.
@@ -30,10 +33,18 @@ function start(): void {
 
   // 2. Every control, then the stored theme.
   const printers = installPrinterControls(el, status);
-  installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
+  const session = installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
   installLabelConfigButton(el, store, status);
+  installTemplateSheet(el, store, {
+    status,
+    confirmDiscard: () => session.confirmDiscard(),
+    loadDocument: (doc, dirty) => session.loadDocument(doc, dirty),
+  });
+  installSettingsSheet(el);
+  installHelpSheet(el);
   installSheetBackdrops(SHEET_IDS.map((id) => el[id]));
   installTheme();
+  installWindowButtons(el, { bridgePresent, call: callService, status });
 
   // 3. The start-up document: demo sample, restored draft, or a fresh one.
   const restored = startDocument(store, demo);
