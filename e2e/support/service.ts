@@ -22,7 +22,7 @@ export interface ServiceOptions {
   // rebuilding the service.
   dist?: string;
   args?: string[];
-  // Added to this process's environment for the service (say CUPS_SERVER for a chosen spooler).
+  // Added to the service's environment, e.g. CUPS_SERVER of a private cupsd (support/cups.ts).
   env?: Record<string, string>;
   startTimeoutMs?: number;
 }
@@ -83,8 +83,11 @@ export async function startService(options: ServiceOptions = {}): Promise<Runnin
     await chmod(program, 0o755);
   }
 
-  const env = { ...process.env, ...options.env };
-  const child = spawn(program, args, { cwd, env, stdio: ['ignore', 'pipe', 'pipe'] });
+  const child = spawn(program, args, {
+    cwd,
+    env: { ...process.env, ...options.env },
+    stdio: ['ignore', 'pipe', 'pipe'],
+  });
   let log = '';
   child.stdout?.on('data', (d: Buffer) => (log += d.toString('utf8')));
   child.stderr?.on('data', (d: Buffer) => (log += d.toString('utf8')));
