@@ -134,6 +134,17 @@ describe('one page', () => {
     expect(await text(page, 'status-title')).toBe('已保存');
   });
 
+  test('"标签配置" clears the selection and says what the card holds', async () => {
+    await page.evaluate(() => {
+      const sv = window.__sv!;
+      sv.store.add(sv.parseDoc({ objects: [{ type: 'line', x: 1, y: 1, w: 9, h: 0 }] }).objects[0]);
+    });
+    expect(await page.evaluate(() => window.__sv!.store.selection.length)).toBe(1);
+    await page.click('#btn-label-config');
+    expect(await page.evaluate(() => window.__sv!.store.selection)).toEqual([]);
+    expect(await text(page, 'printer-hint')).toBe('标签配置：可设置标签宽高、列数、列间距和行间距');
+  });
+
   test('a backdrop click closes its sheet, a click on the card does not', async () => {
     for (const id of SHEETS) {
       await page.evaluate((s) => ((document.getElementById(s) as HTMLElement).hidden = false), id);
