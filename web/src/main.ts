@@ -33,12 +33,12 @@ function start(): void {
 
   // 2. Every control, then the stored theme.
   const printers = installPrinterControls(el, status);
-  const session = installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
+  const files = installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
   installLabelConfigButton(el, store, status);
   installTemplateSheet(el, store, {
     status,
-    confirmDiscard: () => session.confirmDiscard(),
-    loadDocument: (doc, dirty) => session.loadDocument(doc, dirty),
+    confirmDiscard: () => files.confirmDiscard(),
+    loadDocument: (doc, dirty) => files.loadDocument(doc, dirty),
   });
   installSettingsSheet(el);
   installHelpSheet(el);
