@@ -1,5 +1,7 @@
 // Field readers that repair instead of refusing: every read yields a value in the field's range.
 
+import type { FieldSpec, FieldTable, FieldValue, FieldValues } from './field-table';
+
 export type PlainObject = Record<string, unknown>;
 
 export function isPlainObject(value: unknown): value is PlainObject {
@@ -64,4 +66,47 @@ export function readChoice<T extends string>(
   return typeof value === 'string' && (choices as readonly string[]).includes(value)
     ? (value as T)
     : fallback;
+}
+
+/** One field by its table entry: clamped and rounded, cut, or replaced by its default. */
+export function readField<S extends FieldSpec>(
+  spec: S,
+  value: unknown,
+  fallback?: FieldValue<S>,
+): FieldValue<S> {
+  return readSpec(spec, value, fallback) as FieldValue<S>;
+}
+
+function readSpec(spec: FieldSpec, value: unknown, fallback: unknown): unknown {
+  switch (spec.kind) {
+    case 'number': {
+      const n = readNumber(value, spec.min, spec.max, (fallback as number) ?? spec.default);
+      if (spec.decimals === undefined) return n;
+      const unit = 10 ** spec.decimals;
+      return Math.round(n * unit) / unit;
+    }
+    case 'text':
+      return readText(
+        value,
+        spec.maxLength,
+        (fallback as string) ?? spec.sanitizedDefault ?? spec.default,
+      );
+    case 'boolean':
+      return readBoolean(value, (fallback as boolean) ?? spec.default);
+    case 'choice': {
+      // Numeric choices (the dpi) accept numeric text as the number conversion reads it.
+      const v = typeof spec.default === 'number' ? toNumber(value) : value;
+      return (spec.choices as readonly unknown[]).includes(v)
+        ? v
+        : ((fallback as unknown) ?? spec.default);
+    }
+  }
+}
+
+/** Every field of a table from a raw object, in the table's order. */
+export function readFields<T extends FieldTable>(table: T, raw: PlainObject): FieldValues<T> {
+  const out: Record<string, unknown> = {};
+  for (const [key, spec] of Object.entries(table))
+    out[key] = readSpec(spec, member(raw, key), undefined);
+  return out as FieldValues<T>;
 }

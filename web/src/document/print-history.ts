@@ -1,6 +1,7 @@
 // The print history: newest first, at most 100 records.
 
 import { isPlainObject, member } from './fields';
+import { newId } from './ids';
 import {
   defaultStorage,
   readJsonKey,
@@ -28,12 +29,6 @@ export interface PrintRecord extends PrintRecordInput {
   time: number;
 }
 
-export function randomBase36(count: number): string {
-  let out = '';
-  for (let i = 0; i < count; i += 1) out += Math.floor(Math.random() * 36).toString(36);
-  return out;
-}
-
 export function loadPrintHistory(storage: KeyValueStorage = defaultStorage()): PrintRecord[] {
   const value = readJsonKey(STORAGE_KEYS.printHistory, storage);
   if (!Array.isArray(value)) return [];
@@ -52,7 +47,7 @@ export function appendPrintHistory(
   storage: KeyValueStorage = defaultStorage(),
   now: number = Date.now(),
 ): boolean {
-  const record: PrintRecord = { ...input, id: `p${now.toString(36)}${randomBase36(5)}`, time: now };
+  const record: PrintRecord = { ...input, id: newId('p', { now, random: 5 }), time: now };
   const list = [record, ...loadPrintHistory(storage)].slice(0, PRINT_HISTORY_LIMIT);
   return writeJsonKey(STORAGE_KEYS.printHistory, list, storage);
 }

@@ -1,28 +1,27 @@
 // Placing an image object: the processed bitmap for its box, from the cache when nothing changed.
 
 import { mmToDots, type ImageObject } from '../document/model';
-import type { Ctx2D } from '../render/context2d';
-import { loadedImage } from '../render/sources';
-import { getProcessedImage, processedKeyTail, storeProcessedImage } from './cache';
-import { processPicture, type PictureSettings } from './process';
+import { getProcessedImage, processedKeyTail, storeProcessedImage } from '../image/cache';
+import { processPicture, type PictureSettings } from '../image/process';
+import type { Ctx2D } from './context2d';
+import { loadedImage } from './sources';
 
-/** The object's settings with the drawing-time defaults for absent fields. */
-export function pictureSettings(obj: Partial<ImageObject>): PictureSettings {
-  const mode = obj.ditherMode ?? (obj.dither ? 'floyd' : 'threshold');
+/** What the picture pipeline reads from an image object. */
+export function pictureSettings(obj: ImageObject): PictureSettings {
   return {
-    threshold: obj.threshold ?? 150,
-    mode,
-    brightness: obj.brightness ?? 100,
-    contrast: obj.contrast ?? 100,
-    invert: obj.invert ?? false,
-    denoise: obj.denoise ?? false,
-    fit: obj.fit ?? 'stretch',
-    blackPoint: obj.blackPoint ?? 0,
-    whitePoint: obj.whitePoint ?? 255,
-    gamma: obj.gamma ?? 1,
-    shadowLift: obj.shadowLift ?? 0,
-    localContrast: obj.localContrast ?? 0,
-    inkSaving: obj.inkSaving ?? 0,
+    threshold: obj.threshold,
+    mode: obj.ditherMode,
+    brightness: obj.brightness,
+    contrast: obj.contrast,
+    invert: obj.invert,
+    denoise: obj.denoise,
+    fit: obj.fit,
+    blackPoint: obj.blackPoint,
+    whitePoint: obj.whitePoint,
+    gamma: obj.gamma,
+    shadowLift: obj.shadowLift,
+    localContrast: obj.localContrast,
+    inkSaving: obj.inkSaving,
   };
 }
 
