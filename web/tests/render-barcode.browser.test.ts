@@ -9,10 +9,10 @@ import {
 import { composePreviewRaster, composeRow, composeRowRaster } from '../src/compose/row';
 import { unpackRaster } from '../src/compose/pack';
 import { mmToDots } from '../src/document/model';
+import { barcodeModuleDots } from '../src/render/barcode';
 import {
   autoSizeBarcodes,
   autoSizeSignature,
-  barcodeModuleDots,
   measureBarcode,
   naturalBarcodeWidth,
   printedBarcodeWidth,
@@ -21,7 +21,7 @@ import {
   resetAutoSize,
   textBandHeight,
   widthScaleForWidth,
-} from '../src/render/barcode';
+} from '../src/render/barcode-size';
 import { clearRenderCaches } from '../src/render/caches';
 import { drawLabel, labelSizeDots } from '../src/render/label';
 import { SYMBOLOGIES } from '../src/render/symbologies';
