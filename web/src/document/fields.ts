@@ -37,10 +37,6 @@ export function readNumber(value: unknown, min: number, max: number, fallback: n
   return clamp(Number.isFinite(n) ? n : fallback, min, max);
 }
 
-export function readInteger(value: unknown, min: number, max: number, fallback: number): number {
-  return Math.round(readNumber(value, min, max, fallback));
-}
-
 /** Cuts to `limit` UTF-16 units without leaving half of a surrogate pair at the end. */
 export function cutText(text: string, limit: number): string {
   if (text.length <= limit) return text;
@@ -50,22 +46,12 @@ export function cutText(text: string, limit: number): string {
   return text.slice(0, end);
 }
 
-export function readText(value: unknown, limit: number, fallback: string): string {
+function readText(value: unknown, limit: number, fallback: string): string {
   return typeof value === 'string' ? cutText(value, limit) : fallback;
 }
 
-export function readBoolean(value: unknown, fallback: boolean): boolean {
+function readBoolean(value: unknown, fallback: boolean): boolean {
   return typeof value === 'boolean' ? value : fallback;
-}
-
-export function readChoice<T extends string>(
-  value: unknown,
-  choices: readonly T[],
-  fallback: T,
-): T {
-  return typeof value === 'string' && (choices as readonly string[]).includes(value)
-    ? (value as T)
-    : fallback;
 }
 
 /** One field by its table entry: clamped and rounded, cut, or replaced by its default. */
