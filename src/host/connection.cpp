@@ -7,7 +7,7 @@
 #include "host/request.h"
 #include "host/routing.h"
 #include "host/static_files.h"
-#include "printing/text.h"
+#include "text/utf8.h"
 
 namespace sv::host {
 namespace {
@@ -19,14 +19,14 @@ bool read_head(BufferedReader& reader, RequestHead& head) {
   std::string line;
   std::size_t budget = kMaxHeadBytes;
   LineResult r = reader.read_line(line, budget);
-  if (r != LineResult::kLine || !printing::is_valid_utf8(line)) return false;
+  if (r != LineResult::kLine || !text::is_valid_utf8(line)) return false;
   budget -= line.size();
   apply_request_line(head, line);
 
   for (std::size_t count = 0;; ++count) {
     r = reader.read_line(line, budget);
     if (r == LineResult::kEnd) return true;  // the headers so far count
-    if (r != LineResult::kLine || !printing::is_valid_utf8(line)) return false;
+    if (r != LineResult::kLine || !text::is_valid_utf8(line)) return false;
     budget -= line.size();
     const std::string_view content = strip_line_end(line);
     if (content.empty()) return true;

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "printing/text.h"
+#include "text/utf8.h"
 
 namespace sv::host {
 namespace {
@@ -29,7 +29,7 @@ bool RequestHead::is_api() const {
 }
 
 void apply_request_line(RequestHead& head, std::string_view line) {
-  const std::vector<std::string_view> tokens = printing::split_unicode_whitespace(line);
+  const std::vector<std::string_view> tokens = text::split_unicode_whitespace(line);
   head.method = tokens.size() >= 1 ? std::string(tokens[0]) : "GET";
   head.target = tokens.size() >= 2 ? std::string(tokens[1]) : "/";
 }
@@ -45,14 +45,14 @@ void apply_header_line(RequestHead& head, std::string_view line) {
   const std::string_view name = line.substr(0, colon);
   const std::string_view value = line.substr(colon + 1);
   if (equals_ascii_nocase(name, "origin")) {
-    head.origin = std::string(printing::trim_unicode_whitespace(value));
+    head.origin = std::string(text::trim_unicode_whitespace(value));
   } else if (equals_ascii_nocase(name, "content-length")) {
     head.content_length = parse_content_length(value);
   }
 }
 
 std::uint64_t parse_content_length(std::string_view value) {
-  value = printing::trim_unicode_whitespace(value);
+  value = text::trim_unicode_whitespace(value);
   if (!value.empty() && value.front() == '+') value.remove_prefix(1);
   if (value.empty()) return 0;
   std::uint64_t n = 0;

@@ -6,7 +6,7 @@
 #include "printing/api_json.h"
 #include "printing/print_job.h"
 #include "printing/spooler.h"
-#include "printing/text.h"
+#include "text/utf8.h"
 
 namespace sv::host {
 namespace {
@@ -40,7 +40,7 @@ Status answer_print_sheet(platform::Socket& connection, std::string_view body,
 }  // namespace
 
 bool origin_allowed(std::string_view origin) {
-  std::string o(printing::trim_unicode_whitespace(origin));
+  std::string o(text::trim_unicode_whitespace(origin));
   for (char& c : o) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }

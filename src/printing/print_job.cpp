@@ -7,8 +7,8 @@
 
 #include "printing/api_json.h"
 #include "printing/base64.h"
-#include "printing/text.h"
 #include "printing/tspl.h"
+#include "text/utf8.h"
 
 namespace sv::printing {
 namespace {
@@ -53,7 +53,7 @@ Result<TsplStream> checked_stream(const PrintRequest& r) {
 }  // namespace
 
 Result<PrintReply> run_print_job(PrintRequest request, Spooler& spooler) {
-  if (trim_unicode_whitespace(request.printer).empty()) return Error{"没有选择打印机"};
+  if (text::trim_unicode_whitespace(request.printer).empty()) return Error{"没有选择打印机"};
   auto stream = checked_stream(request);
   if (!stream) return Error{stream.error()};
 

@@ -1,6 +1,8 @@
-#include "printing/utf16.h"
+#include "text/utf16.h"
 
-namespace sv::printing {
+#include "text/utf8.h"
+
+namespace sv::text {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -28,53 +30,6 @@ std::string convert(std::u16string_view in, bool& clean) {
 }
 
 }  // namespace
-
-std::size_t decode_utf8(std::string_view s, std::size_t i, char32_t& out) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  if (b0 < 0x80) {
-    out = b0;
-    return 1;
-  }
-  std::size_t len = 0;
-  char32_t c = 0;
-  char32_t min = 0;
-  if ((b0 & 0xE0) == 0xC0) {
-    len = 2, c = b0 & 0x1F, min = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3, c = b0 & 0x0F, min = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4, c = b0 & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (s.size() - i < len) return 0;
-  for (std::size_t k = 1; k < len; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (b & 0x3F);
-  }
-  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-  out = c;
-  return len;
-}
-
-void append_utf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
 
 std::u16string utf8_to_utf16(std::string_view s) {
   std::u16string out;
@@ -118,4 +73,4 @@ std::u16string_view up_to_nul(std::u16string_view text) {
   return nul == std::u16string_view::npos ? text : text.substr(0, nul);
 }
 
-}  // namespace sv::printing
+}  // namespace sv::text

@@ -1,11 +1,11 @@
-#include "printing/text.h"
+#include "text/utf8.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace sv::printing {
+namespace sv::text {
 namespace {
 
 TEST(Utf8, ValidityFollowsTheStandard) {
@@ -41,6 +41,37 @@ TEST(Utf8, ValidityFollowsTheStandard) {
     EXPECT_EQ(is_valid_utf8(c.bytes), c.valid) << testing::PrintToString(c.bytes);
 }
 
+TEST(Utf8, DecodesScalarsAndRefusesMalformedSequences) {
+  struct Case {
+    std::string bytes;
+    std::size_t length;
+    char32_t value;
+  };
+  const Case cases[] = {
+      {"A", 1, U'A'},
+      {"\xC3\xA9", 2, 0xE9},
+      {"\xE6\xA0\x87", 3, 0x6807},
+      {"\xF0\x9F\x96\xA8", 4, 0x1F5A8},
+      {"\xC3", 0, 0},              // truncated
+      {"\xC0\xAF", 0, 0},          // overlong
+      {"\xED\xA0\x80", 0, 0},      // surrogate
+      {"\xF4\x90\x80\x80", 0, 0},  // above U+10FFFF
+      {"\xE6\x41\x87", 0, 0},      // bad continuation
+  };
+  for (const Case& c : cases) {
+    char32_t out = 0;
+    EXPECT_EQ(decode_utf8(c.bytes, 0, out), c.length) << testing::PrintToString(c.bytes);
+    if (c.length != 0) {
+      EXPECT_EQ(out, c.value) << testing::PrintToString(c.bytes);
+    }
+  }
+  std::string round_trip;
+  for (char32_t c : {U'A', char32_t(0xE9), char32_t(0x6807), char32_t(0x1F5A8)}) {
+    append_utf8(round_trip, c);
+  }
+  EXPECT_EQ(round_trip, "A\u00E9\u6807\U0001F5A8");
+}
+
 TEST(Utf8, WhiteSpaceIsTheUnicodeProperty) {
   const char32_t yes[] = {0x09,   0x0A,   0x0B,   0x0C,   0x0D,   0x20,   0x85,   0xA0,  0x1680,
                           0x2000, 0x2005, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000};
@@ -67,6 +98,8 @@ TEST(Utf8, TrimBothEnds) {
       {"\u200bx\u200b", "\u200bx\u200b"},  // zero-width space stays
       {"标", "标"},
       {"a\u3000", "a"},
+      {" \xFF ", "\xFF"},  // a malformed byte is kept as a character that is not white space
+      {"\xE3\x80 x", "\xE3\x80 x"},  // a cut U+3000 is not white space either
   };
   for (const Case& c : cases) EXPECT_EQ(trim_unicode_whitespace(c.in), c.out) << c.in;
 }
@@ -87,4 +120,4 @@ TEST(Utf8, SplitDropsEmptyPieces) {
 }
 
 }  // namespace
-}  // namespace sv::printing
+}  // namespace sv::text
