@@ -1,19 +1,14 @@
 #include "host/options.h"
 
+#include "host/decimal.h"
 #include "platform/path_text.h"
 
 namespace sv::host {
 
 std::optional<std::uint16_t> parse_port(std::string_view text) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return std::nullopt;
-  std::uint32_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint32_t>(c - '0');
-    if (value > 65535) return std::nullopt;
-  }
-  return static_cast<std::uint16_t>(value);
+  const auto value = parse_decimal(text, 65535);
+  if (!value) return std::nullopt;
+  return static_cast<std::uint16_t>(*value);
 }
 
 Options parse_options(std::span<const std::string> args) {

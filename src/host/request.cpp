@@ -1,7 +1,9 @@
 #include "host/request.h"
 
+#include <cstdint>
 #include <vector>
 
+#include "host/decimal.h"
 #include "text/utf8.h"
 
 namespace sv::host {
@@ -52,17 +54,7 @@ void apply_header_line(RequestHead& head, std::string_view line) {
 }
 
 std::uint64_t parse_content_length(std::string_view value) {
-  value = text::trim_unicode_whitespace(value);
-  if (!value.empty() && value.front() == '+') value.remove_prefix(1);
-  if (value.empty()) return 0;
-  std::uint64_t n = 0;
-  for (char c : value) {
-    if (c < '0' || c > '9') return 0;
-    const auto digit = static_cast<std::uint64_t>(c - '0');
-    if (n > (UINT64_MAX - digit) / 10) return 0;
-    n = n * 10 + digit;
-  }
-  return n;
+  return parse_decimal(text::trim_unicode_whitespace(value), UINT64_MAX).value_or(0);
 }
 
 }  // namespace sv::host

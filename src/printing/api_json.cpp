@@ -18,7 +18,26 @@ namespace json = boost::json;
 
 enum class Kind : std::uint8_t { text, real, u32, u8, i32, boolean };
 
+// The members of PrintRequest, in the order of kMembers below.
+enum class Field : std::uint8_t {
+  printer,
+  width_mm,
+  height_mm,
+  width_dots,
+  height_dots,
+  gap_mm,
+  density,
+  speed,
+  copies,
+  offset_x_dots,
+  offset_y_dots,
+  tear,
+  data_b64,
+  dry_run,
+};
+
 struct Member {
+  Field field;
   std::string_view key;
   Kind kind;
   bool required;
@@ -26,16 +45,35 @@ struct Member {
 
 // Table order is also the order in which absent keys are reported.
 constexpr Member kMembers[] = {
-    {"printer", Kind::text, true},       {"width_mm", Kind::real, true},
-    {"height_mm", Kind::real, true},     {"width_dots", Kind::u32, true},
-    {"height_dots", Kind::u32, true},    {"gap_mm", Kind::real, true},
-    {"density", Kind::u8, true},         {"speed", Kind::u8, true},
-    {"copies", Kind::u32, true},         {"offset_x_dots", Kind::i32, false},
-    {"offset_y_dots", Kind::i32, false}, {"tear", Kind::boolean, true},
-    {"data_b64", Kind::text, true},      {"dry_run", Kind::boolean, false},
+    {Field::printer, "printer", Kind::text, true},
+    {Field::width_mm, "width_mm", Kind::real, true},
+    {Field::height_mm, "height_mm", Kind::real, true},
+    {Field::width_dots, "width_dots", Kind::u32, true},
+    {Field::height_dots, "height_dots", Kind::u32, true},
+    {Field::gap_mm, "gap_mm", Kind::real, true},
+    {Field::density, "density", Kind::u8, true},
+    {Field::speed, "speed", Kind::u8, true},
+    {Field::copies, "copies", Kind::u32, true},
+    {Field::offset_x_dots, "offset_x_dots", Kind::i32, false},
+    {Field::offset_y_dots, "offset_y_dots", Kind::i32, false},
+    {Field::tear, "tear", Kind::boolean, true},
+    {Field::data_b64, "data_b64", Kind::text, true},
+    {Field::dry_run, "dry_run", Kind::boolean, false},
 };
-constexpr int kMemberCount = static_cast<int>(std::size(kMembers));
-constexpr int kPrinter = 0, kDataB64 = 12;
+constexpr std::size_t kMemberCount = std::size(kMembers);
+
+// Each entry sits at its field's index, so the table can be indexed by field.
+constexpr bool table_follows_fields() {
+  for (std::size_t i = 0; i < kMemberCount; ++i) {
+    if (static_cast<std::size_t>(kMembers[i].field) != i) return false;
+  }
+  return kMemberCount == static_cast<std::size_t>(Field::dry_run) + 1;
+}
+static_assert(table_follows_fields(), "kMembers must list every Field once, in enum order");
+
+constexpr const Member& member(Field field) {
+  return kMembers[static_cast<std::size_t>(field)];
+}
 
 // Arrays and objects nest at most this deep, the outermost object counting as one.
 constexpr std::size_t kMaxDepth = 127;
@@ -93,28 +131,31 @@ class BodyHandler {
   bool on_comment(json::string_view, json::error_code&) { return true; }
 
   bool on_object_begin(json::error_code& ec) {
-    if (skip_depth_ > 0 || target_ == kSkip) return enter_skipped();
+    if (skipping()) return enter_skipped();
     switch (target_) {
-      case kTop:
+      case Target::top:
         where_ = Where::body;
-        target_ = kNone;
+        target_ = Target::none;
         return true;
-      case kRequest:
+      case Target::request:
         where_ = Where::request;
-        target_ = kNone;
+        target_ = Target::none;
         return true;
-      default:
-        return type_error("map", ec);
+      case Target::none:
+      case Target::skip:
+      case Target::member:
+        break;
     }
+    return type_error("map", ec);
   }
 
   bool on_object_end(std::size_t, json::error_code& ec) {
     if (skip_depth_ > 0) return leave_skipped();
     if (where_ == Where::request) {
       where_ = Where::body;
-      for (int i = 0; i < kMemberCount; ++i) {
-        if (kMembers[i].required && !(seen_ & (1u << i))) {
-          return fail("missing field `" + std::string(kMembers[i].key) + "`", ec);
+      for (const Member& m : kMembers) {
+        if (m.required && !was_seen(m.field)) {
+          return fail("missing field `" + std::string(m.key) + "`", ec);
         }
       }
       return true;
@@ -125,7 +166,7 @@ class BodyHandler {
   }
 
   bool on_array_begin(json::error_code& ec) {
-    if (skip_depth_ > 0 || target_ == kSkip) return enter_skipped();
+    if (skipping()) return enter_skipped();
     return type_error("sequence", ec);
   }
   bool on_array_end(std::size_t, json::error_code&) { return leave_skipped(); }
@@ -158,12 +199,12 @@ class BodyHandler {
   bool on_string(json::string_view s, std::size_t, json::error_code& ec) {
     if (skipping()) return done_value();
     if (!is_member(Kind::text)) return type_error("string", ec);
-    if (target_ == kDataB64 && !string_in_parts_ && inside_body(s.data())) {
+    if (field_ == Field::data_b64 && !string_in_parts_ && inside_body(s.data())) {
       // No escapes: the text stands in the body as it is.
       request_.data_b64 = std::string_view(s.data(), s.size());
     } else {
       text_target().append(s.data(), s.size());
-      if (target_ == kDataB64) request_.data_b64 = request_.data_b64_storage;
+      if (field_ == Field::data_b64) request_.data_b64 = request_.data_b64_storage;
     }
     string_in_parts_ = false;
     return done_value();
@@ -192,7 +233,7 @@ class BodyHandler {
   bool on_bool(bool b, json::error_code& ec) {
     if (skipping()) return done_value();
     if (!is_member(Kind::boolean)) return type_error(b ? "boolean `true`" : "boolean `false`", ec);
-    (target_ == 11 ? request_.tear : request_.dry_run) = b;
+    (field_ == Field::tear ? request_.tear : request_.dry_run) = b;
     return done_value();
   }
 
@@ -203,25 +244,28 @@ class BodyHandler {
 
  private:
   enum class Where { top, body, request, done };
-  // target_ is a member index 0..13 or one of these.
-  static constexpr int kNone = -1, kTop = -2, kRequest = -3, kSkip = -4;
+  // What the next value is for: the body, the request, a skipped member or field_.
+  enum class Target : std::uint8_t { none, top, request, skip, member };
 
-  bool skipping() const { return skip_depth_ > 0 || target_ == kSkip; }
+  bool skipping() const { return skip_depth_ > 0 || target_ == Target::skip; }
 
   bool enter_skipped() {
     ++skip_depth_;
     return true;
   }
   bool leave_skipped() {
-    if (skip_depth_ > 0 && --skip_depth_ == 0) target_ = kNone;
+    if (skip_depth_ > 0 && --skip_depth_ == 0) target_ = Target::none;
     return true;
   }
   bool done_value() {
-    if (skip_depth_ == 0) target_ = kNone;
+    if (skip_depth_ == 0) target_ = Target::none;
     return true;
   }
 
-  bool is_member(Kind kind) const { return target_ >= 0 && kMembers[target_].kind == kind; }
+  bool is_member(Kind kind) const {
+    return target_ == Target::member && member(field_).kind == kind;
+  }
+  bool was_seen(Field field) const { return (seen_ & (1u << static_cast<unsigned>(field))) != 0; }
   bool is_integer_member() const {
     return is_member(Kind::u32) || is_member(Kind::u8) || is_member(Kind::i32);
   }
@@ -230,7 +274,7 @@ class BodyHandler {
   }
 
   std::string& text_target() {
-    if (target_ == kPrinter) return request_.printer;
+    if (field_ == Field::printer) return request_.printer;
     auto& storage = request_.data_b64_storage;
     // Past the inline buffer, so moving the request keeps data_b64 pointing at live bytes.
     if (storage.capacity() < 64) storage.reserve(64);
@@ -239,24 +283,25 @@ class BodyHandler {
 
   bool body_key(std::string_view key, json::error_code& ec) {
     if (key != "request") {
-      target_ = kSkip;
+      target_ = Target::skip;
       return true;
     }
     if (seen_request_) return fail("duplicate field `request`", ec);
     seen_request_ = true;
-    target_ = kRequest;
+    target_ = Target::request;
     return true;
   }
 
   bool request_key(std::string_view key, json::error_code& ec) {
-    for (int i = 0; i < kMemberCount; ++i) {
-      if (kMembers[i].key != key) continue;
-      if (seen_ & (1u << i)) return fail("duplicate field `" + std::string(key) + "`", ec);
-      seen_ |= 1u << i;
-      target_ = i;
+    for (const Member& m : kMembers) {
+      if (m.key != key) continue;
+      if (was_seen(m.field)) return fail("duplicate field `" + std::string(key) + "`", ec);
+      seen_ |= 1u << static_cast<unsigned>(m.field);
+      target_ = Target::member;
+      field_ = m.field;
       return true;
     }
-    target_ = kSkip;
+    target_ = Target::skip;
     return true;
   }
 
@@ -269,7 +314,7 @@ class BodyHandler {
       blame_number(s);
       return type_error("integer " + quoted_number(text), ec);
     }
-    const Kind kind = kMembers[target_].kind;
+    const Kind kind = member(field_).kind;
     const bool fits = kind == Kind::i32
                           ? (negative ? sv >= std::numeric_limits<std::int32_t>::min()
                                       : uv <= std::numeric_limits<std::int32_t>::max())
@@ -278,28 +323,36 @@ class BodyHandler {
       blame_number(s);
       return fail_value("invalid value: integer " + quoted_number(text), ec);
     }
-    switch (target_) {
-      case 3:
+    switch (field_) {
+      case Field::width_dots:
         request_.width_dots = static_cast<std::uint32_t>(uv);
         break;
-      case 4:
+      case Field::height_dots:
         request_.height_dots = static_cast<std::uint32_t>(uv);
         break;
-      case 6:
+      case Field::density:
         request_.density = static_cast<std::uint8_t>(uv);
         break;
-      case 7:
+      case Field::speed:
         request_.speed = static_cast<std::uint8_t>(uv);
         break;
-      case 8:
+      case Field::copies:
         request_.copies = static_cast<std::uint32_t>(uv);
         break;
-      case 9:
+      case Field::offset_x_dots:
         request_.offset_x_dots = static_cast<std::int32_t>(sv);
         break;
-      default:
+      case Field::offset_y_dots:
         request_.offset_y_dots = static_cast<std::int32_t>(sv);
         break;
+      case Field::printer:
+      case Field::width_mm:
+      case Field::height_mm:
+      case Field::gap_mm:
+      case Field::tear:
+      case Field::data_b64:
+      case Field::dry_run:
+        break;  // not integer members; is_integer_member() let none of them through
     }
     return done_value();
   }
@@ -310,9 +363,9 @@ class BodyHandler {
     double exact = parsed;
     const auto r = std::from_chars(text.data(), text.data() + text.size(), exact);
     if (r.ec != std::errc{}) exact = parsed;
-    (target_ == 1   ? request_.width_mm
-     : target_ == 2 ? request_.height_mm
-                    : request_.gap_mm) = exact;
+    (field_ == Field::width_mm    ? request_.width_mm
+     : field_ == Field::height_mm ? request_.height_mm
+                                  : request_.gap_mm) = exact;
     return done_value();
   }
 
@@ -324,17 +377,17 @@ class BodyHandler {
 
   bool type_error(const std::string& what, json::error_code& ec) {
     std::string expected;
-    if (target_ == kTop) {
+    if (target_ == Target::top) {
       expected = "struct Body";
-    } else if (target_ == kRequest) {
-      expected = "struct PrintRequest with 14 elements";
+    } else if (target_ == Target::request) {
+      expected = "struct PrintRequest with " + std::to_string(kMemberCount) + " elements";
     } else {
-      expected = expected_name(kMembers[target_].kind);
+      expected = expected_name(member(field_).kind);
     }
     return fail("invalid type: " + what + ", expected " + expected, ec);
   }
   bool fail_value(const std::string& what, json::error_code& ec) {
-    return fail(what + ", expected " + std::string(expected_name(kMembers[target_].kind)), ec);
+    return fail(what + ", expected " + std::string(expected_name(member(field_).kind)), ec);
   }
   bool fail(std::string message, json::error_code& ec) {
     fault_ = std::move(message);
@@ -345,8 +398,9 @@ class BodyHandler {
   std::string_view body_;
   PrintRequest request_;
   Where where_ = Where::top;
-  int target_ = kTop;
-  int skip_depth_ = 0;  // open containers inside a skipped value
+  Target target_ = Target::top;
+  Field field_ = Field::printer;  // meaningful while target_ is Target::member
+  int skip_depth_ = 0;            // open containers inside a skipped value
   std::uint32_t seen_ = 0;
   bool seen_request_ = false;
   bool string_in_parts_ = false;
