@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "printing/api_json.h"
+#include "printing/body_fixture.h"
 #include "printing/format_mm.h"
 #include "printing/print_job.h"
 #include "printing/tspl.h"
-#include "printing_body_fixture.h"
 #include "support/recording_spooler.h"
 
 namespace sv::printing {

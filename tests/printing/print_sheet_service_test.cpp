@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "printing_body_fixture.h"
+#include "printing/body_fixture.h"
 #include "support/http_client.h"
 #include "support/server_process.h"
 

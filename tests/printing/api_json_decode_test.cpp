@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "printing/api_json.h"
-#include "printing_body_fixture.h"
+#include "printing/body_fixture.h"
 
 namespace sv::printing {
 namespace {
