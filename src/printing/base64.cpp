@@ -83,16 +83,19 @@ Result<std::size_t> decode_bitmap_b64_into(std::string_view text, char* out, std
     if (pending == 0) {
       std::size_t groups =
           std::min<std::size_t>(static_cast<std::size_t>(end - p) / 4, sink.room_for_groups());
-      char* o = sink.at();
-      const unsigned char* const run_start = p;
-      for (; groups > 0; --groups, p += 4, o += 3) {
-        const std::uint32_t bits4 = kAt0[p[0]] | kAt1[p[1]] | kAt2[p[2]] | kAt3[p[3]];
-        if (bits4 & kNotAlphabet) break;
-        o[0] = static_cast<char>(bits4 >> 16);
-        o[1] = static_cast<char>((bits4 >> 8) & 0xFF);
-        o[2] = static_cast<char>(bits4 & 0xFF);
+      // Only with room: measuring has no buffer, and offsetting its null pointer is undefined.
+      if (groups > 0) {
+        char* o = sink.at();
+        const unsigned char* const run_start = p;
+        for (; groups > 0; --groups, p += 4, o += 3) {
+          const std::uint32_t bits4 = kAt0[p[0]] | kAt1[p[1]] | kAt2[p[2]] | kAt3[p[3]];
+          if (bits4 & kNotAlphabet) break;
+          o[0] = static_cast<char>(bits4 >> 16);
+          o[1] = static_cast<char>((bits4 >> 8) & 0xFF);
+          o[2] = static_cast<char>(bits4 & 0xFF);
+        }
+        sink.advance(static_cast<std::size_t>(p - run_start) / 4 * 3);
       }
-      sink.advance(static_cast<std::size_t>(p - run_start) / 4 * 3);
       while (end - p >= 4) {
         const std::uint32_t a = kTable[p[0]], b = kTable[p[1]], c = kTable[p[2]], d = kTable[p[3]];
         if ((a | b | c | d) >= 64) break;

@@ -148,5 +148,19 @@ TEST(PrintBase64, BoundedOutputStillMeasuresTheWhole) {
   EXPECT_FALSE(decode_bitmap_b64_into("QUJDR", nullptr, 0));
 }
 
+// Found by fuzzing: measuring without a buffer went on to offset the null output pointer
+// once a skipped byte followed whole groups (undefined behaviour, caught under UBSan).
+TEST(PrintBase64, MeasuringWithoutBufferAfterSkippedBytes) {
+  const struct {
+    std::string_view text;
+    std::size_t length;
+  } cases[] = {{"QUJ\nDRE\r\nF G", 6}, {"QUJD\nQUJD QQ", 7}, {"QUJD =", 3}};
+  for (const auto& c : cases) {
+    auto n = decode_bitmap_b64_into(c.text, nullptr, 0);
+    ASSERT_TRUE(n) << c.text;
+    EXPECT_EQ(n.value(), c.length) << c.text;
+  }
+}
+
 }  // namespace
 }  // namespace sv::printing
