@@ -12,6 +12,25 @@
 
 namespace sv::host {
 
+// Where a reader's bytes come from: the connection in the service, scripted chunks in tests
+// and fuzzing.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Reads at most buf.size() bytes; 0 means the stream ended.
+  virtual Result<std::size_t> read_some(std::span<char> buf) = 0;
+};
+
+class SocketSource final : public ByteSource {
+ public:
+  // The socket must outlive the source.
+  explicit SocketSource(platform::Socket& socket) : socket_(socket) {}
+  Result<std::size_t> read_some(std::span<char> buf) override { return socket_.read_some(buf); }
+
+ private:
+  platform::Socket& socket_;
+};
+
 class BufferedReader {
  public:
   static constexpr std::size_t kBufferBytes = 8192;
@@ -23,8 +42,8 @@ class BufferedReader {
     kFailed,   // the read failed (reset, receive timeout)
   };
 
-  // The socket must outlive the reader.
-  explicit BufferedReader(platform::Socket& socket) : socket_(socket) {}
+  // The source must outlive the reader.
+  explicit BufferedReader(ByteSource& source) : source_(source) {}
 
   // Reads up to and including the next line feed, taking at most `max_bytes` bytes.
   LineResult read_line(std::string& line, std::size_t max_bytes);
@@ -34,7 +53,7 @@ class BufferedReader {
  private:
   Status fill();
 
-  platform::Socket& socket_;
+  ByteSource& source_;
   std::array<char, kBufferBytes> buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;

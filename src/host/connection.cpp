@@ -3,37 +3,14 @@
 #include <string>
 
 #include "host/buffered_reader.h"
+#include "host/head_reader.h"
 #include "host/reply.h"
 #include "host/request.h"
 #include "host/routing.h"
 #include "host/static_files.h"
-#include "text/utf8.h"
 
 namespace sv::host {
 namespace {
-
-using LineResult = BufferedReader::LineResult;
-
-// Reads the request line and the header lines into `head`. False means: end silently.
-bool read_head(BufferedReader& reader, RequestHead& head) {
-  std::string line;
-  std::size_t budget = kMaxHeadBytes;
-  LineResult r = reader.read_line(line, budget);
-  if (r != LineResult::kLine || !text::is_valid_utf8(line)) return false;
-  budget -= line.size();
-  apply_request_line(head, line);
-
-  for (std::size_t count = 0;; ++count) {
-    r = reader.read_line(line, budget);
-    if (r == LineResult::kEnd) return true;  // the headers so far count
-    if (r != LineResult::kLine || !text::is_valid_utf8(line)) return false;
-    budget -= line.size();
-    const std::string_view content = strip_line_end(line);
-    if (content.empty()) return true;
-    if (count == kMaxHeaderLines) return false;
-    apply_header_line(head, content);
-  }
-}
 
 // Our side is done: send FIN, then read and drop whatever the client still sends until it
 // closes or kDrainTime passes. Closing with unread input would make the system reset the
@@ -80,9 +57,10 @@ Status handle_connection(platform::Socket& connection,
   platform::Socket reading = std::move(duplicate).value();
   if (Status set = reading.set_receive_timeout(kIdleTimeout); !set.ok()) return set;
 
-  BufferedReader reader(reading);
+  SocketSource source(reading);
+  BufferedReader reader(source);
   RequestHead head;
-  if (!read_head(reader, head)) return Error{"request head not read"};
+  if (!read_request_head(reader, head)) return Error{"request head not read"};
   Status replied = answer(connection, reader, head, frontend_dir);
   if (replied.ok()) drain_after_reply(connection, reading);
   return replied;
