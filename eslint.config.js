@@ -1,17 +1,39 @@
 import js from '@eslint/js';
 import tseslint from 'typescript-eslint';
 
-// The model layers (document, merge) import no DOM code and nothing from the UI layers;
-// render/image/compose need only a canvas. Arrows run one way.
+// Arrows run one way. The model layers (document, merge) import no DOM code and nothing from the
+// UI; render/image/compose need only a canvas, and image/ is pixel work that knows nothing of
+// drawing label objects. page/ is the UI's bottom layer (element lookup, status line); the UI
+// areas sit on it and meet only through the store and the hooks main.ts passes in.
 const uiAreas = ['editor', 'print', 'shell', 'inspector', 'service'];
-const restrictUi = (areas) => ({
+const banImports = (areas, storeOpen = false) => ({
   'no-restricted-imports': [
     'error',
     {
-      patterns: areas.map((a) => ({ group: [`**/${a}/*`], message: `no imports from ${a}/ here` })),
+      patterns: areas.map((a) => ({
+        // The store is where the UI areas meet, so editor/store stays open to all of them.
+        group: a === 'editor' && storeOpen ? ['**/editor/*', '!**/editor/store'] : [`**/${a}/*`],
+        message: `no imports from ${a}/ here`,
+      })),
     },
   ],
 });
+
+// Elements are looked up once, by web/src/page/elements.ts; everything else receives them.
+const banIdLookups = {
+  'no-restricted-syntax': [
+    'error',
+    {
+      selector: "CallExpression[callee.property.name='getElementById']",
+      message: 'look elements up through page/elements.ts and receive them in install…()',
+    },
+    {
+      selector:
+        'CallExpression[callee.property.name=/^querySelector(All)?$/][arguments.0.value=/^#/]',
+      message: 'look elements up through page/elements.ts and receive them in install…()',
+    },
+  ],
+};
 
 export default tseslint.config(
   { ignores: ['dist/', 'build/', 'build-*/', 'node_modules/', 'test-output/'] },
@@ -28,11 +50,31 @@ export default tseslint.config(
     languageOptions: { globals: { process: 'readonly', console: 'readonly' } },
   },
   {
-    files: ['web/src/document/**/*.ts', 'web/src/merge/**/*.ts'],
-    rules: restrictUi([...uiAreas, 'render', 'image', 'compose']),
+    files: ['web/src/**/*.ts'],
+    ignores: ['web/src/page/**'],
+    rules: banIdLookups,
   },
   {
-    files: ['web/src/render/**/*.ts', 'web/src/image/**/*.ts', 'web/src/compose/**/*.ts'],
-    rules: restrictUi(uiAreas),
+    files: ['web/src/document/**/*.ts', 'web/src/merge/**/*.ts'],
+    rules: banImports([...uiAreas, 'page', 'render', 'image', 'compose']),
   },
+  {
+    files: ['web/src/render/**/*.ts', 'web/src/compose/**/*.ts'],
+    rules: banImports([...uiAreas, 'page']),
+  },
+  {
+    files: ['web/src/image/**/*.ts'],
+    rules: banImports([...uiAreas, 'page', 'compose']),
+  },
+  {
+    files: ['web/src/page/**/*.ts'],
+    rules: banImports(uiAreas),
+  },
+  ...uiAreas.map((area) => ({
+    files: [`web/src/${area}/**/*.ts`],
+    rules: banImports(
+      uiAreas.filter((a) => a !== area),
+      true,
+    ),
+  })),
 );

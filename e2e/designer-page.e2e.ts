@@ -7,28 +7,9 @@ import { afterAll, beforeAll, describe, expect, test } from 'vitest';
 import { collectPageErrors, launchChromium } from './support/chromium';
 import { testOutputDir } from './support/paths';
 import { startService, type RunningService } from './support/service';
+import { ELEMENT_IDS } from '../web/src/page/elements';
 
-const ids = [
-  ...['splash', 'boot-bar', 'titlebar', 'doc-name', 'status-dot', 'status-title'],
-  ...['settings-button', 'help-button', 'window-minimize', 'window-maximize', 'window-close'],
-  ...['app-body', 'btn-new', 'btn-open', 'btn-save', 'btn-templates', 'btn-label-config'],
-  ...['btn-download-server-side', 'layer-list', 'data-info', 'data-nav', 'btn-prev-record'],
-  ...['record-label', 'btn-next-record', 'field-list', 'btn-import-data', 'btn-data-table'],
-  ...['btn-clear-data', 'data-input', 'btn-undo', 'btn-redo', 'btn-check', 'btn-zoom-out'],
-  ...['zoom-label', 'btn-zoom-in', 'btn-fit', 'canvas-host', 'editor-canvas', 'props'],
-  ...['printer-dropdown', 'printer-trigger', 'printer-value', 'printer-menu'],
-  ...['btn-refresh-printer', 'printer-hint', 'local-service-card', 'local-service-note'],
-  ...['btn-download-server', 'btn-preview', 'btn-print', 'btn-browser-print', 'btn-batch'],
-  ...['statusbar', 'status-doc', 'status-light', 'doc-input', 'image-input'],
-  ...['settings-sheet', 'clear-history', 'history-list', 'settings-close'],
-  ...['help-sheet', 'help-close', 'preview-sheet', 'preview-close', 'preview-print'],
-  ...['preview-info', 'preview-canvas', 'preview-note', 'print-sheet', 'print-close'],
-  ...['print-summary', 'print-copies', 'print-columns', 'print-copy-mode', 'print-odd-align'],
-  ...['print-offset-x', 'print-offset-y', 'print-density', 'print-speed', 'print-copy-hint'],
-  ...['print-cancel', 'print-confirm', 'template-sheet', 'template-list', 'template-save'],
-  ...['template-close', 'data-sheet', 'data-search', 'data-table-count', 'data-close'],
-  ...['check-sheet', 'check-summary', 'check-list', 'check-close'],
-];
+const ids: readonly string[] = ELEMENT_IDS;
 
 const sheets = [
   'settings-sheet',

@@ -1,30 +1,62 @@
+// The composition root: it reads as the designer's start-up order and holds nothing else.
 import './style.css';
-import { installTheme } from './shell/theme';
-import { hideSplashLater } from './shell/splash';
-import { installAutomation } from './shell/automation';
-import { showHint } from './shell/status';
-import { store } from './editor/store';
+import { installAutomation } from './automation';
 import { DRAFT_RESTORED_HINT, startDocument } from './editor/document-session';
 import { installDocumentFiles } from './editor/document-files';
-import {
-  installPrinterControls,
-  refreshPrinters,
-  renderLocalServiceCard,
-} from './service/printer-ui';
+import { DocumentStore } from './editor/store';
+import { resolveElements } from './page/elements';
+import { showStartupFailure } from './page/fatal';
+import { installSheetBackdrops, SHEET_IDS } from './page/sheets';
+import { createStatusLine } from './page/status';
 import { clearRenderCaches } from './render/caches';
+import { callService } from './service/client';
+import { installPrinterControls } from './service/printer-ui';
+import { installLabelConfigButton } from './shell/label-config';
+import { installStoreListener } from './shell/store-listener';
+import { showDocumentStatus } from './shell/document-status';
+import { hideSplashLater } from './shell/splash';
+import { installTheme } from './shell/theme';
 
-// Start-up order matters: controls are wired before the first document is shown, and the
-// draft hint waits for printer discovery so its own status text does not overwrite it.
-const demo = new URLSearchParams(window.location.search).has('demo');
-installPrinterControls();
-installDocumentFiles(store, demo, { beforeLoad: clearRenderCaches });
-installTheme();
-const restored = startDocument(store, demo);
-store.emit();
-renderLocalServiceCard();
-void refreshPrinters(false).then(() => {
-  if (restored) showHint(DRAFT_RESTORED_HINT);
-});
-const splash = document.getElementById('splash');
-if (splash) hideSplashLater(splash);
-installAutomation();
+function start(): void {
+  // 1. Every element, the store and its one listener.
+  const el = resolveElements(document);
+  const store = new DocumentStore();
+  const status = createStatusLine(el);
+  const demo = new URLSearchParams(window.location.search).has('demo');
+  installStoreListener(store, {
+    everyEmit: [(s) => showDocumentStatus(el, s.doc, s.dirty)],
+    onStructureChange: [],
+  });
+
+  // 2. Every control, then the stored theme.
+  const printers = installPrinterControls(el, status);
+  installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
+  installLabelConfigButton(el, store, status);
+  installSheetBackdrops(SHEET_IDS.map((id) => el[id]));
+  installTheme();
+
+  // 3. The start-up document: demo sample, restored draft, or a fresh one.
+  const restored = startDocument(store, demo);
+
+  // 4. First frame and panels.
+  store.emit();
+  printers.renderLocalServiceCard();
+
+  // 5. Printer discovery; the draft hint waits for it so discovery's texts do not replace it.
+  void printers.refreshPrinters(false).then(() => {
+    if (restored) status.showHint(DRAFT_RESTORED_HINT);
+  });
+
+  // 6. The splash, once.
+  hideSplashLater(el.splash);
+
+  // 7. The automation hook.
+  installAutomation(store, callService);
+}
+
+try {
+  start();
+} catch (error) {
+  showStartupFailure(error);
+  throw error;
+}

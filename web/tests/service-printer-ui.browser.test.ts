@@ -1,8 +1,9 @@
 import { beforeEach, describe, expect, it } from 'vitest';
 import type { CallService } from '../src/service/client';
-import { NO_SERVICE_HINT, refreshPrinters } from '../src/service/printer-ui';
+import { createStatusLine } from '../src/page/status';
+import { installPrinterControls, NO_SERVICE_HINT } from '../src/service/printer-ui';
 import { printerState, type PrinterInfo } from '../src/service/printers';
-import { setStatus } from '../src/shell/status';
+import { pickElements } from './support/elements';
 
 const markup = `
   <span id="status-dot" class="status-dot is-idle"></span><span id="status-title">就绪</span>
@@ -11,9 +12,28 @@ const markup = `
     <div id="printer-menu"></div>
   </div>
   <p id="printer-hint" hidden></p>
+  <button id="btn-refresh-printer"></button>
   <div id="local-service-card"><span id="local-service-note"></span><a id="btn-download-server"></a></div>`;
 
 const byId = (id: string) => document.getElementById(id) as HTMLElement;
+const status = () => createStatusLine(pickElements('status-dot', 'status-title', 'printer-hint'));
+const controls = (call: CallService) =>
+  installPrinterControls(
+    pickElements(
+      'printer-dropdown',
+      'printer-trigger',
+      'printer-value',
+      'printer-menu',
+      'btn-refresh-printer',
+      'local-service-card',
+      'local-service-note',
+      'btn-download-server',
+    ),
+    status(),
+    call,
+  );
+const refreshPrinters = (announce: boolean, call: CallService) =>
+  controls(call).refreshPrinters(announce);
 const replying =
   (list: PrinterInfo[]): CallService =>
   async <T>() =>
@@ -73,7 +93,7 @@ describe('printer discovery on the page', () => {
     expect(byId('printer-hint').hidden).toBe(false);
     expect(byId('local-service-note').textContent).toBe('免安装单文件，下载后双击即可原生直打');
     expect(byId('btn-download-server').textContent).toBe('下载 EXE');
-    setStatus('pending', 'x');
+    status().setStatus('pending', 'x');
     expect(byId('status-dot').className).toBe('status-dot is-pending');
   });
 });

@@ -1,7 +1,8 @@
 // Browser side of the document session: downloads, the file chooser and page close.
 
 import { DOCUMENT_FILE_ACCEPT } from '../document/files';
-import { setStatus, showHint } from '../shell/status';
+import type { Elements } from '../page/elements';
+import type { StatusLine } from '../page/status';
 import { DocumentSession, failureText, type SessionHooks } from './document-session';
 import type { DocumentStore } from './store';
 
@@ -16,37 +17,48 @@ export function downloadText(fileName: string, text: string, type: string): void
   setTimeout(() => URL.revokeObjectURL(url), 0);
 }
 
+export type DocumentFileElements = Pick<
+  Elements,
+  'btn-new' | 'btn-open' | 'btn-save' | 'doc-input'
+>;
+
+export interface DocumentFileDeps extends Pick<SessionHooks, 'afterLoad' | 'beforeLoad'> {
+  status: StatusLine;
+  demo: boolean;
+}
+
 /** Wires btn-new, btn-open, btn-save, doc-input and the page-close guard; returns the session. */
 export function installDocumentFiles(
+  el: DocumentFileElements,
   store: DocumentStore,
-  demo: boolean,
-  extra: Pick<SessionHooks, 'afterLoad' | 'beforeLoad'> = {},
+  deps: DocumentFileDeps,
 ): DocumentSession {
+  const { status, demo, ...loadHooks } = deps;
   const session = new DocumentSession(
     store,
     {
       confirm: (message) => window.confirm(message),
       download: downloadText,
-      setStatus,
-      showHint,
-      ...extra,
+      setStatus: status.setStatus,
+      showHint: status.showHint,
+      ...loadHooks,
     },
     demo,
   );
-  const input = document.getElementById('doc-input') as HTMLInputElement | null;
-  if (input) input.accept = DOCUMENT_FILE_ACCEPT;
-  document.getElementById('btn-save')?.addEventListener('click', () => session.saveToFile());
-  document.getElementById('btn-new')?.addEventListener('click', () => session.newDocument());
-  document.getElementById('btn-open')?.addEventListener('click', () => {
-    if (session.confirmDiscard()) input?.click();
+  const input = el['doc-input'];
+  input.accept = DOCUMENT_FILE_ACCEPT;
+  el['btn-save'].addEventListener('click', () => session.saveToFile());
+  el['btn-new'].addEventListener('click', () => session.newDocument());
+  el['btn-open'].addEventListener('click', () => {
+    if (session.confirmDiscard()) input.click();
   });
-  input?.addEventListener('change', () => {
+  input.addEventListener('change', () => {
     const file = input.files?.[0];
     input.value = '';
     if (!file) return;
     file.text().then(
       (text) => session.openText(file.name, text),
-      (error: unknown) => setStatus('error', `打开失败：${failureText(error)}`),
+      (error: unknown) => status.setStatus('error', `打开失败：${failureText(error)}`),
     );
   });
   window.addEventListener('beforeunload', (event) => {

@@ -11,6 +11,7 @@ import { createDocument } from '../document/factory';
 import type { LabelDocument } from '../document/model';
 import { defaultStorage, type KeyValueStorage } from '../document/storage';
 import { createSampleDocument } from '../document/templates';
+import type { HintTone, StatusState } from '../page/status';
 import type { DocumentStore } from './store';
 
 export const AUTOSAVE_DELAY_MS = 500;
@@ -19,8 +20,8 @@ export const DISCARD_QUESTION = '当前文档有未保存的改动，确定要�
 export interface SessionHooks {
   confirm(message: string): boolean;
   download(fileName: string, text: string, type: string): void;
-  setStatus(state: 'online' | 'pending' | 'error' | 'idle', text: string): void;
-  showHint(text: string, tone?: 'info' | 'error'): void;
+  setStatus(state: StatusState, text: string): void;
+  showHint(text: string, tone?: HintTone): void;
   /** Render caches, zoom fit, property panel and toolbar, image preloading: the views' part of a load. */
   afterLoad?(doc: LabelDocument): void;
   beforeLoad?(): void;

@@ -312,6 +312,3 @@ export class DocumentStore {
     };
   }
 }
-
-/** The page's single store; every view hangs on it. */
-export const store = new DocumentStore();

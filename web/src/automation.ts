@@ -1,12 +1,13 @@
-// The automation hook `window.__sv`, for scripted checks of the running designer.
+// The automation hook `window.__sv`, for scripted checks of the running designer. It sits at the
+// top, beside main.ts: it only gathers what the areas' install functions handed back.
 
-import { copyContext } from '../compose/copies';
-import { sanitizeDocument } from '../document/sanitize';
-import { store, type DocumentStore } from '../editor/store';
-import { parseCsv } from '../merge/csv';
-import { resolvePlaceholders } from '../merge/placeholders';
-import type { MergeContext } from '../merge/types';
-import { callService, type CallService } from '../service/client';
+import { copyContext } from './compose/copies';
+import { sanitizeDocument } from './document/sanitize';
+import type { DocumentStore } from './editor/store';
+import { parseCsv } from './merge/csv';
+import { resolvePlaceholders } from './merge/placeholders';
+import type { MergeContext } from './merge/types';
+import type { CallService } from './service/client';
 
 export interface AutomationHook {
   store: DocumentStore;
@@ -25,11 +26,18 @@ declare global {
   }
 }
 
-export function installAutomation(): AutomationHook {
+/**
+ * Installs the hook with the store-derived members and whatever the areas add (`extra`); getters
+ * in `extra` stay getters, so values such as the last print request are read when asked for.
+ */
+export function installAutomation(
+  store: DocumentStore,
+  call: CallService,
+  extra: object = {},
+): AutomationHook {
   const hook: AutomationHook = {
-    ...(window.__sv ?? {}),
     store,
-    call: callService,
+    call,
     resolve: (text: string) => resolvePlaceholders(text, store.dataContext()),
     resolveCopy: (text: string, copy: number) =>
       resolvePlaceholders(text, copyContext(store, copy) ?? {}),
@@ -45,11 +53,7 @@ export function installAutomation(): AutomationHook {
     parseDoc: sanitizeDocument,
     parseCsv,
   };
+  Object.defineProperties(hook, Object.getOwnPropertyDescriptors(extra));
   window.__sv = hook;
   return hook;
-}
-
-/** Other parts add their members here, before or after the hook is installed. */
-export function extendAutomation(members: Record<string, unknown>): void {
-  window.__sv = Object.assign(window.__sv ?? ({} as AutomationHook), members);
 }
