@@ -54,7 +54,9 @@ bool origin_allowed(std::string_view origin) {
   } else {
     return false;
   }
-  const std::string_view authority = rest.substr(0, rest.find('/'));
+  // The authority ends at the path, the query or the fragment, so "http://evil.com#@127.0.0.1"
+  // has the host evil.com, not the text after its last "@".
+  const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
   const auto at = authority.rfind('@');
   const std::string_view host_port =
       at == std::string_view::npos ? authority : authority.substr(at + 1);

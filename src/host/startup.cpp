@@ -79,6 +79,16 @@ int run_service(std::span<const std::string> args) {
   platform::prepare_console();
   platform::share_one_heap_across_threads();
   Options options = parse_options(args);
+  if (options.action == Action::help) {
+    std::string text = usage_text();
+    text.pop_back();  // write_line ends the last line
+    write_line(Stream::kOut, text);
+    return 0;
+  }
+  if (options.action == Action::version) {
+    write_line(Stream::kOut, "Sorvendale " + std::string(kVersion));
+    return 0;
+  }
   if (!options.frontend_dir) options.frontend_dir = find_frontend_dir();
   if (options.frontend_dir && !index_exists(*options.frontend_dir)) {
     write_line(Stream::kErr,
