@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -49,6 +50,11 @@ class BufferedReader {
   LineResult read_line(std::string& line, std::size_t max_bytes);
   // Fills `out` completely; an early end of stream is a failure.
   Status read_exact(std::span<char> out);
+  // Appends exactly `count` bytes to `out`, growing it with the bytes that arrive rather than
+  // by the announced count, so a client that announces much and sends little costs little.
+  Status append_exact(std::string& out, std::uint64_t count);
+  // Reads and drops exactly `count` bytes.
+  Status skip_exact(std::uint64_t count);
 
  private:
   Status fill();

@@ -42,8 +42,14 @@ Status answer(platform::Socket& connection, BufferedReader& reader, const Reques
   if (head.content_length > kMaxBodyBytes) {
     return write_text_reply(connection, 413, "request body too large", std::nullopt);
   }
-  std::string body(static_cast<std::size_t>(head.content_length), '\0');
-  if (Status read = reader.read_exact(body); !read.ok()) return read;
+  // The body is read whole before any reply, as a client that ends early gets none; but only
+  // print_sheet keeps it.
+  std::string body;
+  if (head.is_api() && api_reads_body(head.method, head.path())) {
+    if (Status read = reader.append_exact(body, head.content_length); !read.ok()) return read;
+  } else if (Status read = reader.skip_exact(head.content_length); !read.ok()) {
+    return read;
+  }
   if (head.is_api()) return route_api(connection, head.method, head.path(), origin, body);
   return serve_static(connection, head.path(), head.head_only(), frontend_dir);
 }

@@ -81,6 +81,10 @@ Status answer_preflight(platform::Socket& connection, std::optional<std::string_
   return write_preflight(connection, allow_origin_for(origin));
 }
 
+bool api_reads_body(std::string_view method, std::string_view path) {
+  return method == "POST" && path == "/api/print_sheet";
+}
+
 Status route_api(platform::Socket& connection, std::string_view method, std::string_view path,
                  std::optional<std::string_view> origin, std::string_view body) {
   const std::string_view allow = allow_origin_for(origin);

@@ -20,6 +20,10 @@ std::string_view allow_origin_for(const std::optional<std::string_view>& origin)
 // Answers an OPTIONS request for any path: 204 for no origin or an allowed one, else 403.
 Status answer_preflight(platform::Socket& connection, std::optional<std::string_view> origin);
 
+// True for the one API call that reads its body (POST print_sheet); every other request's
+// body is dropped as it arrives.
+bool api_reads_body(std::string_view method, std::string_view path);
+
 // Answers one request under "/api/" (path already cut at "?"); writes exactly one reply.
 // The origin gate has already been applied.
 Status route_api(platform::Socket& connection, std::string_view method, std::string_view path,
