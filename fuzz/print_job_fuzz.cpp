@@ -134,6 +134,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto decoded = sv::printing::decode_print_body(input);
     if (!decoded) return 0;
     request = std::move(decoded).value();
+    // The job over the body decoded as it arrives answers exactly as over the whole body.
+    sv::printing::PrintBodyStream stream(input.size());
+    for (std::size_t at = 0; at < input.size(); at += 7) stream.feed(input.substr(at, 7));
+    auto streamed = stream.finish();
+    check(streamed.ok());
+    sv::test::RecordingSpooler whole_spooler, streamed_spooler;
+    const auto whole_reply = sv::printing::run_print_job(request, whole_spooler);
+    const auto streamed_reply =
+        sv::printing::run_streamed_print_job(std::move(streamed).value(), streamed_spooler);
+    check(whole_reply.ok() == streamed_reply.ok());
+    if (!whole_reply) {
+      check(whole_reply.error() == streamed_reply.error());
+    } else {
+      check(whole_reply.value().bytes == streamed_reply.value().bytes);
+      check(whole_spooler.written == streamed_spooler.written);
+    }
   } else {
     FuzzedDataProvider provider(data, size);
     request = build_request(provider, b64_storage);

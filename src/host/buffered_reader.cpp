@@ -55,27 +55,4 @@ Status BufferedReader::read_exact(std::span<char> out) {
   return Status::Ok();
 }
 
-Status BufferedReader::append_exact(std::string& out, std::uint64_t count) {
-  // Each step at most doubles what is held, starting from one buffer's worth.
-  while (count > 0) {
-    const std::size_t step = static_cast<std::size_t>(
-        std::min<std::uint64_t>(count, std::max(out.size(), kBufferBytes)));
-    const std::size_t at = out.size();
-    out.resize(at + step);
-    if (Status read = read_exact(std::span(out.data() + at, step)); !read.ok()) return read;
-    count -= step;
-  }
-  return Status::Ok();
-}
-
-Status BufferedReader::skip_exact(std::uint64_t count) {
-  std::array<char, kBufferBytes> sink;
-  while (count > 0) {
-    const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(count, sink.size()));
-    if (Status read = read_exact(std::span(sink.data(), step)); !read.ok()) return read;
-    count -= step;
-  }
-  return Status::Ok();
-}
-
 }  // namespace sv::host

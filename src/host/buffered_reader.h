@@ -2,11 +2,14 @@
 // the body. Body bytes that arrived with the head are served from the buffer.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/result.h"
 #include "platform/socket.h"
@@ -50,11 +53,16 @@ class BufferedReader {
   LineResult read_line(std::string& line, std::size_t max_bytes);
   // Fills `out` completely; an early end of stream is a failure.
   Status read_exact(std::span<char> out);
-  // Appends exactly `count` bytes to `out`, growing it with the bytes that arrive rather than
-  // by the announced count, so a client that announces much and sends little costs little.
-  Status append_exact(std::string& out, std::uint64_t count);
+  // Hands exactly `count` bytes to `take` in the order they arrive, in chunks of at most
+  // kChunkBytes, holding no more than one chunk. An early end of stream is a failure.
+  template <class Take>
+  Status for_each_chunk(std::uint64_t count, Take&& take);
   // Reads and drops exactly `count` bytes.
-  Status skip_exact(std::uint64_t count);
+  Status skip_exact(std::uint64_t count) {
+    return for_each_chunk(count, [](std::string_view) {});
+  }
+
+  static constexpr std::size_t kChunkBytes = 64 * 1024;
 
  private:
   Status fill();
@@ -65,5 +73,32 @@ class BufferedReader {
   std::size_t end_ = 0;
   bool eof_ = false;
 };
+
+template <class Take>
+Status BufferedReader::for_each_chunk(std::uint64_t count, Take&& take) {
+  const std::size_t buffered =
+      static_cast<std::size_t>(std::min<std::uint64_t>(count, end_ - begin_));
+  if (buffered > 0) {
+    take(std::string_view(buffer_.data() + begin_, buffered));
+    begin_ += buffered;
+    count -= buffered;
+  }
+  if (count == 0) return Status::Ok();
+  // Large bodies in large reads, straight from the source, past the line buffer.
+  std::unique_ptr<char[]> chunk = std::make_unique_for_overwrite<char[]>(kChunkBytes);
+  while (count > 0) {
+    if (eof_) return Error{"end of stream inside the body"};
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kChunkBytes));
+    auto n = source_.read_some(std::span(chunk.get(), want));
+    if (!n) return n.status();
+    if (n.value() == 0) {
+      eof_ = true;
+      continue;
+    }
+    take(std::string_view(chunk.get(), n.value()));
+    count -= n.value();
+  }
+  return Status::Ok();
+}
 
 }  // namespace sv::host

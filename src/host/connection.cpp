@@ -8,6 +8,7 @@
 #include "host/request.h"
 #include "host/routing.h"
 #include "host/static_files.h"
+#include "printing/api_json.h"
 
 namespace sv::host {
 namespace {
@@ -42,15 +43,17 @@ Status answer(platform::Socket& connection, BufferedReader& reader, const Reques
   if (head.content_length > kMaxBodyBytes) {
     return write_text_reply(connection, 413, "request body too large", std::nullopt);
   }
-  // The body is read whole before any reply, as a client that ends early gets none; but only
-  // print_sheet keeps it.
-  std::string body;
+  // The body is read to its end before any reply, as a client that ends early gets none, but
+  // it is never held: print_sheet decodes it as it arrives, every other request drops it.
   if (head.is_api() && api_reads_body(head.method, head.path())) {
-    if (Status read = reader.append_exact(body, head.content_length); !read.ok()) return read;
-  } else if (Status read = reader.skip_exact(head.content_length); !read.ok()) {
-    return read;
+    printing::PrintBodyStream body(head.content_length);
+    Status read = reader.for_each_chunk(head.content_length,
+                                        [&body](std::string_view chunk) { body.feed(chunk); });
+    if (!read.ok()) return read;
+    return answer_print_sheet(connection, body.finish(), allow_origin_for(origin));
   }
-  if (head.is_api()) return route_api(connection, head.method, head.path(), origin, body);
+  if (Status read = reader.skip_exact(head.content_length); !read.ok()) return read;
+  if (head.is_api()) return route_api(connection, head.method, head.path(), origin, {});
   return serve_static(connection, head.path(), head.head_only(), frontend_dir);
 }
 

@@ -26,17 +26,6 @@ Status answer_list_printers(platform::Socket& connection, std::string_view allow
   return write_json_reply(connection, printing::encode_printer_list(printers.value()), allow);
 }
 
-Status answer_print_sheet(platform::Socket& connection, std::string_view body,
-                          std::string_view allow) {
-  auto request = printing::decode_print_body(body);
-  if (!request) {
-    return write_text_reply(connection, 400, "请求格式不对：" + request.error(), allow);
-  }
-  auto reply = printing::run_print_job(std::move(request).value(), printing::system_spooler());
-  if (!reply) return write_text_reply(connection, 500, reply.error(), allow);
-  return write_json_reply(connection, printing::encode_print_reply(reply.value()), allow);
-}
-
 }  // namespace
 
 bool origin_allowed(std::string_view origin) {
@@ -81,6 +70,17 @@ Status answer_preflight(platform::Socket& connection, std::optional<std::string_
   return write_preflight(connection, allow_origin_for(origin));
 }
 
+Status answer_print_sheet(platform::Socket& connection, Result<printing::StreamedPrint> decoded,
+                          std::string_view allow) {
+  if (!decoded) {
+    return write_text_reply(connection, 400, "请求格式不对：" + decoded.error(), allow);
+  }
+  auto reply =
+      printing::run_streamed_print_job(std::move(decoded).value(), printing::system_spooler());
+  if (!reply) return write_text_reply(connection, 500, reply.error(), allow);
+  return write_json_reply(connection, printing::encode_print_reply(reply.value()), allow);
+}
+
 bool api_reads_body(std::string_view method, std::string_view path) {
   return method == "POST" && path == "/api/print_sheet";
 }
@@ -93,7 +93,11 @@ Status route_api(platform::Socket& connection, std::string_view method, std::str
   const bool post = method == "POST";
   if (command == "health" && (get || post)) return answer_health(connection, allow);
   if (command == "list_printers" && post) return answer_list_printers(connection, allow);
-  if (command == "print_sheet" && post) return answer_print_sheet(connection, body, allow);
+  if (command == "print_sheet" && post) {
+    printing::PrintBodyStream decoder(body.size());
+    decoder.feed(body);
+    return answer_print_sheet(connection, decoder.finish(), allow);
+  }
   return write_text_reply(connection, 404, "no such api", allow);
 }
 

@@ -39,53 +39,44 @@ constexpr std::array<std::uint32_t, 256> make_shifted(int shift) {
 constexpr std::array<std::uint32_t, 256> kAt0 = make_shifted(18), kAt1 = make_shifted(12),
                                          kAt2 = make_shifted(6), kAt3 = make_shifted(0);
 
-class Sink {
- public:
-  Sink(char* out, std::size_t capacity) : out_(out), capacity_(capacity) {}
-  void put(std::uint32_t byte) {
-    if (total_ < capacity_) out_[total_] = static_cast<char>(byte & 0xFF);
-    ++total_;
-  }
-  void put3(std::uint32_t bits) {
-    if (total_ + 3 <= capacity_) {
-      out_[total_] = static_cast<char>(bits >> 16);
-      out_[total_ + 1] = static_cast<char>((bits >> 8) & 0xFF);
-      out_[total_ + 2] = static_cast<char>(bits & 0xFF);
-      total_ += 3;
-    } else {
-      put(bits >> 16);
-      put(bits >> 8);
-      put(bits);
-    }
-  }
-  std::size_t total() const { return total_; }
-  // Whole groups that fit before the capacity ends.
-  std::size_t room_for_groups() const { return total_ < capacity_ ? (capacity_ - total_) / 3 : 0; }
-  char* at() { return out_ + total_; }
-  void advance(std::size_t n) { total_ += n; }
-
- private:
-  char* out_;
-  std::size_t capacity_;
-  std::size_t total_ = 0;
-};
-
 }  // namespace
 
-Result<std::size_t> decode_bitmap_b64_into(std::string_view text, char* out, std::size_t capacity) {
+void Base64Decoder::set_output(char* out, std::size_t capacity) {
+  out_ = out;
+  capacity_ = capacity;
+}
+
+void Base64Decoder::put(std::uint32_t byte) {
+  if (total_ < capacity_) out_[total_] = static_cast<char>(byte & 0xFF);
+  ++total_;
+}
+
+void Base64Decoder::put3(std::uint32_t bits) {
+  if (total_ + 3 <= capacity_) {
+    out_[total_] = static_cast<char>(bits >> 16);
+    out_[total_ + 1] = static_cast<char>((bits >> 8) & 0xFF);
+    out_[total_ + 2] = static_cast<char>(bits & 0xFF);
+    total_ += 3;
+  } else {
+    put(bits >> 16);
+    put(bits >> 8);
+    put(bits);
+  }
+}
+
+void Base64Decoder::feed(std::string_view text) {
+  if (stopped_) return;
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const auto* const end = p + text.size();
-  Sink sink(out, capacity);
-  std::uint32_t bits = 0;
-  int pending = 0;  // characters of the unfinished group
   while (p < end) {
     // Whole groups of four alphabet characters, the bulk of any raster.
-    if (pending == 0) {
-      std::size_t groups =
-          std::min<std::size_t>(static_cast<std::size_t>(end - p) / 4, sink.room_for_groups());
+    if (pending_ == 0) {
+      // Whole groups that fit before the capacity ends.
+      const std::size_t room = total_ < capacity_ ? (capacity_ - total_) / 3 : 0;
+      std::size_t groups = std::min<std::size_t>(static_cast<std::size_t>(end - p) / 4, room);
       // Only with room: measuring has no buffer, and offsetting its null pointer is undefined.
       if (groups > 0) {
-        char* o = sink.at();
+        char* o = out_ + total_;
         const unsigned char* const run_start = p;
         for (; groups > 0; --groups, p += 4, o += 3) {
           const std::uint32_t bits4 = kAt0[p[0]] | kAt1[p[1]] | kAt2[p[2]] | kAt3[p[3]];
@@ -94,46 +85,61 @@ Result<std::size_t> decode_bitmap_b64_into(std::string_view text, char* out, std
           o[1] = static_cast<char>((bits4 >> 8) & 0xFF);
           o[2] = static_cast<char>(bits4 & 0xFF);
         }
-        sink.advance(static_cast<std::size_t>(p - run_start) / 4 * 3);
+        total_ += static_cast<std::size_t>(p - run_start) / 4 * 3;
       }
       while (end - p >= 4) {
         const std::uint32_t a = kTable[p[0]], b = kTable[p[1]], c = kTable[p[2]], d = kTable[p[3]];
         if ((a | b | c | d) >= 64) break;
-        sink.put3(a << 18 | b << 12 | c << 6 | d);
+        put3(a << 18 | b << 12 | c << 6 | d);
         p += 4;
       }
       if (p == end) break;
     }
     const std::uint8_t v = kTable[*p++];
     if (v < 64) {
-      bits = bits << 6 | v;
-      if (++pending == 4) {
-        sink.put3(bits);
-        bits = 0;
-        pending = 0;
+      bits_ = bits_ << 6 | v;
+      if (++pending_ == 4) {
+        put3(bits_);
+        bits_ = 0;
+        pending_ = 0;
       }
     } else if (v == kSkip) {
       continue;
     } else if (v == kEnd) {
-      break;  // whatever follows is never looked at
+      stopped_ = true;  // whatever follows is never looked at
+      return;
     } else {
-      return Error{std::string(kBase64Invalid)};
+      stopped_ = true;
+      fault_ = kBase64Invalid;
+      return;
     }
   }
-  switch (pending) {
+}
+
+Result<std::size_t> Base64Decoder::finish() {
+  if (!fault_.empty()) return Error{std::string(fault_)};
+  switch (pending_) {
     case 1:
       return Error{std::string(kBase64BadLength)};
     case 2:
-      sink.put(bits >> 4);
+      put(bits_ >> 4);
       break;
     case 3:
-      sink.put(bits >> 10);
-      sink.put(bits >> 2);
+      put(bits_ >> 10);
+      put(bits_ >> 2);
       break;
     default:
       break;
   }
-  return sink.total();
+  pending_ = 0;
+  return total_;
+}
+
+Result<std::size_t> decode_bitmap_b64_into(std::string_view text, char* out, std::size_t capacity) {
+  Base64Decoder decoder;
+  decoder.set_output(out, capacity);
+  decoder.feed(text);
+  return decoder.finish();
 }
 
 Result<std::string> decode_bitmap_b64(std::string_view text) {
