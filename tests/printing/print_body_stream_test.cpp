@@ -57,16 +57,20 @@ TEST(PrintBodyStream, FaultsAndPositionsDoNotDependOnChunks) {
       "{\"request\":{\"speed\":7\n\n,\"speed\":3}}",
       "{\"request\":{\"x\":tru}}",
       "{\"request\":{\"data_b64\":\"QU\\u004aD\",\"density\":1e2}}",
-      // Found by fuzzing: malformed UTF-8 inside a string, cut inside its sequence.
-      "\"\xE0" "es",
-      "{\"request\":{\"printer\":\"ab\xE6\xA0" "cd\"}}",
+      // Found by fuzzing: malformed UTF-8, broken literals and escapes, each cut inside.
+      "\"\xE0"
+      "es",
+      "{\"request\":{\"printer\":\"ab\xE6\xA0"
+      "cd\"}}",
       "{\"request\":{\"x\":\"\xF0\x9F\x96\"}}",
       "t[ru",
       "{\"request\":{\"tear\":fals}}",
       "nul",
       "n\xEF\xFE\xFF",
-      "{\"r\xF2" "a[b",
-      "{\"foo\\u0\xCF\xFE\xFF" "00\": }",
+      "{\"r\xF2"
+      "a[b",
+      "{\"foo\\u0\xCF\xFE\xFF"
+      "00\": }",
       "{\"request\":{\"printer\":\"\\uD83D\\uDE0x\"}}",
   };
   for (const std::string& body : bodies) {
