@@ -79,6 +79,8 @@ TEST(ServicePressure, AnnouncedBodiesCommitNoMemoryBeforeTheirBytes) {
     std::this_thread::sleep_for(10ms);
     if (tick % 10 == 0) peak = std::max(peak, resident_kib(server.pid()));
   }
+  RecordProperty("rss_before_kib", std::to_string(before));
+  RecordProperty("rss_peak_kib", std::to_string(peak));
   // 200 × 16 MiB would be 3.2 GiB; threads and what arrived cost a few MiB.
   EXPECT_LT(peak - before, 64 * 1024) << "before " << before << " KiB, peak " << peak << " KiB";
   clients.clear();
@@ -136,6 +138,10 @@ TEST(ServicePressure, StormOfConnectionsLeavesNothingBehind) {
     memory = resident_kib(pid);
   } while ((threads > threads_before || memory > memory_before + 8 * 1024) &&
            std::chrono::steady_clock::now() < deadline);
+  RecordProperty("threads_before_after",
+                 std::to_string(threads_before) + "/" + std::to_string(threads));
+  RecordProperty("rss_before_after_kib",
+                 std::to_string(memory_before) + "/" + std::to_string(memory));
   EXPECT_LE(threads, threads_before);
   EXPECT_LE(memory, memory_before + 8 * 1024) << "before " << memory_before << " KiB";
   EXPECT_EQ(server.stderr_text(), "");
