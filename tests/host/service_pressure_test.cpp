@@ -18,6 +18,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// AddressSanitizer keeps freed memory in quarantine and never hands it back, so resident memory
+// after the storm says nothing about the service there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryReturns = false;
+#else
+constexpr bool kMemoryReturns = true;
+#endif
+
 const std::string kHealthRequest = "GET /api/health HTTP/1.1\r\n\r\n";
 
 bool is_health_reply(const std::string& raw) {
@@ -136,14 +144,16 @@ TEST(ServicePressure, StormOfConnectionsLeavesNothingBehind) {
     std::this_thread::sleep_for(100ms);
     threads = proc_status(pid, "Threads:");
     memory = resident_kib(pid);
-  } while ((threads > threads_before || memory > memory_before + 8 * 1024) &&
+  } while ((threads > threads_before || (kMemoryReturns && memory > memory_before + 8 * 1024)) &&
            std::chrono::steady_clock::now() < deadline);
   RecordProperty("threads_before_after",
                  std::to_string(threads_before) + "/" + std::to_string(threads));
   RecordProperty("rss_before_after_kib",
                  std::to_string(memory_before) + "/" + std::to_string(memory));
   EXPECT_LE(threads, threads_before);
-  EXPECT_LE(memory, memory_before + 8 * 1024) << "before " << memory_before << " KiB";
+  if (kMemoryReturns) {
+    EXPECT_LE(memory, memory_before + 8 * 1024) << "before " << memory_before << " KiB";
+  }
   EXPECT_EQ(server.stderr_text(), "");
 }
 
