@@ -17,9 +17,18 @@ std::optional<ReservedMemory> ReservedMemory::reserve(std::size_t max_bytes) {
   return ReservedMemory(static_cast<char*>(p), max_bytes);
 }
 
+namespace {
+// Once this much is in use, the rest of the region may come in huge pages: a few faults
+// instead of thousands for a large raster, while a client that sent little still costs little.
+constexpr std::size_t kHugePagesFrom = 2 << 20;
+}  // namespace
+
 bool ReservedMemory::commit(std::size_t bytes) {
   // Pages get memory on first write; nothing to do but keep the bound.
   if (bytes > max_bytes_) return false;
+  if (committed_ < kHugePagesFrom && bytes >= kHugePagesFrom) {
+    (void)::madvise(data_, max_bytes_, MADV_HUGEPAGE);  // advice only; refusal changes nothing
+  }
   committed_ = std::max(committed_, bytes);
   return true;
 }

@@ -4,6 +4,10 @@
 #include <array>
 #include <cstdint>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace sv::printing {
 namespace {
 
@@ -39,6 +43,51 @@ constexpr std::array<std::uint32_t, 256> make_shifted(int shift) {
 constexpr std::array<std::uint32_t, 256> kAt0 = make_shifted(18), kAt1 = make_shifted(12),
                                          kAt2 = make_shifted(6), kAt3 = make_shifted(0);
 
+#if defined(__x86_64__)
+// Sixteen characters to twelve bytes with SSSE3 (the nibble-table method of Muła and Lemire):
+// false, with nothing written, when any of them is outside the alphabet ("=", skipped bytes
+// and faults go to the scalar code). Writes 16 bytes at `out`, of which 12 count.
+__attribute__((target("ssse3"), always_inline)) inline bool decode16(const unsigned char* in,
+                                                                     char* out) {
+  const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+  const __m128i high = _mm_and_si128(_mm_srli_epi32(text, 4), _mm_set1_epi8(0x0F));
+  const __m128i low = _mm_and_si128(text, _mm_set1_epi8(0x0F));
+  const __m128i by_low =
+      _mm_shuffle_epi8(_mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
+                                     0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A),
+                       low);
+  const __m128i by_high =
+      _mm_shuffle_epi8(_mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10,
+                                     0x10, 0x10, 0x10, 0x10, 0x10, 0x10),
+                       high);
+  if (_mm_movemask_epi8(_mm_cmpgt_epi8(_mm_and_si128(by_low, by_high), _mm_setzero_si128())) != 0) {
+    return false;
+  }
+  const __m128i slash = _mm_cmpeq_epi8(text, _mm_set1_epi8(0x2F));
+  const __m128i roll =
+      _mm_shuffle_epi8(_mm_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0),
+                       _mm_add_epi8(slash, high));
+  const __m128i values = _mm_add_epi8(text, roll);
+  const __m128i pairs = _mm_maddubs_epi16(values, _mm_set1_epi32(0x01400140));
+  const __m128i groups = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
+  const __m128i bytes = _mm_shuffle_epi8(
+      groups, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+  return true;
+}
+
+// Blocks of sixteen while they hold only alphabet characters and `room` allows the 16-byte
+// store; returns the number of blocks decoded.
+__attribute__((target("ssse3"))) std::size_t decode_blocks(const unsigned char* in,
+                                                           std::size_t blocks, char* out) {
+  std::size_t done = 0;
+  while (done < blocks && decode16(in + done * 16, out + done * 12)) ++done;
+  return done;
+}
+
+const bool kHaveSsse3 = __builtin_cpu_supports("ssse3");
+#endif
+
 }  // namespace
 
 void Base64Decoder::set_output(char* out, std::size_t capacity) {
@@ -71,6 +120,16 @@ void Base64Decoder::feed(std::string_view text) {
   while (p < end) {
     // Whole groups of four alphabet characters, the bulk of any raster.
     if (pending_ == 0) {
+#if defined(__x86_64__)
+      if (kHaveSsse3 && total_ + 16 <= capacity_) {
+        // The last block's 16-byte store must stay inside the capacity.
+        const std::size_t blocks = std::min<std::size_t>(static_cast<std::size_t>(end - p) / 16,
+                                                         (capacity_ - total_ - 4) / 12);
+        const std::size_t done = decode_blocks(p, blocks, out_ + total_);
+        p += done * 16;
+        total_ += done * 12;
+      }
+#endif
       // Whole groups that fit before the capacity ends.
       const std::size_t room = total_ < capacity_ ? (capacity_ - total_) / 3 : 0;
       std::size_t groups = std::min<std::size_t>(static_cast<std::size_t>(end - p) / 4, room);

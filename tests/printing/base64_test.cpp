@@ -148,6 +148,30 @@ TEST(PrintBase64, BoundedOutputStillMeasuresTheWhole) {
   EXPECT_FALSE(decode_bitmap_b64_into("QUJDR", nullptr, 0));
 }
 
+// The block decoder takes sixteen characters at a time and hands anything else to the
+// character-by-character code: a special byte at every place of a long text must come out
+// as if decoded one character at a time.
+TEST(PrintBase64, SpecialByteAtEveryPlaceOfALongText) {
+  const std::string bytes = pseudo_random_bytes(96, 5);
+  const std::string text = encode(bytes);  // 128 characters, no padding
+  ASSERT_EQ(text.size(), 128u);
+  for (std::size_t at = 0; at <= text.size(); ++at) {
+    const std::string before = text.substr(0, at), after = text.substr(at);
+    auto skipped = decode_bitmap_b64(before + "\n" + after);
+    ASSERT_TRUE(skipped) << at;
+    EXPECT_EQ(skipped.value(), bytes) << at;
+    auto ended = decode_bitmap_b64(before + "=" + after);
+    auto prefix = decode_bitmap_b64(before);
+    ASSERT_EQ(ended.ok(), prefix.ok()) << at;
+    if (prefix) {
+      EXPECT_EQ(ended.value(), prefix.value()) << at;
+    }
+    auto bad = decode_bitmap_b64(before + "!" + after);
+    ASSERT_FALSE(bad) << at;
+    EXPECT_EQ(bad.error(), kBase64Invalid) << at;
+  }
+}
+
 // Found by fuzzing: measuring without a buffer went on to offset the null output pointer
 // once a skipped byte followed whole groups (undefined behaviour, caught under UBSan).
 TEST(PrintBase64, MeasuringWithoutBufferAfterSkippedBytes) {
