@@ -3,7 +3,7 @@
 // 300 dpi, each label a text, a Code 128 barcode and a QR code bound to fields. Reports rows per
 // second against the bare service round trip of the same requests, the JS heap after forced GC
 // at row 100 and at the end, the longest main-thread task, and how many rows a stop lets through.
-import { chromium, type Browser, type Page } from 'playwright-core';
+import { chromium, type Browser, type CDPSession, type Page } from 'playwright-core';
 import { afterAll, beforeAll, test } from 'vitest';
 import { chromiumArgs, chromiumPath } from '../e2e/support/chromium';
 import {
@@ -32,7 +32,7 @@ beforeAll(async () => {
   browser = await chromium.launch({
     executablePath: chromiumPath,
     headless: true,
-    args: [...chromiumArgs, '--enable-precise-memory-info', '--js-flags=--expose-gc'],
+    args: chromiumArgs,
   });
   page = await browser.newPage();
   await page.goto(`${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`);
@@ -49,24 +49,16 @@ afterAll(async () => {
   await printer?.close();
 });
 
-interface PageFigures {
-  rows: number;
-  batchMs: number;
-  heapAt100: number;
-  heapEnd: number;
-  longestTask: number;
-  tasksOver50: number;
-  baselineMs: number;
-  baselineCalls: number;
+/** The JS heap after a forced full collection, through the DevTools protocol. */
+async function heapAfterGc(cdp: CDPSession): Promise<number> {
+  await cdp.send('HeapProfiler.collectGarbage');
+  return (await cdp.send('Runtime.getHeapUsage')).usedSize;
 }
 
 test(`dry-run batch of ${RECORDS} records, ${COLUMNS} columns`, async () => {
-  const figures = await page.evaluate(
-    async ({ records, columns }): Promise<PageFigures> => {
+  await page.evaluate(
+    ({ records, columns }) => {
       const sv = window.__sv!;
-      const w = window as unknown as { gc(): void };
-      const heap = () =>
-        (performance as unknown as { memory: { usedJSHeapSize: number } }).memory.usedJSHeapSize;
       const doc = sv.parseDoc({
         schemaVersion: 1,
         name: 'bench',
@@ -114,67 +106,61 @@ test(`dry-run batch of ${RECORDS} records, ${COLUMNS} columns`, async () => {
       const lines = ['名称,编码'];
       for (let i = 0; i < records; i++) lines.push(`商品 ${i},69${String(i).padStart(10, '0')}`);
       sv.store.setDataset(sv.parseCsv(lines.join('\n')));
-
-      // The forced collections are the benchmark's own; tasks around them are not counted.
-      const gcWindows: [number, number][] = [];
-      const measuredGc = () => {
-        const t0 = performance.now();
-        w.gc();
-        const size = heap();
-        gcWindows.push([t0, performance.now()]);
-        return size;
-      };
+      const w = window as unknown as Record<string, unknown>;
       const tasks: PerformanceEntry[] = [];
-      const observer = new PerformanceObserver((list) => tasks.push(...list.getEntries()));
-      observer.observe({ type: 'longtask', buffered: false });
-      let heapAt100 = 0;
-      const row100 = 99 * columns;
-      const unsubscribe = sv.store.subscribe((s) => {
-        if (s.recordIndex === row100 && heapAt100 === 0) heapAt100 = measuredGc();
+      w.benchTasks = tasks;
+      new PerformanceObserver((list) => tasks.push(...list.getEntries())).observe({
+        type: 'longtask',
       });
-
       const t0 = performance.now();
-      await (sv.batchDry as () => Promise<void>)();
-      const batchMs = performance.now() - t0;
-      unsubscribe();
-      await new Promise((r) => setTimeout(r, 100));
-      const heapEnd = measuredGc();
-      observer.disconnect();
-      const counted = tasks.filter(
-        (t) => !gcWindows.some(([a, b]) => t.startTime <= b && t.startTime + t.duration >= a),
-      );
-
-      // Baseline: the same service call with the last row's request, no composing.
-      const request = { ...(sv.lastPrintRequest as object), dry_run: true };
-      const baselineCalls = 300;
-      const b0 = performance.now();
-      for (let i = 0; i < baselineCalls; i++) await sv.call('print_sheet', { request });
-      const baselineMs = performance.now() - b0;
-
-      return {
-        rows: Math.ceil(records / columns),
-        batchMs,
-        heapAt100,
-        heapEnd,
-        longestTask: Math.max(0, ...counted.map((t) => t.duration)),
-        tasksOver50: counted.length,
-        baselineMs,
-        baselineCalls,
-      };
+      w.benchBatch = (sv.batchDry as () => Promise<void>)().then(() => performance.now() - t0);
     },
     { records: RECORDS, columns: COLUMNS },
   );
+  const cdp = await page.context().newCDPSession(page);
+  // Row 100 starts at record 99 × columns; the batch runs on while the heap is read.
+  await page.waitForFunction((first) => window.__sv!.store.recordIndex >= first, 99 * COLUMNS, {
+    polling: 10,
+    timeout: 600_000,
+  });
+  const gcStart = await page.evaluate(() => performance.now());
+  const heapAt100 = await heapAfterGc(cdp);
+  const gcEnd = await page.evaluate(() => performance.now());
+  const batchMs = await page.evaluate(
+    () => (window as unknown as { benchBatch: Promise<number> }).benchBatch,
+  );
+  const heapEnd = await heapAfterGc(cdp);
+  // The forced collection is the benchmark's own; a task it fell into is not counted.
+  const tasks = await page.evaluate(
+    ([a, b]) =>
+      (window as unknown as { benchTasks: PerformanceEntry[] }).benchTasks
+        .filter((t) => t.startTime > b || t.startTime + t.duration < a)
+        .map((t) => t.duration),
+    [gcStart, gcEnd],
+  );
+  // Baseline: the same service call with the last row's request, without composing.
+  const baselineCalls = 300;
+  const baselineMs = await page.evaluate(async (calls) => {
+    const sv = window.__sv!;
+    const request = { ...(sv.lastPrintRequest as object), dry_run: true };
+    const b0 = performance.now();
+    for (let i = 0; i < calls; i++) await sv.call('print_sheet', { request });
+    return performance.now() - b0;
+  }, baselineCalls);
+
   const status = await page.locator('#status-title').innerText();
-  const rowsPerSecond = figures.rows / (figures.batchMs / 1000);
-  const baselinePerSecond = figures.baselineCalls / (figures.baselineMs / 1000);
+  const rows = Math.ceil(RECORDS / COLUMNS);
+  const rowsPerSecond = rows / (batchMs / 1000);
+  const baselinePerSecond = baselineCalls / (baselineMs / 1000);
   const mb = (b: number) => (b / 1048576).toFixed(1);
+  const longest = Math.max(0, ...tasks);
   console.log(
     [
       `status: ${status}`,
-      `batch: ${figures.rows} rows in ${(figures.batchMs / 1000).toFixed(1)} s = ${rowsPerSecond.toFixed(1)} rows/s`,
+      `batch: ${rows} rows in ${(batchMs / 1000).toFixed(1)} s = ${rowsPerSecond.toFixed(1)} rows/s`,
       `baseline (service round trip only): ${baselinePerSecond.toFixed(1)} calls/s; batch/baseline = ${(rowsPerSecond / baselinePerSecond).toFixed(3)}`,
-      `heap after GC: row 100 ${mb(figures.heapAt100)} MB, end ${mb(figures.heapEnd)} MB, growth ${mb(figures.heapEnd - figures.heapAt100)} MB`,
-      `longest main-thread task: ${figures.longestTask > 0 ? `${figures.longestTask.toFixed(0)} ms` : 'none over 50 ms'} (${figures.tasksOver50} tasks over 50 ms)`,
+      `heap after GC: row 100 ${mb(heapAt100)} MB, end ${mb(heapEnd)} MB, growth ${mb(heapEnd - heapAt100)} MB`,
+      `longest main-thread task: ${longest > 0 ? `${longest.toFixed(0)} ms` : 'none over 50 ms'} (${tasks.length} tasks over 50 ms)`,
     ].join('\n'),
   );
 });

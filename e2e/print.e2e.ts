@@ -349,6 +349,41 @@ describe('batch print', () => {
   });
 });
 
+describe('check', () => {
+  test('the check sheet lists issues and locates their object', async () => {
+    await loadDocument({ copies: 1, columns: 1 });
+    await page.evaluate(() => {
+      const sv = window.__sv!;
+      sv.store.update((d) => {
+        for (const o of d.objects) {
+          if (o.type === 'barcode') o.data = ' ';
+          if (o.type === 'text') o.text = '{{价格}}';
+        }
+      });
+      sv.store.select([]);
+    });
+    await page.click('#btn-check');
+    expect(await page.locator('#check-summary').innerText()).toBe('2 个问题（1 个错误，1 个提醒）');
+    const items = page.locator('#check-list .check-item');
+    expect(await items.count()).toBe(2);
+    expect(await items.nth(0).locator('.check-level.is-warning').innerText()).toBe('提醒');
+    expect(await items.nth(0).locator('.check-message').innerText()).toBe(
+      '编号 使用了数据字段 {{价格}}，但当前没有导入数据源',
+    );
+    expect(await items.nth(0).locator('.check-action').count()).toBe(0);
+    expect(await items.nth(1).locator('.check-level.is-error').innerText()).toBe('错误');
+    expect(await items.nth(1).locator('.check-message').innerText()).toBe('条码 的数据为空');
+    await items.nth(1).locator('.check-action').click();
+    expect(await page.locator('#check-sheet').isVisible()).toBe(false);
+    expect(await page.evaluate(() => window.__sv!.store.selection)).toEqual(['b1']);
+    await page.evaluate(() =>
+      window.__sv!.store.reset(window.__sv!.parseDoc({ objects: [] }), false),
+    );
+    expect(await page.locator('#btn-check').isDisabled()).toBe(true);
+    expect(await page.locator('#btn-preview').isDisabled()).toBe(true);
+  });
+});
+
 describe('preview', () => {
   test('info with and without an offset, and a screenshot', async () => {
     await loadDocument({ copies: 5, columns: 2, oddAlign: 'right', copyMode: 'serial' });

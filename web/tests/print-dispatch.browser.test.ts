@@ -132,7 +132,7 @@ describe('sendPrintRow', () => {
   test('a second send while one is in flight fails silently', async () => {
     const h = harness([box()], { hold: true });
     const first = h.dispatcher.sendPrintRow([{}], false, false);
-    await new Promise((r) => setTimeout(r, 0));
+    while (h.requests.length === 0) await new Promise((r) => setTimeout(r, 1));
     expect([h.printButton.textContent, h.printButton.disabled]).toEqual(['正在发送…', true]);
     const before = h.log.length;
     expect(await h.dispatcher.sendPrintRow([{}], false, false)).toMatchObject({ ok: false });

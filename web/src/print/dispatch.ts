@@ -66,6 +66,23 @@ export const BATCH_STOPPING_TEXT = '正在停止…';
 const PRINT_TEXT = '打印';
 const SENDING_TEXT = '正在发送…';
 
+/**
+ * Resolves in a later task, so the page can paint and take a stop click between a row's check
+ * and its composition instead of running both as one long task.
+ */
+export function nextTask(): Promise<void> {
+  return new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => {
+      // Open ports stay entangled and alive; close both.
+      channel.port1.close();
+      channel.port2.close();
+      resolve();
+    };
+    channel.port2.postMessage(null);
+  });
+}
+
 export function failureText(error: unknown): string {
   return error instanceof Error ? error.message : String(error);
 }
@@ -76,6 +93,8 @@ export class PrintDispatcher {
   private holdingButton = false;
   private lastRequest: PrintRequest | undefined;
   private batch = { running: false, stopRequested: false };
+  /** Runs once a row's request is on its way, while the page only waits for the reply. */
+  private whileSending: (() => void) | undefined;
   private readonly compose;
   private readonly preload;
   private readonly record;
@@ -147,6 +166,7 @@ export class PrintDispatcher {
     let copies = clampCopyCount(options.copies ?? doc.print.copies);
     try {
       await this.preload(doc);
+      await nextTask();
       const columns = clampColumnCount(options.layoutColumns ?? doc.print.columns);
       const raster = this.compose(doc, row, columns);
       copies = clampCopyCount(options.copies ?? doc.print.copies);
@@ -159,7 +179,9 @@ export class PrintDispatcher {
         dryRun,
       });
       this.lastRequest = request;
-      const reply = await this.deps.call<PrintReply>('print_sheet', { request });
+      const pending = this.deps.call<PrintReply>('print_sheet', { request });
+      this.whileSending?.();
+      const reply = await pending;
       history(true, reply.bytes, reply.elapsed_ms, copies);
       if (!quiet) {
         if (dryRun) {
@@ -287,6 +309,14 @@ export class PrintDispatcher {
         for (let k = 0; k < columns; k++)
           row.push(i + k < rows ? recordContext(store, i + k) : undefined);
         status.setStatus('pending', `批量 ${Math.min(i + columns, rows)}/${rows}`);
+        // The next row's check encodes its symbols into the render cache while the service
+        // handles this one, so its own check and composition find them ready.
+        const next = i + columns;
+        this.whileSending = () =>
+          void nextTask().then(() => {
+            for (let k = next; k < Math.min(next + columns, rows); k++)
+              checkDocument(store.doc, store.dataset, recordContext(store, k));
+          });
         const result = await this.sendPrintRow(row, dryRun, true);
         if (!result.ok) {
           outcome = 'failed';
@@ -296,6 +326,7 @@ export class PrintDispatcher {
         store.setRecord(i);
       }
     } finally {
+      this.whileSending = undefined;
       store.setRecord(remembered);
       this.batch = { running: false, stopRequested: false };
       batchButton.textContent = BATCH_IDLE_TEXT;
