@@ -171,6 +171,9 @@ async function printFromDialog(fields: {
   await page.selectOption('#print-columns', fields.columns);
   await page.selectOption('#print-odd-align', fields.align);
   await page.selectOption('#print-copy-mode', fields.mode);
+  await page
+    .locator('.print-dialog-card')
+    .screenshot({ path: join(testOutputDir(), 'print-dialog.png') });
   await page.click('#print-confirm');
 }
 
