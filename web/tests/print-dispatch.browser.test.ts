@@ -171,6 +171,10 @@ describe('sendPrintRow', () => {
       'hint error 发现 1 个错误：条码 的数据为空',
     ]);
     h.log.length = 0;
+    // Two copies of one broken label are one error, not two.
+    await h.dispatcher.sendPrintRow([blank, blank], false, false);
+    expect(h.log[1]).toBe('hint error 发现 1 个错误：条码 的数据为空');
+    h.log.length = 0;
     expect((await h.dispatcher.sendPrintRow([good, undefined], false, false)).ok).toBe(true);
   });
 });

@@ -137,10 +137,16 @@ export class PrintDispatcher {
       status.showHint(EMPTY_CANVAS, 'error');
       return FAILED;
     }
-    const errors = row
-      .filter((slot) => slot)
-      .flatMap((slot) => checkDocument(doc, store.dataset, slot ?? {}))
-      .filter((issue) => issue.level === 'error');
+    // Identical slots (copies of one label) repeat the same error; it is counted once.
+    const errors = [
+      ...new Map(
+        row
+          .filter((slot) => slot)
+          .flatMap((slot) => checkDocument(doc, store.dataset, slot ?? {}))
+          .filter((issue) => issue.level === 'error')
+          .map((issue) => [`${issue.objectId ?? ''}|${issue.message}`, issue] as const),
+      ).values(),
+    ];
     if (errors.length > 0) {
       status.setStatus('error', '打印前检查未通过');
       status.showHint(`发现 ${errors.length} 个错误：${errors[0].message}`, 'error');
