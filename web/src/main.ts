@@ -6,11 +6,13 @@ import { installDocumentFiles } from './editor/document-files';
 import { DocumentStore } from './editor/store';
 import { resolveElements } from './page/elements';
 import { showStartupFailure } from './page/fatal';
+import { installPrint } from './print/install';
 import { installSheetBackdrops, SHEET_IDS } from './page/sheets';
 import { createStatusLine } from './page/status';
 import { clearRenderCaches } from './render/caches';
 import { bridgePresent, callService } from './service/client';
 import { installPrinterControls } from './service/printer-ui';
+import { printerState } from './service/printers';
 import { installLabelConfigButton } from './shell/label-config';
 import { installStoreListener } from './shell/store-listener';
 import { showDocumentStatus } from './shell/document-status';
@@ -21,18 +23,19 @@ import { installTheme } from './shell/theme';
 import { installWindowButtons } from './shell/window-buttons';
 
 function start(): void {
-  // 1. Every element, the store and its one listener.
+  // 1. Every element, the store and the status line.
   const el = resolveElements(document);
   const store = new DocumentStore();
   const status = createStatusLine(el);
   const demo = new URLSearchParams(window.location.search).has('demo');
-  installStoreListener(store, {
-    everyEmit: [(s) => showDocumentStatus(el, s.doc, s.dirty)],
-    onStructureChange: [],
-  });
 
   // 2. Every control, then the stored theme.
   const printers = installPrinterControls(el, status);
+  const print = installPrint(el, store, {
+    status,
+    call: callService,
+    printer: () => printerState,
+  });
   const files = installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
   installLabelConfigButton(el, store, status);
   installTemplateSheet(el, store, {
@@ -45,6 +48,12 @@ function start(): void {
   installSheetBackdrops(SHEET_IDS.map((id) => el[id]));
   installTheme();
   installWindowButtons(el, { bridgePresent, call: callService, status });
+
+  // The one store listener, with the views the controls handed back.
+  installStoreListener(store, {
+    everyEmit: [(s) => showDocumentStatus(el, s.doc, s.dirty)],
+    onStructureChange: [print.refreshPrintControls],
+  });
 
   // 3. The start-up document: demo sample, restored draft, or a fresh one.
   const restored = startDocument(store, demo);
@@ -62,7 +71,8 @@ function start(): void {
   hideSplashLater(el.splash);
 
   // 7. The automation hook.
-  installAutomation(store, callService);
+  // print.openPreview is Ctrl/Meta+P for the editor's keyboard, once that is installed here.
+  installAutomation(store, callService, print.automation);
 }
 
 try {
