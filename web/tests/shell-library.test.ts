@@ -1,6 +1,6 @@
 import { describe, expect, it } from 'vitest';
 import { createDocument } from '../src/document/factory';
-import type { PrintRecord } from '../src/document/history';
+import type { PrintRecord } from '../src/document/print-history';
 import type { LabelDocument } from '../src/document/model';
 import { MemoryStorage, STORAGE_KEYS } from '../src/document/storage';
 import { builtInTemplates } from '../src/document/templates';

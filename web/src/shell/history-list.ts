@@ -1,6 +1,6 @@
 // The settings sheet's print history: the newest 20 records as two lines each.
 
-import type { PrintRecord } from '../document/history';
+import type { PrintRecord } from '../document/print-history';
 
 export const HISTORY_SHOWN = 20;
 export const NO_HISTORY_TEXT = '暂无打印记录';

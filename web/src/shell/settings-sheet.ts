@@ -1,6 +1,6 @@
 // The settings sheet (theme row, print history, version note) and the help sheet.
 
-import { clearPrintHistory, loadPrintHistory } from '../document/history';
+import { clearPrintHistory, loadPrintHistory } from '../document/print-history';
 import type { Elements } from '../page/elements';
 import { closeSheet, openSheet } from '../page/sheets';
 import { historyView } from './history-list';

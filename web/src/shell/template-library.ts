@@ -3,7 +3,7 @@
 
 import { cutText } from '../document/fields';
 import type { LabelDocument } from '../document/model';
-import { cloneDocument } from '../document/sanitize';
+import { cloneDocument } from '../document/copy';
 import { defaultStorage, type KeyValueStorage } from '../document/storage';
 import { builtInTemplates, type BuiltInTemplate } from '../document/templates';
 import {
