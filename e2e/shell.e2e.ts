@@ -101,6 +101,31 @@ describe('one page', () => {
     expect(marks.removed - marks.hidden).toBeGreaterThanOrEqual(600);
   });
 
+  test('the automation hook carries its members', async () => {
+    const members = await page.evaluate(() => {
+      const sv = window.__sv! as unknown as Record<string, unknown>;
+      return Object.keys(sv)
+        .sort()
+        .map((k) => `${k}:${typeof sv[k]}`);
+    });
+    expect(members).toEqual(
+      [
+        'batchDry:function',
+        'call:function',
+        'copyContexts:function',
+        'lastPrintRequest:undefined',
+        'parseCsv:function',
+        'parseDoc:function',
+        'preview:function',
+        'print:function',
+        'printDry:function',
+        'resolve:function',
+        'resolveCopy:function',
+        'store:object',
+      ].sort(),
+    );
+  });
+
   test('discovery without a spooler: browser print mode with the service text', async () => {
     await expect.poll(() => text(page, 'printer-value')).toBe('浏览器打印模式');
     expect(await text(page, 'status-title')).toBe('浏览器打印就绪');
