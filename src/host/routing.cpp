@@ -6,6 +6,7 @@
 #include "printing/api_json.h"
 #include "printing/print_job.h"
 #include "printing/spooler.h"
+#include "printing/status_json.h"
 #include "printing/text.h"
 
 namespace sv::host {
@@ -35,6 +36,19 @@ Status answer_print_sheet(platform::Socket& connection, std::string_view body,
   auto reply = printing::run_print_job(std::move(request).value(), printing::system_spooler());
   if (!reply) return write_text_reply(connection, 500, reply.error(), allow);
   return write_json_reply(connection, printing::encode_print_reply(reply.value()), allow);
+}
+
+// printer_status and cancel_jobs: the {"printer": NAME} body, then the spooler call.
+template <typename Call, typename Encode>
+Status answer_printer_command(platform::Socket& connection, std::string_view body,
+                              std::string_view allow, Call call, Encode encode) {
+  auto printer = printing::decode_printer_body(body);
+  if (!printer) {
+    return write_text_reply(connection, 400, "请求格式不对：" + printer.error(), allow);
+  }
+  auto result = call(printing::system_spooler(), printer.value());
+  if (!result) return write_text_reply(connection, 500, result.error(), allow);
+  return write_json_reply(connection, encode(result.value()), allow);
 }
 
 }  // namespace
@@ -88,6 +102,18 @@ Status route_api(platform::Socket& connection, std::string_view method, std::str
   if (command == "health" && (get || post)) return answer_health(connection, allow);
   if (command == "list_printers" && post) return answer_list_printers(connection, allow);
   if (command == "print_sheet" && post) return answer_print_sheet(connection, body, allow);
+  if (command == "printer_status" && post) {
+    return answer_printer_command(
+        connection, body, allow,
+        [](printing::Spooler& s, const std::string& p) { return s.printer_status(p); },
+        printing::encode_printer_status);
+  }
+  if (command == "cancel_jobs" && post) {
+    return answer_printer_command(
+        connection, body, allow,
+        [](printing::Spooler& s, const std::string& p) { return s.cancel_jobs(p); },
+        printing::encode_cancel_reply);
+  }
   return write_text_reply(connection, 404, "no such api", allow);
 }
 
