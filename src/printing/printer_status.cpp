@@ -13,6 +13,7 @@ enum class Reason : std::uint8_t {
   paused,
   offline,
   connecting,
+  unreachable,
   paper_out,
   paper_jam,
   paper_problem,
@@ -32,10 +33,10 @@ enum class Reason : std::uint8_t {
 };
 
 constexpr std::string_view kReasonText[] = {
-    "已暂停",       "脱机",           "正在连接打印机", "缺纸",         "卡纸",
-    "纸张有问题",   "碳带用完",       "机盖打开",       "等待手动进纸", "出纸口已满",
-    "需要人工处理", "打印机内存不足", "打印机不可用",   "队列空间已满", "连接超时",
-    "打印机故障",   "纸将用完",       "碳带将尽",
+    "已暂停",     "脱机",         "正在连接打印机", "无法连接打印机", "缺纸",
+    "卡纸",       "纸张有问题",   "碳带用完",       "机盖打开",       "等待手动进纸",
+    "出纸口已满", "需要人工处理", "打印机内存不足", "打印机不可用",   "队列空间已满",
+    "连接超时",   "打印机故障",   "纸将用完",       "碳带将尽",
 };
 static_assert(std::size(kReasonText) == static_cast<std::size_t>(Reason::count));
 
@@ -69,7 +70,9 @@ class Reasons {
 // Offline outranks an error (nothing about paper is known then), an error outranks a pause
 // the user chose, and any of them outranks activity.
 PrinterState decide(const Reasons& r, bool paused, bool busy) {
-  if (r.has(Reason::offline) || r.has(Reason::not_available)) return PrinterState::offline;
+  if (r.has(Reason::offline) || r.has(Reason::not_available) || r.has(Reason::unreachable)) {
+    return PrinterState::offline;
+  }
   if (r.any_error()) return PrinterState::error;
   if (paused) return PrinterState::paused;
   return busy ? PrinterState::printing : PrinterState::idle;
@@ -106,6 +109,23 @@ constexpr Keyword kKeywords[] = {
     {"toner-low", Reason::ribbon_low},
     {"ribbon-low", Reason::ribbon_low},
 };
+
+// Beginnings of the messages with which CUPS's socket, ipp, lpd and usb backends wait for a
+// printer they cannot reach, retrying the job.
+constexpr std::string_view kUnreachableMessages[] = {
+    "The printer may not exist or is unavailable at this time",
+    "The printer is unreachable at this time",
+    "The printer is in use",
+    "The printer is not responding",
+    "Unable to locate printer",
+    "Waiting for printer to become available",
+    "The printer is not connected",
+};
+
+bool unreachable_message(std::string_view message) {
+  return std::any_of(std::begin(kUnreachableMessages), std::end(kUnreachableMessages),
+                     [&](std::string_view m) { return message.starts_with(m); });
+}
 
 // Splits "media-empty-error" into "media-empty" and "-error".
 std::pair<std::string_view, std::string_view> split_severity(std::string_view keyword) {
@@ -210,8 +230,10 @@ JobState windows_job_state(std::uint32_t status) {
   return JobState::pending;
 }
 
-StateAndReasons cups_printer_state(int printer_state, const std::vector<std::string>& keywords) {
+StateAndReasons cups_printer_state(int printer_state, const std::vector<std::string>& keywords,
+                                   std::string_view message) {
   Reasons r;
+  if (unreachable_message(message)) r.add(Reason::unreachable);
   for (const std::string& keyword : keywords) {
     const auto [name, severity] = split_severity(keyword);
     const auto* known = std::find_if(std::begin(kKeywords), std::end(kKeywords),
@@ -228,7 +250,8 @@ StateAndReasons cups_printer_state(int printer_state, const std::vector<std::str
   return {decide(r, paused, printer_state == kProcessing), r.texts()};
 }
 
-bool cups_device_unreachable(const std::vector<std::string>& keywords) {
+bool cups_device_unreachable(const std::vector<std::string>& keywords, std::string_view message) {
+  if (unreachable_message(message)) return true;
   return std::any_of(keywords.begin(), keywords.end(), [](const std::string& k) {
     const auto name = split_severity(k).first;
     return name == "connecting-to-device" || name == "offline" || name == "timed-out";

@@ -51,12 +51,15 @@ StateAndReasons windows_printer_state(std::uint32_t status, std::uint32_t attrib
 // winspool: JOB_INFO_1 Status.
 JobState windows_job_state(std::uint32_t status);
 
-// CUPS: printer-state (3 idle, 4 processing, 5 stopped) and the printer-state-reasons
-// keywords, severity suffixes (-report, -warning, -error) allowed.
-StateAndReasons cups_printer_state(int printer_state, const std::vector<std::string>& keywords);
-// Whether the keywords say the scheduler is still trying to reach the device (connecting,
-// offline): a job it calls processing then has sent nothing to paper yet.
-bool cups_device_unreachable(const std::vector<std::string>& keywords);
+// CUPS: printer-state (3 idle, 4 processing, 5 stopped), the printer-state-reasons keywords
+// (severity suffixes -report, -warning, -error allowed) and printer-state-message. A network
+// backend that cannot reach its printer sets no keyword, only its message (CUPS's English
+// texts, e.g. "The printer is unreachable at this time."), so those texts are read too.
+StateAndReasons cups_printer_state(int printer_state, const std::vector<std::string>& keywords,
+                                   std::string_view message);
+// Whether the scheduler is still trying to reach the device (connecting, offline, one of the
+// backends' retry messages): a job it calls processing then has sent nothing to paper yet.
+bool cups_device_unreachable(const std::vector<std::string>& keywords, std::string_view message);
 // CUPS: job-state (3 pending ... 9 completed); processing counts as pending while the device
 // is unreachable.
 JobState cups_job_state(int job_state, bool device_unreachable);

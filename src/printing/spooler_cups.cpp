@@ -129,7 +129,7 @@ Result<StateAndReasons> read_printer_state(http_t* http, const char* queue,
     if (text != nullptr) message = text;
   }
   ippDelete(response);
-  return cups_printer_state(state, keywords);
+  return cups_printer_state(state, keywords, message);
 }
 
 // The queue's state and our jobs: active ones and those that ended in the last minutes.
@@ -145,7 +145,7 @@ Result<PrinterStatus> read_status(http_t* http, const std::string& printer) {
   if (!state) return Error{state.error()};
   status.state = state.value().state;
   status.reasons = std::move(state.value().reasons);
-  const bool unreachable = cups_device_unreachable(keywords);
+  const bool unreachable = cups_device_unreachable(keywords, status.message);
 
   cups_job_t* jobs = nullptr;
   const int count = cupsGetJobs2(http, &jobs, printer.c_str(), 0, CUPS_WHICHJOBS_ALL);

@@ -91,6 +91,7 @@ struct CupsPrinterCase {
   Texts keywords;
   PrinterState expected;
   Texts reasons;
+  std::string message = "";
 };
 
 TEST(PrinterStatusMapping, CupsStateAndKeywords) {
@@ -126,9 +127,10 @@ TEST(PrinterStatusMapping, CupsStateAndKeywords) {
        {"已暂停", "脱机", "缺纸"}},
   };
   for (const auto& c : cases) {
-    const StateAndReasons got = cups_printer_state(c.state, c.keywords);
+    const StateAndReasons got = cups_printer_state(c.state, c.keywords, c.message);
     const std::string where = std::to_string(c.state) + " " +
-                              (c.keywords.empty() ? std::string("-") : c.keywords.front());
+                              (c.keywords.empty() ? std::string("-") : c.keywords.front()) + " " +
+                              c.message;
     EXPECT_EQ(printer_state_name(got.state), printer_state_name(c.expected)) << where;
     EXPECT_EQ(got.reasons, c.reasons) << where;
   }
@@ -149,16 +151,23 @@ TEST(PrinterStatusMapping, CupsJobStates) {
     EXPECT_EQ(job_state_name(cups_job_state(c.state, c.unreachable)), job_state_name(c.expected))
         << c.state << " " << c.unreachable;
   }
-  const std::pair<Texts, bool> unreachable[] = {
-      {{}, false},
-      {{"connecting-to-device"}, true},
-      {{"offline-report"}, true},
-      {{"timed-out-error"}, true},
-      {{"paused", "media-empty-error"}, false},
+  struct Unreachable {
+    Texts keywords;
+    std::string message;
+    bool expected;
   };
-  for (const auto& [keywords, expected] : unreachable) {
-    EXPECT_EQ(cups_device_unreachable(keywords), expected)
-        << (keywords.empty() ? "-" : keywords.front());
+  const Unreachable unreachable[] = {
+      {{}, "", false},
+      {{"connecting-to-device"}, "", true},
+      {{"offline-report"}, "", true},
+      {{"timed-out-error"}, "", true},
+      {{"paused", "media-empty-error"}, "", false},
+      {{}, "The printer is in use.", true},
+      {{}, "Connected to printer.", false},
+  };
+  for (const auto& u : unreachable) {
+    EXPECT_EQ(cups_device_unreachable(u.keywords, u.message), u.expected)
+        << (u.keywords.empty() ? "-" : u.keywords.front()) << " " << u.message;
   }
 }
 
