@@ -5,6 +5,7 @@
 #include "host/reply.h"
 #include "printing/api_json.h"
 #include "printing/print_job.h"
+#include "printing/printer_commands.h"
 #include "printing/spooler.h"
 #include "printing/status_json.h"
 #include "printing/text.h"
@@ -46,7 +47,7 @@ Status answer_printer_command(platform::Socket& connection, std::string_view bod
   if (!printer) {
     return write_text_reply(connection, 400, "请求格式不对：" + printer.error(), allow);
   }
-  auto result = call(printing::system_spooler(), printer.value());
+  auto result = call(printer.value(), printing::system_spooler());
   if (!result) return write_text_reply(connection, 500, result.error(), allow);
   return write_json_reply(connection, encode(result.value()), allow);
 }
@@ -103,16 +104,12 @@ Status route_api(platform::Socket& connection, std::string_view method, std::str
   if (command == "list_printers" && post) return answer_list_printers(connection, allow);
   if (command == "print_sheet" && post) return answer_print_sheet(connection, body, allow);
   if (command == "printer_status" && post) {
-    return answer_printer_command(
-        connection, body, allow,
-        [](printing::Spooler& s, const std::string& p) { return s.printer_status(p); },
-        printing::encode_printer_status);
+    return answer_printer_command(connection, body, allow, printing::run_printer_status,
+                                  printing::encode_printer_status);
   }
   if (command == "cancel_jobs" && post) {
-    return answer_printer_command(
-        connection, body, allow,
-        [](printing::Spooler& s, const std::string& p) { return s.cancel_jobs(p); },
-        printing::encode_cancel_reply);
+    return answer_printer_command(connection, body, allow, printing::run_cancel_jobs,
+                                  printing::encode_cancel_reply);
   }
   return write_text_reply(connection, 404, "no such api", allow);
 }

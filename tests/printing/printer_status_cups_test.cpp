@@ -231,12 +231,13 @@ TEST_F(PrinterStatusCups, CancelWithdrawsOnlyOurWaitingJobs) {
 TEST_F(PrinterStatusCups, FailuresAnswerLikePrintSheet) {
   ASSERT_EQ(cups_->add_raw_queue("ZekoQ", printer_->port()), "");
   for (const char* command : {"printer_status", "cancel_jobs"}) {
-    for (const std::string name : {"NoSuchQueue", " ZekoQ ", ""}) {
+    for (const std::string name : {"NoSuchQueue", " ZekoQ "}) {
       const HttpReply r = post(command, body_for(name));
       EXPECT_EQ(r.status_line, "HTTP/1.1 500 Internal Server Error") << command;
       EXPECT_TRUE(r.body.starts_with("打不开打印机「" + name + "」：")) << r.body;
       EXPECT_TRUE(r.body.ends_with(" (IPP status 0x0406)")) << r.body;
     }
+    EXPECT_EQ(post(command, body_for(" ")).body, "没有选择打印机");
     const HttpReply bad = post(command, R"({"printer":"ZekoQ","printer":"ZekoQ"})");
     EXPECT_EQ(bad.status_line, "HTTP/1.1 400 Bad Request");
     EXPECT_EQ(bad.body, "请求格式不对：duplicate field `printer` at line 1 column 28");
