@@ -171,7 +171,9 @@ class PrinterHandle {
   // False with the thread's last error set by OpenPrinterW.
   bool open(const std::string& printer) {
     std::wstring name = to_wide(printer);
-    return OpenPrinterW(name.data(), &handle_, nullptr) != 0;
+    if (OpenPrinterW(name.data(), &handle_, nullptr) != 0) return true;
+    handle_ = nullptr;
+    return false;
   }
   HANDLE get() const { return handle_; }
 
@@ -182,17 +184,24 @@ class PrinterHandle {
 // A spooler record of `needed` bytes; records hold pointers, 8-byte units keep them aligned.
 using RecordBuffer = std::vector<std::uint64_t>;
 
-// The two-call protocol of GetPrinterW and EnumJobsW: ask the size, then fill. An empty
+// The size-then-fill protocol of GetPrinterW and EnumJobsW. A queue that grew between the
+// two calls (our own batch adds jobs) asks for a larger buffer again, a few times. An empty
 // buffer means the spooler had nothing to return. False with the last error on failure.
 template <typename Call>
 bool fetch_records(Call call, RecordBuffer& buffer) {
   DWORD needed = 0;
-  if (call(nullptr, 0, &needed)) return true;
-  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
-  // Wine answers an empty job list this way.
-  if (needed == 0) return true;
-  buffer.assign((needed + 7) / 8, 0);
-  return call(reinterpret_cast<LPBYTE>(buffer.data()), needed, &needed) != 0;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const auto size = static_cast<DWORD>(buffer.size() * sizeof(RecordBuffer::value_type));
+    if (call(buffer.empty() ? nullptr : reinterpret_cast<LPBYTE>(buffer.data()), size, &needed)) {
+      return true;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= size) {
+      // Wine answers an empty job list with this error and a size of 0.
+      return buffer.empty() && needed == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+    }
+    buffer.assign((needed + 7) / 8, 0);
+  }
+  return false;
 }
 
 std::int64_t unix_ms(const SYSTEMTIME& utc) {
