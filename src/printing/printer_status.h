@@ -1,7 +1,7 @@
 // A printer's readiness and this program's jobs in its queue, as the status command reports
 // them, and the pure mappings from each spooler's flags and keywords onto them. The mappings
-// know no system header (the Windows bit values are restated here and checked against
-// winspool.h in spooler_win32.cpp), so they are tested as tables on every system.
+// know no system header (the Windows bit values are restated in winspool_bits.h and checked
+// against winspool.h by the Windows build), so they are tested as tables on every system.
 #pragma once
 
 #include <cstdint>

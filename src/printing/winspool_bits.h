@@ -1,6 +1,6 @@
 // The winspool status bits that the status mapping reads, restated so that the mapping
-// builds and is tested without the Windows headers; spooler_win32.cpp checks every value
-// against winspool.h.
+// builds and is tested without the Windows headers; winspool_bits_win32.cpp checks every
+// value against winspool.h.
 #pragma once
 
 #include <cstdint>
