@@ -1,6 +1,7 @@
 // The composition root: it reads as the designer's start-up order and holds nothing else.
 import './style.css';
 import { installAutomation } from './automation';
+import { installDataPanel } from './data/data-panel';
 import { DRAFT_RESTORED_HINT, startDocument } from './editor/document-session';
 import { installDocumentFiles } from './editor/document-files';
 import { DocumentStore } from './editor/store';
@@ -10,6 +11,7 @@ import { installSheetBackdrops, SHEET_IDS } from './page/sheets';
 import { createStatusLine } from './page/status';
 import { clearRenderCaches } from './render/caches';
 import { callService } from './service/client';
+import { installInspector } from './inspector/inspector';
 import { installPrinterControls } from './service/printer-ui';
 import { installLabelConfigButton } from './shell/label-config';
 import { installStoreListener } from './shell/store-listener';
@@ -23,17 +25,20 @@ function start(): void {
   const store = new DocumentStore();
   const status = createStatusLine(el);
   const demo = new URLSearchParams(window.location.search).has('demo');
-  installStoreListener(store, {
-    everyEmit: [(s) => showDocumentStatus(el, s.doc, s.dirty)],
-    onStructureChange: [],
-  });
 
   // 2. Every control, then the stored theme.
+  const inspector = installInspector(el, store);
+  const dataPanel = installDataPanel(el, store, { status });
   const printers = installPrinterControls(el, status);
   installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
   installLabelConfigButton(el, store, status);
   installSheetBackdrops(SHEET_IDS.map((id) => el[id]));
   installTheme();
+  installStoreListener(store, {
+    // The data panel follows record changes too, which raise no revision; it checks cheaply.
+    everyEmit: [(s) => showDocumentStatus(el, s.doc, s.dirty), dataPanel.follow],
+    onStructureChange: [inspector.rebuild],
+  });
 
   // 3. The start-up document: demo sample, restored draft, or a fresh one.
   const restored = startDocument(store, demo);
@@ -51,7 +56,7 @@ function start(): void {
   hideSplashLater(el.splash);
 
   // 7. The automation hook.
-  installAutomation(store, callService);
+  installAutomation(store, callService, { dataImported: dataPanel.settled });
 }
 
 try {

@@ -1,0 +1,126 @@
+// The inspector's rules over plain numbers, texts and objects; the DOM adapters only call these.
+
+import type {
+  BarcodeObject,
+  DitherMode,
+  ImageObject,
+  LabelDocument,
+  PrintSettings,
+  TextObject,
+} from '../document/model';
+
+/** How a number row rounds what it stores: kept as typed, whole numbers, or n decimals. */
+export type Rounding = 'none' | number;
+
+export interface NumberRange {
+  min: number;
+  max: number;
+  round: Rounding;
+}
+
+/**
+ * A typed text into the value a number row stores: undefined while the text is not a finite
+ * number (so "", "-" and "1e" on the way to a value change nothing), else clamped, then rounded.
+ */
+export function numberFromInput(text: string, range: NumberRange): number | undefined {
+  if (text.trim() === '') return undefined;
+  const n = Number(text);
+  if (!Number.isFinite(n)) return undefined;
+  const clamped = Math.min(Math.max(n, range.min), range.max);
+  if (range.round === 'none') return clamped;
+  const f = 10 ** range.round;
+  return Math.round(clamped * f) / f;
+}
+
+/** A number input shows its value rounded to two decimals. */
+export function displayNumber(value: number): string {
+  return String(Math.round(value * 100) / 100);
+}
+
+export const BAR_WIDTH_SCALE = { min: 0.25, max: 10 } as const;
+export const BAR_HEIGHT_RANGE = { min: 4, max: 60 } as const;
+
+/**
+ * "宽度 mm" stores a scale, not a width: the requested width over the barcode's width at scale 1.
+ * Data that cannot be encoded has no natural width; the current box width (at least 1) stands in.
+ */
+export function barcodeWidthScale(
+  requestedMm: number,
+  naturalMm: number | undefined,
+  currentW: number,
+): number {
+  const base = naturalMm !== undefined && naturalMm > 0 ? naturalMm : Math.max(1, currentW);
+  return Math.min(Math.max(requestedMm / base, BAR_WIDTH_SCALE.min), BAR_WIDTH_SCALE.max);
+}
+
+/** "高度 mm" is bars plus the text band; the band is measured from the current bar height. */
+export function barcodeBarHeight(
+  requestedMm: number,
+  obj: Pick<BarcodeObject, 'showText' | 'barHeight'>,
+  textBand: (o: Pick<BarcodeObject, 'showText' | 'barHeight'>) => number,
+): number {
+  const bars = requestedMm - textBand(obj);
+  return Math.min(Math.max(bars, BAR_HEIGHT_RANGE.min), BAR_HEIGHT_RANGE.max);
+}
+
+const SINGLE_PLACEHOLDER = /^\{\{\s*([^{}]+?)\s*\}\}$/;
+
+/** The field a text binds to: the whole (trimmed) text is one placeholder naming a known field. */
+export function boundField(data: string, fields: readonly string[]): string {
+  const m = SINGLE_PLACEHOLDER.exec(data.trim());
+  if (!m) return '';
+  const name = m[1].trim();
+  return fields.includes(name) ? name : '';
+}
+
+export function placeholderFor(field: string): string {
+  return `{{${field}}}`;
+}
+
+export type TextStyle = 'normal' | 'bold' | 'italic';
+
+export function textStyle(obj: Pick<TextObject, 'bold' | 'italic'>): TextStyle {
+  return obj.bold ? 'bold' : obj.italic ? 'italic' : 'normal';
+}
+
+/** At most one of bold and italic is on after a style is chosen. */
+export function applyTextStyle(obj: Pick<TextObject, 'bold' | 'italic'>, style: TextStyle): void {
+  obj.bold = style === 'bold';
+  obj.italic = style === 'italic';
+}
+
+/** Files from before the mode list carry only the dither flag. */
+export function shownDitherMode(obj: Pick<ImageObject, 'dither'> & { ditherMode?: DitherMode }) {
+  return obj.ditherMode ?? (obj.dither ? 'floyd' : 'threshold');
+}
+
+export function applyDitherMode(obj: Pick<ImageObject, 'dither' | 'ditherMode'>, mode: DitherMode) {
+  obj.ditherMode = mode;
+  obj.dither = mode !== 'threshold';
+}
+
+/** "{} 列 · 单标签 {}×{}mm · 整排宽度 {}mm", the row width with one decimal. */
+export function layoutSummary(
+  page: Pick<LabelDocument['page'], 'widthMm' | 'heightMm'>,
+  print: Pick<PrintSettings, 'columns' | 'columnGapMm'>,
+): string {
+  const cols = print.columns;
+  const row = cols * page.widthMm + (cols - 1) * print.columnGapMm;
+  return `${cols} 列 · 单标签 ${displayNumber(page.widthMm)}×${displayNumber(page.heightMm)}mm · 整排宽度 ${row.toFixed(1)}mm`;
+}
+
+/** The column segment shown: three or more columns all show "三列". */
+export function shownColumnSegment(columns: number): number {
+  return Math.min(3, columns);
+}
+
+/** Sequence mode needs data; without it the document prints as duplicates, so that is shown. */
+export function shownCopyMode(mode: PrintSettings['copyMode'], hasDataset: boolean) {
+  return mode === 'sequence' && !hasDataset ? 'duplicate' : mode;
+}
+
+/** An empty name after trimming falls back to the default name. */
+export function committedName(name: string, fallback: string): string {
+  const trimmed = name.trim();
+  return trimmed === '' ? fallback : trimmed;
+}
