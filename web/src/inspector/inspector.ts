@@ -6,7 +6,7 @@ import { TYPE_LABELS, type ImageObject, type LabelObject } from '../document/mod
 import type { AlignKind, DocumentStore } from '../editor/store';
 import { formatByteSize, importImageFile } from '../image/import';
 import type { Elements } from '../page/elements';
-import { naturalBarcodeWidth } from '../render/barcode';
+import { naturalBarcodeWidth, textBandHeight } from '../render/barcode';
 import { preloadImages } from '../render/sources';
 import { buildRows, type BuiltRows } from './controls';
 import { labelConfigRows } from './label-config-rows';
@@ -68,6 +68,7 @@ export function installInspector(
     };
     if (obj?.type === 'barcode') {
       ctx.naturalBarcodeWidth = naturalBarcodeWidth(obj, store.doc.page.dpi, store.dataContext());
+      ctx.barcodeTextBand = textBandHeight(obj);
     }
     return ctx;
   }

@@ -155,7 +155,8 @@ const BARCODE_ROWS: Row<BarcodeObject>[] = [
     caption: '高度 mm',
     spec: (ctx) => ({ min: 4, max: ctx.pageH, step: 0.5, round: 'none' }),
     get: (o) => o.h,
-    set: (o, v) => (o.barHeight = barcodeBarHeight(v, o, textBandHeight)),
+    set: (o, v, ctx) =>
+      (o.barHeight = barcodeBarHeight(v, ctx.barcodeTextBand ?? textBandHeight(o))),
   },
   num('moduleWidth', '模块宽', 1, 10, 1, 0),
   toggle('showText', '显示文字'),

@@ -17,6 +17,11 @@ export interface RowContext {
   hasDataset: boolean;
   /** The barcode's width at scale 1, measured when the panel is built; undefined if unencodable. */
   naturalBarcodeWidth?: number;
+  /**
+   * The barcode's text band when the panel was built. Measured once, like the width, so that the
+   * bar heights typed on the way to a value ("2" before "20") do not change what "20" means.
+   */
+  barcodeTextBand?: number;
 }
 
 export interface NumberSpec {

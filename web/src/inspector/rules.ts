@@ -1,7 +1,6 @@
 // The inspector's rules over plain numbers, texts and objects; the DOM adapters only call these.
 
 import type {
-  BarcodeObject,
   DitherMode,
   ImageObject,
   LabelDocument,
@@ -53,13 +52,9 @@ export function barcodeWidthScale(
   return Math.min(Math.max(requestedMm / base, BAR_WIDTH_SCALE.min), BAR_WIDTH_SCALE.max);
 }
 
-/** "高度 mm" is bars plus the text band; the band is measured from the current bar height. */
-export function barcodeBarHeight(
-  requestedMm: number,
-  obj: Pick<BarcodeObject, 'showText' | 'barHeight'>,
-  textBand: (o: Pick<BarcodeObject, 'showText' | 'barHeight'>) => number,
-): number {
-  const bars = requestedMm - textBand(obj);
+/** "高度 mm" is bars plus the text band under them. */
+export function barcodeBarHeight(requestedMm: number, textBandMm: number): number {
+  const bars = requestedMm - textBandMm;
   return Math.min(Math.max(bars, BAR_HEIGHT_RANGE.min), BAR_HEIGHT_RANGE.max);
 }
 
