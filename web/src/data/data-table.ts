@@ -3,7 +3,7 @@
 import type { DocumentStore } from '../editor/store';
 import type { Dataset } from '../merge/types';
 import type { Elements } from '../page/elements';
-import { DATA_TEXTS, searchRows, tableCountText } from './rules';
+import { DATA_TEXTS, haystackOf, searchRows, tableCountText } from './rules';
 
 export interface DataTable {
   /** Rebuilds for the current search; only moves the current-row mark when nothing else changed. */
@@ -40,6 +40,8 @@ export function installDataTable(
       mark();
       return;
     }
+    // Opening the table pays for the search index once, so that no keystroke has to.
+    if (drawn?.dataset !== dataset) haystackOf(dataset);
     const result = searchRows(dataset, query);
     el['data-table-count'].textContent = tableCountText(result, dataset.rows.length);
 

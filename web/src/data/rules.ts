@@ -45,7 +45,8 @@ export interface SearchResult {
 const SEPARATOR = '\u0001';
 const haystacks = new WeakMap<Dataset, string[]>();
 
-function haystackOf(dataset: Dataset): string[] {
+/** Builds the search index of a data set ahead of the first keystroke (opening the table). */
+export function haystackOf(dataset: Dataset): string[] {
   let rows = haystacks.get(dataset);
   if (!rows) {
     rows = dataset.rows.map((row) =>
