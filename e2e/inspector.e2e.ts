@@ -2,6 +2,7 @@
 // The property card on the served page, driven by real typing and clicks: one undo step per
 // typed field with focus kept, switches and segments, picture presets, label size commits.
 import { join } from 'node:path';
+import { repoRoot } from './support/paths';
 import type { Page } from 'playwright-core';
 import { afterAll, beforeAll, beforeEach, expect, test } from 'vitest';
 import { openDesigner, propControl, retype, type DesignerPage } from './support/designer';
@@ -261,5 +262,66 @@ test('a barcode: height maps through the text band, binding picks a placeholder'
   expect((await object()).data).toBe('{{编码}}');
   expect(await propControl(page, '绑定字段', 'select').inputValue()).toBe('编码');
   await page.evaluate(() => window.__sv!.store.setDataset(null));
+  expect(designer.errors).toEqual([]);
+});
+
+test('换一张图 replaces the picture inside the same box; the chooser goes away', async () => {
+  await addObject({ ...IMAGE, src: 'data:image/png;base64,AAAA' });
+  const [chooser] = await Promise.all([
+    page.waitForEvent('filechooser'),
+    page.getByRole('button', { name: '换一张图' }).click(),
+  ]);
+  expect(chooser.isMultiple()).toBe(false);
+  await chooser.setFiles(join(repoRoot, 'web/public/sample.jpg'));
+  await page.waitForFunction(() =>
+    (window.__sv!.store.doc.objects[0] as { src: string }).src.startsWith('data:image/jpeg'),
+  );
+  expect(await object()).toMatchObject({ x: 5, y: 6, w: 20, h: 20 });
+  expect(await page.evaluate(() => window.__sv!.store.dirty)).toBe(true);
+  expect(await undoDepth()).toBe(1);
+  expect(await page.locator('input[type=file]').count()).toBe(3);
+});
+
+test('several objects: the hint, six align buttons and 删除所选, locked ones included', async () => {
+  await addObject({ ...TEXT, id: 'a', x: 3 });
+  await addObject({ ...TEXT, id: 'b', x: 9, locked: true });
+  await page.evaluate(() => window.__sv!.store.select(['a', 'b']));
+  expect(await page.locator('#props .panel-title').textContent()).toBe('2 个对象');
+  expect(await page.locator('#props .field-hint').textContent()).toBe(
+    '多选状态下可整体拖动，或用下面的按钮对齐页面。',
+  );
+  const align = page.locator('#props .prop-align button');
+  expect(await align.allTextContents()).toEqual([
+    '左对齐',
+    '水平居中',
+    '右对齐',
+    '顶对齐',
+    '垂直居中',
+    '底对齐',
+  ]);
+  await align.nth(2).click();
+  // Only the unlocked one moves: 50 − 30.
+  expect(await page.evaluate(() => window.__sv!.store.doc.objects.map((o) => o.x))).toEqual([
+    20, 9,
+  ]);
+  await page.screenshot({ path: join(testOutputDir(), 'inspector-multi.png') });
+  await page.locator('#props .panel-head .danger').click();
+  expect(await page.evaluate(() => window.__sv!.store.doc.objects.length)).toBe(0);
+  expect(await page.locator('#props .panel-title').textContent()).toBe('标签配置');
+});
+
+test('标签配置 in the head deselects; an emptied label name becomes 未命名标签 on leaving', async () => {
+  await addObject(TEXT);
+  const back = page.getByRole('button', { name: '返回标签配置' });
+  expect(await back.getAttribute('title')).toBe('取消选中，返回标签尺寸和打印参数');
+  await back.click();
+  expect(await page.evaluate(() => window.__sv!.store.selection)).toEqual([]);
+  await retype(page, '名称', '   ');
+  await page.keyboard.press('Tab');
+  expect(await page.evaluate(() => window.__sv!.store.doc.name)).toBe('未命名标签');
+  expect(await propControl(page, '名称').inputValue()).toBe('未命名标签');
+  await retype(page, '名称', ' 价签 ');
+  await page.keyboard.press('Tab');
+  expect(await page.evaluate(() => window.__sv!.store.doc.name)).toBe('价签');
   expect(designer.errors).toEqual([]);
 });
