@@ -150,8 +150,8 @@ export function installDataPanel(
     }
     el['data-search'].value = '';
     openSheet(el['data-sheet']);
+    // Focus stays where it was: Escape closes sheets only from outside text fields.
     table.render();
-    el['data-search'].focus();
   });
   el['data-close'].addEventListener('click', () => closeSheet(el['data-sheet']));
 

@@ -233,12 +233,8 @@ export const IMAGE_PRESETS: readonly {
   },
   {
     label: '恢复默认',
-    apply: (o) => {
-      // Every picture setting, but never the picture itself.
-      const { src: _src, ...settings } = defaultOwnFields('image');
-      void _src;
-      Object.assign(o, settings);
-    },
+    // Every picture setting, but never the picture itself.
+    apply: (o) => Object.assign(o, { ...defaultOwnFields('image'), src: o.src }),
   },
   {
     label: '铺满标签',
