@@ -100,6 +100,16 @@ describe('object rows clamp and round what is typed', () => {
   });
 });
 
+it('an encoder outside the list is offered as it stands', () => {
+  const bar = make('barcode') as Extract<LabelObject, { type: 'barcode' }>;
+  const row = objectRows(bar).find((r) => r.kind === 'choice' && r.caption === '码制');
+  if (row?.kind !== 'choice') throw new Error('no 码制');
+  expect(row.options(CTX, bar)[0]).toEqual({ value: 'code128', label: 'Code 128' });
+  bar.symbology = 'pdf417';
+  expect(row.options(CTX, bar)[0]).toEqual({ value: 'pdf417', label: 'pdf417' });
+  expect(row.get(bar, CTX)).toBe('pdf417');
+});
+
 describe('the label configuration rows', () => {
   const rows = labelConfigRows(() => {});
   const cases: [string, string, (d: LabelDocument) => number, number][] = [

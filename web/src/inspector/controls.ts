@@ -142,7 +142,7 @@ export function buildRows<T>(
   }
 
   function choiceControl(row: ChoiceRow<T>): HTMLElement {
-    const options = row.options(ctx);
+    const options = row.options(ctx, target);
     const current = row.get(target, ctx);
     if (row.kind === 'segments') {
       const group = element('div', 'segmented-control');

@@ -140,7 +140,14 @@ const TEXT_ROWS: Row<TextObject>[] = [
 export const BARCODE_HINT = '条码横向拉伸过大可能影响扫描；建议用打印预览确认条宽和空白区。';
 
 const BARCODE_ROWS: Row<BarcodeObject>[] = [
-  pick<BarcodeObject, string>('choice', 'symbology', '码制', SYMBOLOGIES),
+  {
+    ...pick<BarcodeObject, string>('choice', 'symbology', '码制', SYMBOLOGIES),
+    // A file may name an encoder the list does not offer; it is shown, not silently replaced.
+    options: (_ctx, o) =>
+      SYMBOLOGIES.some((s) => s.value === o.symbology)
+        ? SYMBOLOGIES
+        : [{ value: o.symbology, label: o.symbology }, ...SYMBOLOGIES],
+  },
   txt('data', '数据', 500),
   binding(),
   {

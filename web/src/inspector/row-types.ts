@@ -60,7 +60,7 @@ export interface TextRow<T> extends RowBase<T> {
 
 export interface ChoiceRow<T, V = string | number> extends RowBase<T> {
   kind: 'choice' | 'segments';
-  options: (ctx: RowContext) => readonly Choice<V>[];
+  options: (ctx: RowContext, target: T) => readonly Choice<V>[];
   get: (target: T, ctx: RowContext) => V;
   set: (target: T, value: V) => void;
 }
