@@ -8,28 +8,24 @@
 #include <string>
 #include <vector>
 
+#include "platform/wide_text_win32.h"
 #include "printing/printer_order.h"
 #include "printing/raw_document.h"
 #include "printing/spooler.h"
-#include "printing/utf16.h"
+#include "text/utf16.h"
 
 namespace sv::printing {
 namespace {
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t));
-
-std::wstring to_wide(std::string_view utf8) {
-  const std::u16string u = utf8_to_utf16(utf8);
-  return std::wstring(u.begin(), u.end());
-}
+using platform::utf8_to_wide;
 
 std::u16string_view as_u16(const wchar_t* text, std::size_t size) {
-  return {reinterpret_cast<const char16_t*>(text), size};
+  return platform::as_utf16(std::wstring_view(text, size));
 }
 
 // The first NUL-terminated text in a buffer of `units` UTF-16 units, converted leniently.
 std::string from_wide(const wchar_t* text, std::size_t units) {
-  return utf16_to_utf8_lenient(up_to_nul(as_u16(text, units)));
+  return text::utf16_to_utf8_lenient(text::up_to_nul(as_u16(text, units)));
 }
 
 std::string from_wide(const wchar_t* text) {
@@ -53,7 +49,7 @@ std::string system_error_text(DWORD code) {
                            text.back() == u'\n')) {
     text.remove_suffix(1);
   }
-  const auto utf8 = utf16_to_utf8_strict(text);
+  const auto utf8 = text::utf16_to_utf8_strict(text);
   if (!utf8)
     return "OS Error " + std::to_string(code) + " (FormatMessageW() returned invalid UTF-16)";
   return *utf8 + " (os error " + std::to_string(code) + ")";
@@ -70,7 +66,7 @@ std::string spooler_error(std::string_view label) {
 
 class WinspoolDocument final : public RawDocumentSteps {
  public:
-  explicit WinspoolDocument(const std::string& printer) : name_(to_wide(printer)) {}
+  explicit WinspoolDocument(const std::string& printer) : name_(utf8_to_wide(printer)) {}
 
   bool open_printer() override {
     // c_str(): the spooler sees the name up to a NUL inside it.
@@ -114,7 +110,8 @@ std::string default_printer_name() {
 
 // A string value of the printer's registry key; empty on any failure.
 std::string read_printer_value(const std::string& name, const wchar_t* value_name) {
-  const std::wstring key = L"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + to_wide(name);
+  const std::wstring key =
+      L"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + utf8_to_wide(name);
   wchar_t buffer[512];
   DWORD size = sizeof(buffer);  // 1,024 bytes: at most 511 characters and the NUL
   if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), value_name, RRF_RT_REG_SZ, nullptr, buffer,

@@ -76,11 +76,11 @@ class RecordingSpooler final : public printing::Spooler {
     bool open_printer() override { return step("open_printer", Step::open_printer); }
     bool start_document() override { return step("start_document", Step::start_document); }
     bool start_page() override { return step("start_page", Step::start_page); }
-    bool write(const char* data, std::uint32_t size, std::uint32_t& written) override {
+    bool write(const char* data, std::uint32_t size, std::uint32_t& taken) override {
       if (!step("write", Step::write)) return false;
       if (s_.write_takes_nothing) return true;
-      written = s_.max_write == 0 ? size : std::min(size, s_.max_write);
-      s_.written.append(data, written);
+      taken = s_.max_write == 0 ? size : std::min(size, s_.max_write);
+      s_.written.append(data, taken);
       return true;
     }
     void end_page() override { s_.calls.emplace_back("end_page"); }

@@ -7,12 +7,14 @@ import { installDocumentFiles } from './editor/document-files';
 import { DocumentStore } from './editor/store';
 import { resolveElements } from './page/elements';
 import { showStartupFailure } from './page/fatal';
+import { installPrint } from './print/install';
 import { installSheetBackdrops, SHEET_IDS } from './page/sheets';
 import { createStatusLine } from './page/status';
 import { clearRenderCaches } from './render/caches';
 import { callService } from './service/client';
 import { installInspector } from './inspector/inspector';
 import { installPrinterControls } from './service/printer-ui';
+import { printerState } from './service/printers';
 import { installLabelConfigButton } from './shell/label-config';
 import { installStoreListener } from './shell/store-listener';
 import { showDocumentStatus } from './shell/document-status';
@@ -20,7 +22,7 @@ import { hideSplashLater } from './shell/splash';
 import { installTheme } from './shell/theme';
 
 function start(): void {
-  // 1. Every element, the store and its one listener.
+  // 1. Every element, the store and the status line.
   const el = resolveElements(document);
   const store = new DocumentStore();
   const status = createStatusLine(el);
@@ -30,14 +32,21 @@ function start(): void {
   const inspector = installInspector(el, store);
   const dataPanel = installDataPanel(el, store, { status });
   const printers = installPrinterControls(el, status);
+  const print = installPrint(el, store, {
+    status,
+    call: callService,
+    printer: () => printerState,
+  });
   installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
   installLabelConfigButton(el, store, status);
   installSheetBackdrops(SHEET_IDS.map((id) => el[id]));
   installTheme();
+
+  // The one store listener, with the views the controls handed back. The data panel follows
+  // record changes too, which raise no revision, so it runs on every emit with a cheap check.
   installStoreListener(store, {
-    // The data panel follows record changes too, which raise no revision; it checks cheaply.
     everyEmit: [(s) => showDocumentStatus(el, s.doc, s.dirty), dataPanel.follow],
-    onStructureChange: [inspector.rebuild],
+    onStructureChange: [inspector.rebuild, print.refreshPrintControls],
   });
 
   // 3. The start-up document: demo sample, restored draft, or a fresh one.
@@ -56,7 +65,8 @@ function start(): void {
   hideSplashLater(el.splash);
 
   // 7. The automation hook.
-  installAutomation(store, callService, { dataImported: dataPanel.settled });
+  // print.openPreview is Ctrl/Meta+P for the editor's keyboard, once that is installed here.
+  installAutomation(store, callService, print.automation, { dataImported: dataPanel.settled });
 }
 
 try {

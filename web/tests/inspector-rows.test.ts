@@ -6,7 +6,6 @@ import { objectRows } from '../src/inspector/object-rows';
 import type { NumberRow, Row, RowContext } from '../src/inspector/row-types';
 import {
   barcodeBarHeight,
-  barcodeWidthScale,
   boundField,
   committedName,
   layoutSummary,
@@ -142,19 +141,6 @@ describe('the label configuration rows', () => {
 });
 
 describe('rules', () => {
-  it.each([
-    // [requested, natural, current w, scale]
-    [40, 20, 30, 2],
-    [1, 20, 30, 0.25],
-    [400, 20, 30, 10],
-    // Data that cannot be encoded: the current width stands in, never below 1.
-    [45, undefined, 30, 1.5],
-    [3, undefined, 0.2, 3],
-    [20, 0, 0.5, 10],
-  ] as const)('width %d over natural %s (w %d) gives scale %d', (req, natural, w, scale) => {
-    expect(barcodeWidthScale(req, natural, w)).toBeCloseTo(scale, 12);
-  });
-
   it.each([
     // [requested, text band, bar height]
     [20, 3.12, 16.88],

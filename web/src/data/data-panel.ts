@@ -23,7 +23,6 @@ export type DataPanelElements = Pick<
   | 'btn-data-table'
   | 'btn-clear-data'
   | 'data-input'
-  | 'btn-batch'
   | 'data-sheet'
   | 'data-close'
   | 'data-search'
@@ -75,7 +74,6 @@ export function installDataPanel(
     const rows = dataset?.rows.length ?? 0;
     el['data-nav'].hidden = rows <= 1;
     el['record-label'].textContent = dataset ? recordLabel(store.recordIndex, rows) : '';
-    el['btn-batch'].hidden = rows === 0;
     el['btn-clear-data'].hidden = !dataset;
     el['btn-data-table'].hidden = !dataset;
     if (dataset) renderChips(dataset);

@@ -6,7 +6,7 @@ import { TYPE_LABELS, type ImageObject, type LabelObject } from '../document/mod
 import type { AlignKind, DocumentStore } from '../editor/store';
 import { formatByteSize, importImageFile } from '../image/import';
 import type { Elements } from '../page/elements';
-import { naturalBarcodeWidth, textBandHeight } from '../render/barcode';
+import { textBandHeight, widthScaleForWidth } from '../render/barcode-size';
 import { preloadImages } from '../render/sources';
 import { buildRows, type BuiltRows } from './controls';
 import { labelConfigRows } from './label-config-rows';
@@ -67,7 +67,9 @@ export function installInspector(
       hasDataset: store.dataset !== null,
     };
     if (obj?.type === 'barcode') {
-      ctx.naturalBarcodeWidth = naturalBarcodeWidth(obj, store.doc.page.dpi, store.dataContext());
+      const dpi = store.doc.page.dpi;
+      const data = store.dataContext();
+      ctx.barcodeWidthScale = (o, mm) => widthScaleForWidth(o, mm, dpi, data);
       ctx.barcodeTextBand = textBandHeight(obj);
     }
     return ctx;

@@ -1,11 +1,12 @@
 // The label configuration shown with nothing selected: page size, columns and print parameters.
 
 import {
-  DEFAULT_DOCUMENT_NAME,
-  type CopyMode,
-  type LabelDocument,
-  type OddAlign,
-} from '../document/model';
+  DOCUMENT_FIELDS,
+  PAGE_FIELDS,
+  PRINT_FIELDS,
+  type NumberField,
+} from '../document/field-table';
+import type { CopyMode, LabelDocument, OddAlign } from '../document/model';
 import { spec, type NumberRow, type Row } from './row-types';
 import { committedName, layoutSummary, shownColumnSegment, shownCopyMode } from './rules';
 
@@ -27,20 +28,23 @@ export const LABEL_CONFIG_HINTS = {
 const hint = (text: string): Row<Doc> => ({ kind: 'hint', text });
 
 /** A number row on one of the document's two settings sections. */
-function sectionNumber<S extends 'page' | 'print'>(
+const SECTIONS = { page: PAGE_FIELDS, print: PRINT_FIELDS } as const;
+type NumberKeys<T> = { [K in keyof T]: T[K] extends NumberField ? K : never }[keyof T] & string;
+
+function sectionNumber<S extends keyof typeof SECTIONS>(
   section: S,
-  key: keyof Doc[S] & string,
+  key: NumberKeys<(typeof SECTIONS)[S]>,
   caption: string,
-  range: [min: number, max: number, step: number, round?: 'none' | 0],
   half = true,
 ): NumberRow<Doc> {
-  const [min, max, step, round = 'none'] = range;
+  const field = (SECTIONS[section] as unknown as Readonly<Record<string, NumberField>>)[key];
+  const { min, max, step, decimals } = field;
   const fields = (d: Doc) => d[section] as unknown as Record<string, number>;
   return {
     kind: 'number',
     caption,
     half,
-    spec: spec(min, max, step, round),
+    spec: spec(min, max, step, decimals ?? 'none'),
     get: (d) => fields(d)[key],
     set: (d, v) => (fields(d)[key] = v),
   };
@@ -52,7 +56,7 @@ function sectionNumber<S extends 'page' | 'print'>(
  */
 export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
   const pageSize = (key: 'widthMm' | 'heightMm', caption: string): Row<Doc> => ({
-    ...sectionNumber('page', key, caption, [10, 300, 1]),
+    ...sectionNumber('page', key, caption),
     commit: clampObjects,
   });
   return [
@@ -60,11 +64,11 @@ export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
     {
       kind: 'text',
       caption: '名称',
-      limit: 80,
+      limit: DOCUMENT_FIELDS.name.maxLength,
       get: (d) => d.name,
       set: (d, v) => (d.name = v),
       blur: (d) => {
-        const next = committedName(d.name, DEFAULT_DOCUMENT_NAME);
+        const next = committedName(d.name, DOCUMENT_FIELDS.name.default);
         if (next === d.name) return false;
         d.name = next;
         return true;
@@ -73,7 +77,7 @@ export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
     pageSize('widthMm', '标签宽 mm'),
     pageSize('heightMm', '标签高 mm'),
     hint(LABEL_CONFIG_HINTS.size),
-    sectionNumber('print', 'columns', '列数', [1, 8, 1, 0], false),
+    sectionNumber('print', 'columns', '列数', false),
     {
       kind: 'segments',
       caption: '列布局',
@@ -85,8 +89,8 @@ export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
       get: (d) => shownColumnSegment(d.print.columns),
       set: (d, v) => (d.print.columns = Number(v)),
     },
-    sectionNumber('print', 'columnGapMm', '列间距 mm', [0, 20, 0.5]),
-    sectionNumber('print', 'rowGapMm', '行间距 mm', [0, 20, 0.5]),
+    sectionNumber('print', 'columnGapMm', '列间距 mm'),
+    sectionNumber('print', 'rowGapMm', '行间距 mm'),
     {
       kind: 'choice',
       caption: '分辨率',
@@ -102,9 +106,9 @@ export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
     hint(LABEL_CONFIG_HINTS.packing),
     { kind: 'separator' },
     { kind: 'subtitle', text: '打印参数' },
-    sectionNumber('print', 'density', '浓度', [0, 15, 1, 0]),
-    sectionNumber('print', 'speed', '速度 ips', [1, 6, 1, 0]),
-    sectionNumber('print', 'copies', '份数', [1, 99, 1, 0], false),
+    sectionNumber('print', 'density', '浓度'),
+    sectionNumber('print', 'speed', '速度 ips'),
+    sectionNumber('print', 'copies', '份数', false),
     {
       kind: 'choice',
       caption: '多份数据',
@@ -128,8 +132,8 @@ export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
       get: (d) => d.print.oddAlign,
       set: (d, v) => (d.print.oddAlign = v as OddAlign),
     },
-    sectionNumber('print', 'offsetXMm', 'X 偏移 mm', [-20, 20, 0.5]),
-    sectionNumber('print', 'offsetYMm', 'Y 偏移 mm', [-20, 20, 0.5]),
+    sectionNumber('print', 'offsetXMm', 'X 偏移 mm'),
+    sectionNumber('print', 'offsetYMm', 'Y 偏移 mm'),
     hint(LABEL_CONFIG_HINTS.offset),
     hint(LABEL_CONFIG_HINTS.browserPage),
   ];

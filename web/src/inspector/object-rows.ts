@@ -2,6 +2,17 @@
 // follow the document's field limits; the page-relative ones read the page from the context.
 
 import { defaultOwnFields } from '../document/factory';
+import {
+  BARCODE_FIELDS,
+  IMAGE_FIELDS,
+  LINE_FIELDS,
+  OBJECT_BASE_FIELDS,
+  QRCODE_FIELDS,
+  RECT_FIELDS,
+  TEXT_FIELDS,
+  type NumberField,
+  type TextField,
+} from '../document/field-table';
 import type {
   BarcodeObject,
   DitherMode,
@@ -17,7 +28,7 @@ import type {
   TextAlign,
   TextObject,
 } from '../document/model';
-import { textBandHeight } from '../render/barcode';
+import { textBandHeight } from '../render/barcode-size';
 import { SYMBOLOGIES } from '../render/symbologies';
 import type {
   BindingRow,
@@ -33,7 +44,6 @@ import {
   applyDitherMode,
   applyTextStyle,
   barcodeBarHeight,
-  barcodeWidthScale,
   shownDitherMode,
   textStyle,
   type Rounding,
@@ -46,18 +56,17 @@ function put<T>(target: T, key: string, value: unknown): void {
   (target as Record<string, unknown>)[key] = value;
 }
 
+/** A number row with the field's range and step; it rounds as the field stores, unless told. */
 export function num<T>(
   key: KeysOf<T, number>,
   caption: string,
-  min: number,
-  max: number,
-  step: number,
-  round: Rounding = 'none',
+  field: Pick<NumberField, 'min' | 'max' | 'step' | 'decimals'>,
+  round: Rounding = field.decimals ?? 'none',
 ): NumberRow<T> {
   return {
     kind: 'number',
     caption,
-    spec: spec(min, max, step, round),
+    spec: spec(field.min, field.max, field.step, round),
     get: (o) => o[key] as number,
     set: (o, v) => put(o, key, v),
   };
@@ -66,13 +75,13 @@ export function num<T>(
 export function txt<T>(
   key: KeysOf<T, string>,
   caption: string,
-  limit: number,
+  field: Pick<TextField, 'maxLength'>,
   multiline = false,
 ): TextRow<T> {
   return {
     kind: 'text',
     caption,
-    limit,
+    limit: field.maxLength,
     multiline,
     get: (o) => o[key] as string,
     set: (o, v) => put(o, key, v),
@@ -109,7 +118,7 @@ function binding<T extends { data: string }>(): BindingRow<T> {
 
 /** "名称" and "锁定" open every object's rows. */
 const COMMON_ROWS: readonly Row<LabelObject>[] = [
-  txt<LabelObject>('name', '名称', 60),
+  txt<LabelObject>('name', '名称', OBJECT_BASE_FIELDS.name),
   toggle<LabelObject>('locked', '锁定'),
 ];
 
@@ -120,9 +129,9 @@ const TEXT_STYLES: { value: TextStyle; label: string }[] = [
 ];
 
 const TEXT_ROWS: Row<TextObject>[] = [
-  txt('text', '内容', 5000, true),
-  num('fontSize', '字号 pt', 4, 200, 1),
-  num('lineHeight', '行高', 0.8, 3, 0.05),
+  txt('text', '内容', TEXT_FIELDS.text, true),
+  num('fontSize', '字号 pt', TEXT_FIELDS.fontSize),
+  num('lineHeight', '行高', TEXT_FIELDS.lineHeight),
   {
     kind: 'segments',
     caption: '样式',
@@ -148,14 +157,14 @@ const BARCODE_ROWS: Row<BarcodeObject>[] = [
         ? SYMBOLOGIES
         : [{ value: o.symbology, label: o.symbology }, ...SYMBOLOGIES],
   },
-  txt('data', '数据', 500),
+  txt('data', '数据', BARCODE_FIELDS.data),
   binding(),
   {
     kind: 'number',
     caption: '宽度 mm',
     spec: (ctx) => ({ min: 2, max: ctx.pageW, step: 0.5, round: 'none' }),
     get: (o) => o.w,
-    set: (o, v, ctx) => (o.widthScale = barcodeWidthScale(v, ctx.naturalBarcodeWidth, o.w)),
+    set: (o, v, ctx) => (o.widthScale = ctx.barcodeWidthScale?.(o, v) ?? o.widthScale),
   },
   {
     kind: 'number',
@@ -165,13 +174,13 @@ const BARCODE_ROWS: Row<BarcodeObject>[] = [
     set: (o, v, ctx) =>
       (o.barHeight = barcodeBarHeight(v, ctx.barcodeTextBand ?? textBandHeight(o))),
   },
-  num('moduleWidth', '模块宽', 1, 10, 1, 0),
+  num('moduleWidth', '模块宽', BARCODE_FIELDS.moduleWidth),
   toggle('showText', '显示文字'),
   { kind: 'hint', text: BARCODE_HINT },
 ];
 
 const QRCODE_ROWS: Row<QrCodeObject>[] = [
-  txt('data', '内容', 2000, true),
+  txt('data', '内容', QRCODE_FIELDS.data, true),
   binding(),
   pick<QrCodeObject, QrEcc>(
     'segments',
@@ -179,16 +188,16 @@ const QRCODE_ROWS: Row<QrCodeObject>[] = [
     '纠错',
     (['L', 'M', 'Q', 'H'] as const).map((v) => ({ value: v, label: v })),
   ),
-  num('moduleSize', '模块点', 2, 12, 1, 0),
+  num('moduleSize', '模块点', QRCODE_FIELDS.moduleSize),
 ];
 
 const RECT_ROWS: Row<RectObject>[] = [
-  num('lineWidth', '线宽 mm', 0.1, 5, 0.1),
-  num('radius', '圆角 mm', 0, 20, 0.5),
+  num('lineWidth', '线宽 mm', RECT_FIELDS.lineWidth),
+  num('radius', '圆角 mm', RECT_FIELDS.radius),
   toggle('fill', '填充'),
 ];
 
-const LINE_ROWS: Row<LineObject>[] = [num('lineWidth', '线宽 mm', 0.1, 5, 0.1)];
+const LINE_ROWS: Row<LineObject>[] = [num('lineWidth', '线宽 mm', LINE_FIELDS.lineWidth)];
 
 const DITHER_MODES: { value: DitherMode; label: string }[] = [
   { value: 'threshold', label: '纯黑白（阈值）' },
@@ -251,14 +260,14 @@ export const IMAGE_PRESETS: readonly {
 ];
 
 const IMAGE_ROWS: Row<ImageObject>[] = [
-  num('brightness', '亮度', 0, 200, 5, 0),
-  num('contrast', '对比度', 0, 200, 5, 0),
-  num('shadowLift', '暗部提升', 0, 100, 5, 0),
-  num('gamma', 'Gamma', 0.3, 3, 0.05, 2),
-  num('localContrast', '局部对比', 0, 100, 5, 0),
-  num('inkSaving', '碳带补偿', 0, 100, 5, 0),
-  num('blackPoint', '黑场', 0, 128, 5, 0),
-  num('whitePoint', '白场', 128, 255, 5, 0),
+  num('brightness', '亮度', IMAGE_FIELDS.brightness),
+  num('contrast', '对比度', IMAGE_FIELDS.contrast),
+  num('shadowLift', '暗部提升', IMAGE_FIELDS.shadowLift),
+  num('gamma', 'Gamma', IMAGE_FIELDS.gamma),
+  num('localContrast', '局部对比', IMAGE_FIELDS.localContrast),
+  num('inkSaving', '碳带补偿', IMAGE_FIELDS.inkSaving),
+  num('blackPoint', '黑场', IMAGE_FIELDS.blackPoint),
+  num('whitePoint', '白场', IMAGE_FIELDS.whitePoint),
   {
     kind: 'choice',
     caption: '黑白处理',
@@ -266,8 +275,8 @@ const IMAGE_ROWS: Row<ImageObject>[] = [
     get: (o) => shownDitherMode(o),
     set: (o, v) => applyDitherMode(o, v as DitherMode),
   },
-  // Kept as typed here; the picture pipeline reads it as a cut-off level.
-  num('threshold', '阈值', 0, 255, 5),
+  // Stored whole, but kept as typed while the panel edits it.
+  num('threshold', '阈值', IMAGE_FIELDS.threshold, 'none'),
   toggle('invert', '反色'),
   toggle('denoise', '去噪'),
   pick<ImageObject, ImageFit>('choice', 'fit', '填充方式', [

@@ -1,6 +1,7 @@
 // The declarative row: what a property row shows and how it writes back, with no DOM in it. The
 // panel builder turns a list of these into controls, so a new field is one line in a row table.
 
+import type { BarcodeObject } from '../document/model';
 import type { Rounding } from './rules';
 
 export interface Choice<V> {
@@ -15,8 +16,8 @@ export interface RowContext {
   pageH: number;
   fields: readonly string[];
   hasDataset: boolean;
-  /** The barcode's width at scale 1, measured when the panel is built; undefined if unencodable. */
-  naturalBarcodeWidth?: number;
+  /** The barcode's `widthScale` whose printed width comes nearest a width in mm. */
+  barcodeWidthScale?: (obj: BarcodeObject, widthMm: number) => number;
   /**
    * The barcode's text band when the panel was built. Measured once, like the width, so that the
    * bar heights typed on the way to a value ("2" before "20") do not change what "20" means.

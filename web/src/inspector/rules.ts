@@ -1,5 +1,6 @@
 // The inspector's rules over plain numbers, texts and objects; the DOM adapters only call these.
 
+import { BARCODE_FIELDS } from '../document/field-table';
 import type {
   DitherMode,
   ImageObject,
@@ -36,26 +37,11 @@ export function displayNumber(value: number): string {
   return String(Math.round(value * 100) / 100);
 }
 
-export const BAR_WIDTH_SCALE = { min: 0.25, max: 10 } as const;
-export const BAR_HEIGHT_RANGE = { min: 4, max: 60 } as const;
-
-/**
- * "宽度 mm" stores a scale, not a width: the requested width over the barcode's width at scale 1.
- * Data that cannot be encoded has no natural width; the current box width (at least 1) stands in.
- */
-export function barcodeWidthScale(
-  requestedMm: number,
-  naturalMm: number | undefined,
-  currentW: number,
-): number {
-  const base = naturalMm !== undefined && naturalMm > 0 ? naturalMm : Math.max(1, currentW);
-  return Math.min(Math.max(requestedMm / base, BAR_WIDTH_SCALE.min), BAR_WIDTH_SCALE.max);
-}
-
 /** "高度 mm" is bars plus the text band under them. */
 export function barcodeBarHeight(requestedMm: number, textBandMm: number): number {
   const bars = requestedMm - textBandMm;
-  return Math.min(Math.max(bars, BAR_HEIGHT_RANGE.min), BAR_HEIGHT_RANGE.max);
+  const { min, max } = BARCODE_FIELDS.barHeight;
+  return Math.min(Math.max(bars, min), max);
 }
 
 const SINGLE_PLACEHOLDER = /^\{\{\s*([^{}]+?)\s*\}\}$/;
