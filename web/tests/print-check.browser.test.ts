@@ -111,6 +111,23 @@ describe('checkDocument', () => {
       context: { row: data.rows[0], index: 0, total: 1 },
       issues: [{ level: 'warning', message: 'T 的字段 {{价格}}、{{规格}} 不在当前数据源里' }],
     },
+    {
+      // 60 characters need a version-3 symbol (29 modules): 29 modules in 5 mm at 203 dpi are
+      // about 1.4 dots each, while 10 mm give about 2.8.
+      name: 'a QR code under two dots per module warns last, after the other objects',
+      doc: withObjects(
+        [
+          named(qrcode(1, 1, 5, 5, { data: 'x'.repeat(60) }), 'Q1', 'q1'),
+          named(qrcode(10, 1, 10, 10, { data: 'x'.repeat(60) }), 'Q2', 'q2'),
+          named(image(1, 20, 10, 10, { src: '' }), '图', 'i1'),
+        ],
+        { dpi: 203 },
+      ),
+      issues: [
+        { level: 'warning', message: '图 还没有选择图片', objectId: 'i1' },
+        { level: 'warning', message: 'Q1 的二维码模块不足 2 点，可能无法扫描', objectId: 'q1' },
+      ],
+    },
   ];
   test.each(cases)('$name', ({ doc: d, dataset, context, issues }) => {
     expect(checkDocument(d, dataset ?? null, context ?? {})).toEqual(issues);

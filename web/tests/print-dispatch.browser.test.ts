@@ -1,5 +1,5 @@
 import { describe, expect, test } from 'vitest';
-import type { PrintRecordInput } from '../src/document/history';
+import type { PrintRecordInput } from '../src/document/print-history';
 import type { LabelObject } from '../src/document/model';
 import { DocumentStore } from '../src/editor/store';
 import type { StatusLine } from '../src/page/status';

@@ -3,7 +3,7 @@
 
 import { batchRows, copyGroups, placeRow } from '../compose/copies';
 import { composeRow } from '../compose/row';
-import { appendPrintHistory, type PrintRecordInput } from '../document/history';
+import { appendPrintHistory, type PrintRecordInput } from '../document/print-history';
 import type { LabelDocument } from '../document/model';
 import type { DocumentStore } from '../editor/store';
 import type { MergeContext } from '../merge/types';

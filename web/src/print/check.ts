@@ -11,6 +11,7 @@ import { findPlaceholders, isBuiltinName, resolvePlaceholders } from '../merge/p
 import type { Dataset, MergeContext } from '../merge/types';
 import { barcodeRequest, qrRequest } from '../render/barcode';
 import { barcodeBitmap } from '../render/barcode-bitmap';
+import { QR_MIN_MODULE_DOTS, qrModuleDots } from '../render/barcode-size';
 
 export type CheckLevel = 'warning' | 'error';
 
@@ -32,7 +33,15 @@ export interface CheckInput {
   dataset: Dataset | null | undefined;
   context: MergeContext;
   encode: SymbolEncoder;
+  qrDots: QrModuleMeasure;
 }
+
+/** Printer dots per QR module at the document's resolution; nothing when it cannot be encoded. */
+export type QrModuleMeasure = (
+  obj: QrCodeObject,
+  dpi: number,
+  context: MergeContext,
+) => number | undefined;
 
 /** One rule over the whole document; rules run in list order. */
 export type DocumentRule = (input: CheckInput) => CheckIssue[];
@@ -141,23 +150,46 @@ export const OBJECT_RULES: ObjectRule[] = [
       : [],
 ];
 
+/** Rules that close the list, after every object's own issues. */
+export const CLOSING_RULES: DocumentRule[] = [
+  // A module under two dots comes out ragged on a thermal head and often fails to scan.
+  ({ doc, context, qrDots }) =>
+    doc.objects.flatMap((obj): CheckIssue[] => {
+      if (obj.type !== 'qrcode') return [];
+      const dots = qrDots(obj, doc.page.dpi, context);
+      if (dots === undefined || dots >= QR_MIN_MODULE_DOTS) return [];
+      return [
+        {
+          level: 'warning',
+          message: `${objectName(obj)} 的二维码模块不足 ${QR_MIN_MODULE_DOTS} 点，可能无法扫描`,
+          objectId: obj.id,
+        },
+      ];
+    }),
+];
+
 export function objectName(obj: LabelObject): string {
   return obj.name !== '' ? obj.name : TYPE_LABELS[obj.type];
 }
 
-/** Every issue of the document, document-wide ones first, then per object in document order. */
+/**
+ * Every issue of the document: document-wide ones first, then per object in document order, then
+ * the closing rules.
+ */
 export function checkDocument(
   doc: LabelDocument,
   dataset: Dataset | null | undefined,
   context: MergeContext,
   encode: SymbolEncoder = encodeSymbol,
+  qrDots: QrModuleMeasure = qrModuleDots,
 ): CheckIssue[] {
-  const input: CheckInput = { doc, dataset, context, encode };
+  const input: CheckInput = { doc, dataset, context, encode, qrDots };
   const issues = DOCUMENT_RULES.flatMap((rule) => rule(input));
   for (const obj of doc.objects) {
     const name = objectName(obj);
     for (const rule of OBJECT_RULES) issues.push(...rule(obj, name, input));
   }
+  for (const rule of CLOSING_RULES) issues.push(...rule(input));
   return issues;
 }
 

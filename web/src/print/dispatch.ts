@@ -3,7 +3,7 @@
 import { encodeBase64 } from '../compose/pack';
 import { copyGroups, placeRow, recordContext } from '../compose/copies';
 import { composeRowRaster, type ComposedRaster, type Slots } from '../compose/row';
-import { appendPrintHistory, type PrintRecordInput } from '../document/history';
+import { appendPrintHistory, type PrintRecordInput } from '../document/print-history';
 import type { LabelDocument } from '../document/model';
 import type { DocumentStore } from '../editor/store';
 import type { StatusLine } from '../page/status';
