@@ -76,6 +76,12 @@ class NullSpooler final : public sv::printing::Spooler {
   sv::Result<std::vector<sv::printing::PrinterInfo>> enumerate_printers() override {
     return std::vector<sv::printing::PrinterInfo>{};
   }
+  sv::Result<sv::printing::PrinterStatus> printer_status(const std::string&) override {
+    return sv::Error{"no printers here"};
+  }
+  sv::Result<std::uint32_t> cancel_jobs(const std::string&) override {
+    return sv::Error{"no printers here"};
+  }
 };
 
 void in_process(const std::string& body, int runs) {

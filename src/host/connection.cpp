@@ -44,13 +44,21 @@ Status answer(platform::Socket& connection, BufferedReader& reader, const Reques
     return write_text_reply(connection, 413, "request body too large", std::nullopt);
   }
   // The body is read to its end before any reply, as a client that ends early gets none, but
-  // it is never held: print_sheet decodes it as it arrives, every other request drops it.
+  // it is never held whole for printing: print_sheet decodes it as it arrives, the small printer
+  // commands keep theirs, every other request drops it.
   if (head.is_api() && api_reads_body(head.method, head.path())) {
     printing::PrintBodyStream body(head.content_length);
     Status read = reader.for_each_chunk(head.content_length,
                                         [&body](std::string_view chunk) { body.feed(chunk); });
     if (!read.ok()) return read;
     return answer_print_sheet(connection, body.finish(), allow_origin_for(origin));
+  }
+  if (head.is_api() && api_keeps_body(head.method, head.path())) {
+    std::string body;
+    Status read = reader.for_each_chunk(head.content_length,
+                                        [&body](std::string_view chunk) { body += chunk; });
+    if (!read.ok()) return read;
+    return route_api(connection, head.method, head.path(), origin, body);
   }
   if (Status read = reader.skip_exact(head.content_length); !read.ok()) return read;
   if (head.is_api()) return route_api(connection, head.method, head.path(), origin, {});

@@ -5,7 +5,9 @@
 #include "host/reply.h"
 #include "printing/api_json.h"
 #include "printing/print_job.h"
+#include "printing/printer_commands.h"
 #include "printing/spooler.h"
+#include "printing/status_json.h"
 #include "text/utf8.h"
 
 namespace sv::host {
@@ -24,6 +26,19 @@ Status answer_list_printers(platform::Socket& connection, std::string_view allow
   auto printers = printing::system_spooler().enumerate_printers();
   if (!printers) return write_text_reply(connection, 500, printers.error(), allow);
   return write_json_reply(connection, printing::encode_printer_list(printers.value()), allow);
+}
+
+// printer_status and cancel_jobs: the {"printer": NAME} body, then the spooler call.
+template <typename Call, typename Encode>
+Status answer_printer_command(platform::Socket& connection, std::string_view body,
+                              std::string_view allow, Call call, Encode encode) {
+  auto printer = printing::decode_printer_body(body);
+  if (!printer) {
+    return write_text_reply(connection, 400, "请求格式不对：" + printer.error(), allow);
+  }
+  auto result = call(printer.value(), printing::system_spooler());
+  if (!result) return write_text_reply(connection, 500, result.error(), allow);
+  return write_json_reply(connection, encode(result.value()), allow);
 }
 
 }  // namespace
@@ -85,6 +100,10 @@ bool api_reads_body(std::string_view method, std::string_view path) {
   return method == "POST" && path == "/api/print_sheet";
 }
 
+bool api_keeps_body(std::string_view method, std::string_view path) {
+  return method == "POST" && (path == "/api/printer_status" || path == "/api/cancel_jobs");
+}
+
 Status route_api(platform::Socket& connection, std::string_view method, std::string_view path,
                  std::optional<std::string_view> origin, std::string_view body) {
   const std::string_view allow = allow_origin_for(origin);
@@ -97,6 +116,14 @@ Status route_api(platform::Socket& connection, std::string_view method, std::str
     printing::PrintBodyStream decoder(body.size());
     decoder.feed(body);
     return answer_print_sheet(connection, decoder.finish(), allow);
+  }
+  if (command == "printer_status" && post) {
+    return answer_printer_command(connection, body, allow, printing::run_printer_status,
+                                  printing::encode_printer_status);
+  }
+  if (command == "cancel_jobs" && post) {
+    return answer_printer_command(connection, body, allow, printing::run_cancel_jobs,
+                                  printing::encode_cancel_reply);
   }
   return write_text_reply(connection, 404, "no such api", allow);
 }

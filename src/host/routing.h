@@ -25,6 +25,10 @@ Status answer_preflight(platform::Socket& connection, std::optional<std::string_
 // body is dropped as it arrives.
 bool api_reads_body(std::string_view method, std::string_view path);
 
+// True for the small printer commands (printer_status, cancel_jobs), whose body is read whole
+// and handed to route_api; it is bounded by the body limit like every other.
+bool api_keeps_body(std::string_view method, std::string_view path);
+
 // Answers print_sheet from its body decoded as it arrived: 400 for a body that is no print
 // body, else the print job's 500 or 200.
 Status answer_print_sheet(platform::Socket& connection, Result<printing::StreamedPrint> decoded,

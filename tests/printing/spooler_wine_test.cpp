@@ -1,5 +1,6 @@
 // The Windows build's winspool code under Wine, whose spooler hands RAW jobs to the same
-// private cupsd. Runs $SORVENDALE_WINDOWS_EXE under wine64 with a private prefix.
+// private cupsd; also printer_status and cancel_jobs as far as Wine implements them. Runs
+// $SORVENDALE_WINDOWS_EXE under wine64 with a private prefix.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -121,6 +122,29 @@ TEST_F(WineSpooler, UnknownPrinterFailsAtOpenWithTheSystemText) {
   EXPECT_EQ(reply.status_line, "HTTP/1.1 500 Internal Server Error");
   // Wine's message for the code, without the line break FormatMessageW ends it with.
   EXPECT_EQ(reply.body, "打不开打印机「NoSuch Printer」：Invalid printer name. (os error 1801)");
+}
+
+// What Wine implements: OpenPrinterW, GetPrinterW level 2 and EnumJobsW level 1 answer, but
+// Status is always 0 (a CUPS queue that is disabled still reads as ready) and the job list
+// holds only a document still being written by this process: Wine hands it to CUPS at
+// EndDocPrinter and forgets it. So only the idle reply, the empty cancel and the failures
+// can be seen here; the state and job mapping is tested as tables.
+TEST_F(WineSpooler, StatusReadsReadyWithNoJobsAndNothingToCancel) {
+  const std::string idle = R"({"jobs":[],"message":"","reasons":[],"state":"idle"})";
+  EXPECT_EQ(post("printer_status", R"({"printer":"ZekoQ"})").body, idle);
+  EXPECT_EQ(post("cancel_jobs", R"({"printer":"ZekoQ"})").body, R"({"cancelled":0})");
+
+  const HttpReply printed = post("print_sheet", SheetJob{.printer = "ZekoQ"}.body());
+  ASSERT_EQ(printed.status_line, "HTTP/1.1 200 OK") << printed.body;
+  EXPECT_EQ(post("printer_status", R"({"printer":"ZekoQ"})").body, idle);
+}
+
+TEST_F(WineSpooler, StatusOfAnUnknownPrinterFailsAtOpen) {
+  for (const char* command : {"printer_status", "cancel_jobs"}) {
+    const HttpReply reply = post(command, R"({"printer":"NoSuch Printer"})");
+    EXPECT_EQ(reply.status_line, "HTTP/1.1 500 Internal Server Error");
+    EXPECT_EQ(reply.body, "打不开打印机「NoSuch Printer」：Invalid printer name. (os error 1801)");
+  }
 }
 
 }  // namespace
