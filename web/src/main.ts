@@ -3,6 +3,7 @@ import './style.css';
 import { installAutomation } from './automation';
 import { DRAFT_RESTORED_HINT, startDocument } from './editor/document-session';
 import { installDocumentFiles } from './editor/document-files';
+import { installEditor } from './editor/install';
 import { DocumentStore } from './editor/store';
 import { resolveElements } from './page/elements';
 import { showStartupFailure } from './page/fatal';
@@ -18,19 +19,25 @@ import { hideSplashLater } from './shell/splash';
 import { installTheme } from './shell/theme';
 
 function start(): void {
-  // 1. Every element, the store and its one listener.
+  // 1. Every element, the store, the canvas editor and the store's one listener.
   const el = resolveElements(document);
   const store = new DocumentStore();
   const status = createStatusLine(el);
   const demo = new URLSearchParams(window.location.search).has('demo');
+  const editor = installEditor(el, store, { status, save: () => files.saveToFile() });
   installStoreListener(store, {
-    everyEmit: [(s) => showDocumentStatus(el, s.doc, s.dirty)],
-    onStructureChange: [],
+    everyEmit: [...editor.everyEmit, (s) => showDocumentStatus(el, s.doc, s.dirty)],
+    onStructureChange: [...editor.onStructureChange],
   });
 
   // 2. Every control, then the stored theme.
   const printers = installPrinterControls(el, status);
-  installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
+  const files = installDocumentFiles(el, store, {
+    status,
+    demo,
+    beforeLoad: clearRenderCaches,
+    afterLoad: editor.afterLoad,
+  });
   installLabelConfigButton(el, store, status);
   installSheetBackdrops(SHEET_IDS.map((id) => el[id]));
   installTheme();
@@ -38,8 +45,9 @@ function start(): void {
   // 3. The start-up document: demo sample, restored draft, or a fresh one.
   const restored = startDocument(store, demo);
 
-  // 4. First frame and panels.
+  // 4. First frame and panels, the zoom fitted; pictures appear once decoded.
   store.emit();
+  editor.afterLoad(store.doc);
   printers.renderLocalServiceCard();
 
   // 5. Printer discovery; the draft hint waits for it so discovery's texts do not replace it.
@@ -51,7 +59,7 @@ function start(): void {
   hideSplashLater(el.splash);
 
   // 7. The automation hook.
-  installAutomation(store, callService);
+  installAutomation(store, callService, editor.automation);
 }
 
 try {
