@@ -19,7 +19,14 @@ export function barcodeSizing(
   dpi: number,
   context: MergeContext,
 ): BarcodeSizing {
-  const natural = naturalBarcodeWidth(obj, dpi, context);
+  return sizingFromNatural(obj, naturalBarcodeWidth(obj, dpi, context));
+}
+
+/** The sizing for a barcode whose width at `widthScale` 1 is `natural` mm (none: unencodable). */
+export function sizingFromNatural(
+  obj: Pick<BarcodeObject, 'w' | 'showText'>,
+  natural: number | undefined,
+): BarcodeSizing {
   // Unencodable data draws nothing; its current width stands in for the natural one.
   const base = natural ?? Math.max(1, obj.w);
   const band = (barHeight: number) => textBandHeight({ showText: obj.showText, barHeight });
