@@ -37,6 +37,9 @@ export function installCanvasView(
     }
     const context = s.dataContext();
     autoSizeBarcodes(s.doc, context, s.recordIndex);
+    // Bitmaps (pictures, bars) land on whole dots here, as the 1-bit print shows them: a smoothed
+    // picture at a fractional position costs seven times as much and made a drag miss frames.
+    ctx.imageSmoothingEnabled = false;
     drawLabel(ctx, s.doc, context);
     drawOverlay(ctx, {
       selected: s.selected,
