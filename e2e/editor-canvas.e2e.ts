@@ -31,8 +31,10 @@ beforeAll(async () => {
   });
   page = await context.newPage();
   errors = collectPageErrors(page);
-  await page.goto(service.url);
+  await page.goto(`${service.url}?api=`);
   await page.waitForFunction(() => window.__sv !== undefined);
+  // The start-up splash covers the page for a moment; raw mouse input would land on it.
+  await page.waitForSelector('#splash', { state: 'detached' });
 });
 
 afterAll(async () => {
@@ -287,6 +289,65 @@ describe('keyboard', () => {
   });
 });
 
+describe('panels and toolbar', () => {
+  test('Escape closes the open sheets in order, then clears the selection', async () => {
+    await loadRects([[10, 10, 10, 10]]);
+    await page.keyboard.press('Control+A');
+    await page.evaluate(() => {
+      for (const id of ['check-sheet', 'preview-sheet', 'help-sheet'])
+        document.getElementById(id)!.hidden = false;
+    });
+    const open = () =>
+      page.evaluate(() =>
+        ['preview-sheet', 'check-sheet', 'help-sheet'].filter(
+          (id) => !document.getElementById(id)!.hidden,
+        ),
+      );
+    await page.keyboard.press('Escape');
+    expect(await open()).toEqual(['check-sheet', 'help-sheet']);
+    await page.keyboard.press('Escape');
+    expect(await open()).toEqual(['help-sheet']);
+    expect(await selection()).toEqual(['r0']);
+    // The help sheet is not among the ones Escape closes.
+    await page.keyboard.press('Escape');
+    expect(await open()).toEqual(['help-sheet']);
+    expect(await selection()).toEqual([]);
+    await page.evaluate(() => (document.getElementById('help-sheet')!.hidden = true));
+  });
+
+  test('layer rows select, Ctrl toggles, Shift adds; empty panel space clears', async () => {
+    await loadRects([
+      [5, 5, 10, 10],
+      [20, 5, 10, 10],
+      [35, 5, 10, 10],
+    ]);
+    const row = (name: string) => page.locator('.layer-row', { hasText: name });
+    await row('矩形1').click();
+    expect(await selection()).toEqual(['r1']);
+    await row('矩形0').click({ modifiers: ['Shift'] });
+    expect(await selection()).toEqual(['r1', 'r0']);
+    await row('矩形1').click({ modifiers: ['Control'] });
+    expect(await selection()).toEqual(['r0']);
+    expect(await page.locator('.layer-row.is-selected').allTextContents()).toEqual(['矩形0矩形']);
+    // A press on the canvas area beside the label, and on a panel's blank space.
+    const host = await page.locator('#canvas-host').boundingBox();
+    await page.mouse.click(host!.x + 6, host!.y + host!.height - 6);
+    expect(await selection()).toEqual([]);
+    await row('矩形2').click();
+    await page.locator('.layer-card .panel-title').click();
+    expect(await selection()).toEqual([]);
+    // Toolbar buttons keep it.
+    await row('矩形2').click();
+    await page.click('[data-align="bottom"]');
+    await page.click('[data-layer="bottom"]');
+    expect(await selection()).toEqual(['r2']);
+    const objs = await objects();
+    expect(objs.map((o) => o.id)).toEqual(['r2', 'r0', 'r1']);
+    expect(objs[0]).toMatchObject({ x: 35, y: 70 });
+    expect(await page.locator('.layer-row').last().textContent()).toBe('矩形2矩形');
+  });
+});
+
 describe('zoom', () => {
   test('Ctrl+wheel stops at 20 % and 400 % and does not scroll the page', async () => {
     await loadRects([[10, 10, 10, 10]]);
@@ -316,4 +377,34 @@ describe('zoom', () => {
     await page.click('#btn-zoom-in');
     expect(await zoom()).toBeCloseTo(2, 9);
   });
+});
+
+test('the demo label opens fitted; a click selects the barcode (screenshot)', async () => {
+  const demo = await context.newPage();
+  const demoErrors = collectPageErrors(demo);
+  await demo.goto(`${service.url}?demo&api=`);
+  await demo.waitForSelector('#splash', { state: 'detached' });
+  const state = await demo.evaluate(() => {
+    const s = window.__sv!.store;
+    const host = document.getElementById('canvas-host')!;
+    const canvas = document.getElementById('editor-canvas')!.getBoundingClientRect();
+    return {
+      zoom: s.zoom,
+      fits:
+        canvas.width <= host.clientWidth - 48 + 1 && canvas.height <= host.clientHeight - 48 + 1,
+      rows: document.querySelectorAll('#layer-list .layer-row').length,
+      objects: s.doc.objects.length,
+    };
+  });
+  expect(state.zoom).toBeLessThanOrEqual(2);
+  expect(state.fits).toBe(true);
+  expect(state.rows).toBe(state.objects);
+  const rect = (await demo.locator('#editor-canvas').boundingBox())!;
+  // The barcode lies at 4…46 × 25…41 mm on the 50 × 80 mm label.
+  await demo.mouse.click(rect.x + (20 / 50) * rect.width, rect.y + (33 / 80) * rect.height);
+  const selected = await demo.evaluate(() => window.__sv!.store.single?.type);
+  expect(selected).toBe('barcode');
+  await demo.screenshot({ path: join(testOutputDir(), 'editor-demo-selected.png') });
+  expect(demoErrors).toEqual([]);
+  await demo.close();
 });

@@ -69,7 +69,10 @@ export function installCanvasView(
 
   canvas.addEventListener('pointerdown', (event) => {
     if (event.button !== 0) return;
+    // No text selection while dragging; and since that also keeps the focus where it was, a
+    // field of the property panel is left by hand, so that Delete and the arrows reach the canvas.
     event.preventDefault();
+    if (document.activeElement instanceof HTMLElement) document.activeElement.blur();
     const rect = canvas.getBoundingClientRect();
     const capture = gestures.pointerDown(
       toMm(event),
