@@ -61,7 +61,7 @@ test('one move step on a 100×150 mm 300 dpi label vs one drawImage of the finis
   const layers = installLayerList(el, store);
   store.subscribe((s) => {
     view.redraw(s);
-    layers(s);
+    layers();
     view.showZoom(s);
   });
   store.reset(doc, false);
