@@ -99,7 +99,7 @@ test('one move step on a 100×150 mm 300 dpi label vs one drawImage of the finis
   const move = (i: number) => {
     const t = i / 20;
     const p = toClient(50 + 8 * Math.sin(t), 100 - 12 * Math.abs(Math.sin(t / 2)));
-    window.dispatchEvent(new PointerEvent('pointermove', { ...p, bubbles: true }));
+    window.dispatchEvent(new PointerEvent('pointermove', { ...p, buttons: 1, bubbles: true }));
   };
   let sink = 0;
   const steps: number[] = [];
@@ -131,6 +131,7 @@ test('one move step on a 100×150 mm 300 dpi label vs one drawImage of the finis
       `p95 ${p95.toFixed(2)} ms (goal < 16); drawImage floor median ${floorMedian.toFixed(2)} ms, p95 ${floorP95.toFixed(2)} ms; ` +
       `ratios median ${(median / floorMedian).toFixed(1)}, p95 ${(p95 / floorMedian).toFixed(1)}; ` +
       `barcode encodes during the drag ${encodes}, pictures processed ` +
-      `${processedImageCount() - processedBefore} ${sink >= 0 ? '' : '!'}`,
+      `${processedImageCount() - processedBefore}; the picture ended at ` +
+      `(${picture.x}, ${picture.y}) mm ${sink >= 0 ? '' : '!'}`,
   );
 });

@@ -8,7 +8,7 @@ import {
   topmostAt,
   type Shape,
 } from '../src/editor/geometry';
-import { snapCandidates, snapEdge, snapMove, type Span } from '../src/editor/snap';
+import { snapEdge, snapMove, type Span } from '../src/editor/snap';
 
 const shape = (id: string, x: number, y: number, w: number, h: number, more = {}): Shape => ({
   id,
@@ -134,21 +134,6 @@ describe('move snapping of one edge (box 10 mm on a 50 mm page)', () => {
     [41.37, 40],
   ])('Alt: %d lands at %d, no guide', (v, value) => {
     expect(snapEdge(v, e, P, [{ p: 12.3, s: 3 }], true)).toEqual({ value });
-  });
-
-  it('tries the candidates in their fixed order', () => {
-    expect(snapCandidates(7.2, 10, 50, [{ p: 30, s: 4 }])).toEqual([
-      { value: 0, guide: 0 },
-      { value: 20, guide: 25 },
-      { value: 40, guide: 50 },
-      { value: 7 },
-      { value: 30, guide: 30 },
-      { value: 27, guide: 32 },
-      { value: 24, guide: 34 },
-      { value: 34, guide: 34 },
-      { value: 20, guide: 30 },
-      { value: 27, guide: 32 },
-    ]);
   });
 
   it('snaps a group box on both axes against the hit boxes of the others', () => {

@@ -4,7 +4,7 @@ import type { LabelObject } from '../src/document/model';
 import { sizingFromNatural } from '../src/editor/barcode-sizing';
 import { CanvasGestures, type Modifiers } from '../src/editor/gestures';
 import { keyAction } from '../src/editor/keyboard';
-import { addedPlacement, fitZoom, picturePlacement, zoomLabel } from '../src/editor/placement';
+import { addedPlacement, fitZoom, picturePlacement } from '../src/editor/placement';
 import { DocumentStore } from '../src/editor/store';
 
 const none: Modifiers = { ctrl: false, meta: false, shift: false, alt: false };
@@ -295,14 +295,5 @@ describe('placement and zoom', () => {
     [40, 40, 100, 100, 0.2],
   ])('fit in %d × %d for a %d × %d canvas', (hw, hh, cw, ch, zoom) => {
     expect(fitZoom(hw, hh, cw, ch)).toBeCloseTo(zoom, 12);
-  });
-
-  it.each([
-    [1, '100%'],
-    [0.2, '20%'],
-    [0.8333, '83%'],
-    [1.2 ** 3, '173%'],
-  ])('zoom %d reads %s', (z, text) => {
-    expect(zoomLabel(z)).toBe(text);
   });
 });

@@ -83,7 +83,10 @@ export function installCanvasView(
     if (capture) canvas.setPointerCapture(event.pointerId);
   });
   window.addEventListener('pointermove', (event) => {
-    if (gestures.active) gestures.pointerMove(toMm(event), event.altKey);
+    if (!gestures.active) return;
+    // A release the page never saw (the window lost focus mid-drag) ends the gesture here.
+    if ((event.buttons & 1) === 0) gestures.pointerUp(toMm(event));
+    else gestures.pointerMove(toMm(event), event.altKey);
   });
   const end = (event: PointerEvent) => {
     if (gestures.active) gestures.pointerUp(toMm(event));
