@@ -109,6 +109,28 @@ describe('pointer down', () => {
   });
 });
 
+describe('the pointer shape tells what a press would do', () => {
+  it.each([
+    ['a corner handle', 15, 5, 'nesw-resize'],
+    ['a side handle', 10, 15, 'ns-resize'],
+    ['inside the selected object', 10, 10, 'move'],
+    ['on another, unlocked object', 25, 25, 'move'],
+    ['on a locked object', 35, 8, 'default'],
+    ['empty space', 45, 60, 'default'],
+  ])('%s', (_, x, y, cursor) => {
+    const { store, gestures } = setup(
+      [
+        [5, 5, 10, 10],
+        [20, 20, 10, 10],
+        [30, 5, 10, 10],
+      ],
+      [2],
+    );
+    store.select(['a']);
+    expect(gestures.cursorAt({ x, y }, TOL)).toBe(cursor);
+  });
+});
+
 describe('a drag', () => {
   it('moves the group by the snapped displacement of its box, in one undo step', () => {
     const { store, gestures, pos, emits } = setup([

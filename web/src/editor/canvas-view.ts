@@ -82,6 +82,15 @@ export function installCanvasView(
     // Capture keeps the gesture when the pointer leaves the canvas.
     if (capture) canvas.setPointerCapture(event.pointerId);
   });
+  canvas.addEventListener('pointermove', (event) => {
+    if (gestures.active) return;
+    const rect = canvas.getBoundingClientRect();
+    const cursor = gestures.cursorAt(
+      toMm(event),
+      handleToleranceMm(rect.width, store.doc.page.widthMm),
+    );
+    if (canvas.style.cursor !== cursor) canvas.style.cursor = cursor;
+  });
   window.addEventListener('pointermove', (event) => {
     if (!gestures.active) return;
     // A release the page never saw (the window lost focus mid-drag) ends the gesture here.

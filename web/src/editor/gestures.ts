@@ -47,6 +47,17 @@ export type SizingFor = (obj: BarcodeObject) => BarcodeSizing;
 
 const IDLE: Drag = { kind: 'idle' };
 
+const HANDLE_CURSORS: Record<Handle, string> = {
+  nw: 'nwse-resize',
+  se: 'nwse-resize',
+  ne: 'nesw-resize',
+  sw: 'nesw-resize',
+  n: 'ns-resize',
+  s: 'ns-resize',
+  e: 'ew-resize',
+  w: 'ew-resize',
+};
+
 export class CanvasGestures {
   private drag: Drag = IDLE;
   private alt = false;
@@ -74,6 +85,15 @@ export class CanvasGestures {
   handleOwner(): LabelObject | undefined {
     const single = this.store.single;
     return single && !single.locked ? single : undefined;
+  }
+
+  /** The pointer's shape over the canvas while no gesture runs: what a press there would do. */
+  cursorAt(p: Point, handleTolerance: number): string {
+    const owner = this.handleOwner();
+    const handle = owner && handleAt(owner, p, handleTolerance);
+    if (handle) return HANDLE_CURSORS[handle];
+    const hit = topmostAt(this.store.doc.objects, p);
+    return hit && !hit.locked ? 'move' : 'default';
   }
 
   /** True when a drag started and the pointer should be captured. */
