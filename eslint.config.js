@@ -63,8 +63,9 @@ export default tseslint.config(
     rules: banImports([...uiAreas, 'page']),
   },
   {
+    // Pictures are pure pixel work; drawing them on a label is render/'s job.
     files: ['web/src/image/**/*.ts'],
-    rules: banImports([...uiAreas, 'page', 'compose']),
+    rules: banImports([...uiAreas, 'page', 'render', 'compose']),
   },
   {
     files: ['web/src/page/**/*.ts'],

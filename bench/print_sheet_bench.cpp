@@ -1,9 +1,10 @@
 // print_sheet at memory speed: a ~16 MiB dry-run body against the same bytes posted to a
 // static path (pure transfer), and the in-process decode + job against a plain memcpy.
 //
-//   cmake --build build-c2 --target print_sheet_bench && build-c2/print_sheet_bench [runs]
+//   cmake --build build --target print_sheet_bench && build/print_sheet_bench [runs]
 //
-// Goals: print median <= 1.3 x transfer median; the job's added peak RSS <= 2 x body size.
+// Goals: print median <= 1.15 x transfer median; the peak RSS the job adds <= 1.0 x body size
+// (the body is decoded as it arrives and never held whole).
 // POSIX only (fork/exec, /proc).
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -74,6 +75,12 @@ class NullSpooler final : public sv::printing::Spooler {
   }
   sv::Result<std::vector<sv::printing::PrinterInfo>> enumerate_printers() override {
     return std::vector<sv::printing::PrinterInfo>{};
+  }
+  sv::Result<sv::printing::PrinterStatus> printer_status(const std::string&) override {
+    return sv::Error{"no printers here"};
+  }
+  sv::Result<std::uint32_t> cancel_jobs(const std::string&) override {
+    return sv::Error{"no printers here"};
   }
 };
 
@@ -214,15 +221,18 @@ int main(int argc, char** argv) {
   const long hwm_start = vm_hwm_kib(pid);
   std::vector<double> transfer, print;
   std::string first_print;
-  for (int i = 0; i < runs; ++i) {
-    auto t = Clock::now();
+  // Transfers alone first, for the memory they need; then both alternately for the times, so
+  // that load from elsewhere on the machine falls on both alike.
+  for (int i = 0; i < 3; ++i) {
     const std::string r = exchange(port, static_head, body);
-    transfer.push_back(ms_since(t));
     if (i == 0) std::printf("static reply: %.*s\n", int(r.find("\r\n")), r.c_str());
   }
   const long hwm_static = vm_hwm_kib(pid);
   for (int i = 0; i < runs; ++i) {
     auto t = Clock::now();
+    exchange(port, static_head, body);
+    transfer.push_back(ms_since(t));
+    t = Clock::now();
     const std::string r = exchange(port, print_head, body);
     print.push_back(ms_since(t));
     if (i == 0) first_print = r;
@@ -238,7 +248,7 @@ int main(int argc, char** argv) {
   const double tm = median(transfer), pm = median(print);
   std::printf(
       "over loopback (median of %d): transfer %.2f ms, print_sheet %.2f ms, ratio %.2fx "
-      "(goal <= 1.3x)\n",
+      "(goal <= 1.15x)\n",
       runs, tm, pm, pm / tm);
   const double body_mib = double(body.size()) / (1 << 20);
   const auto mib = [](long kib) { return static_cast<double>(kib) / 1024.0; };
@@ -246,7 +256,7 @@ int main(int argc, char** argv) {
               mib(hwm_start), mib(hwm_static), mib(hwm_print));
   std::printf(
       "peak RSS added by the job over pure transfer: %.1f MiB; over start: %.1f MiB "
-      "= %.2fx body (goal <= 2x)\n",
+      "= %.2fx body (goal <= 1.0x)\n",
       mib(hwm_print - hwm_static), mib(hwm_print - hwm_start),
       mib(hwm_print - hwm_start) / body_mib);
   return 0;

@@ -1,10 +1,18 @@
 import { test } from 'vitest';
 import type { LabelDocument } from '../web/src/document/model';
-import { barcode, doc as makeDoc, line, qrcode, rect, text } from '../web/tests/render-fixtures';
+import {
+  barcode,
+  doc as makeDoc,
+  image,
+  line,
+  qrcode,
+  rect,
+  text,
+} from '../web/tests/render-fixtures';
 import { composeRowRaster } from '../web/src/compose/row';
 import { encodeBase64 } from '../web/src/compose/pack';
 import { processPicture } from '../web/src/image/process';
-import { pictureSettings } from '../web/src/image/draw';
+import { pictureSettings } from '../web/src/render/picture';
 import { barcodeLibrary } from '../web/src/render/barcode-bitmap';
 import { clearRenderCaches } from '../web/src/render/caches';
 import type { MergeContext } from '../web/src/merge/types';
@@ -96,7 +104,7 @@ test('picture pipeline (denoise, local contrast, floyd) on 1181x1181 vs one read
     sctx.fillRect((i * 131) % size, (i * 71) % size, 40, 25);
   }
   const settings = {
-    ...pictureSettings({ threshold: 150, ditherMode: 'floyd' }),
+    ...pictureSettings(image(0, 0, 1, 1)),
     denoise: true,
     localContrast: 40,
   };

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds every target and runs every suite: C++ (plain and under ASan/UBSan), the designer's
-# Vitest suites, and the browser tests. Ends with one line that sums them all.
+# Builds every target and runs every suite: C++ (plain and under ASan/UBSan), the fuzz targets
+# for a bounded time, the designer's Vitest suites, and the browser tests. Ends with one line that sums them all.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -56,6 +56,12 @@ suite cpp "$out/cpp.json" build/sorvendale_tests --gtest_output="json:$out/cpp.j
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   suite cpp-asan "$out/cpp-asan.json" build-asan/sorvendale_tests --gtest_filter='-Wine*' \
   --gtest_output="json:$out/cpp-asan.json"
+# Coverage-guided fuzzing (clang, libFuzzer, ASan and UBSan): a bounded run per target, each
+# a check that fails on any finding. Longer runs: README.
+check fuzz-build bash -c "cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DSORVENDALE_FUZZ=ON && cmake --build build-fuzz -j$jobs"
+for target in request_head print_body base64 print_job; do
+  check "fuzz-$target" scripts/fuzz.sh "$target" 50
+done
 suite web "$out/web.json" npm run --silent test:web -- --reporter=default --reporter=json \
   --outputFile="$out/web.json"
 suite e2e "$out/e2e.json" npm run --silent test:e2e -- --reporter=default --reporter=json \

@@ -1,5 +1,6 @@
 import { defineConfig } from 'vitest/config';
 import { playwright } from '@vitest/browser-playwright';
+import { decodeRasters, type PackedRaster } from './tests/support/zbar.ts';
 
 export const chromiumArgs = [
   '--headless',
@@ -38,6 +39,9 @@ export default defineConfig({
               launchOptions: { executablePath: '/usr/bin/chromium', args: chromiumArgs },
             }),
             instances: [{ browser: 'chromium' }],
+            commands: {
+              decodeRasters: (_context, rasters: PackedRaster[]) => decodeRasters(rasters),
+            },
           },
         },
       },

@@ -22,6 +22,8 @@ export interface ServiceOptions {
   // rebuilding the service.
   dist?: string;
   args?: string[];
+  // Added to the service's environment, e.g. CUPS_SERVER of a private cupsd (support/cups.ts).
+  env?: Record<string, string>;
   startTimeoutMs?: number;
 }
 
@@ -81,7 +83,11 @@ export async function startService(options: ServiceOptions = {}): Promise<Runnin
     await chmod(program, 0o755);
   }
 
-  const child = spawn(program, args, { cwd, stdio: ['ignore', 'pipe', 'pipe'] });
+  const child = spawn(program, args, {
+    cwd,
+    env: { ...process.env, ...options.env },
+    stdio: ['ignore', 'pipe', 'pipe'],
+  });
   let log = '';
   child.stdout?.on('data', (d: Buffer) => (log += d.toString('utf8')));
   child.stderr?.on('data', (d: Buffer) => (log += d.toString('utf8')));

@@ -8,7 +8,7 @@ namespace sv::host {
 Status BufferedReader::fill() {
   begin_ = 0;
   end_ = 0;
-  auto n = socket_.read_some(buffer_);
+  auto n = source_.read_some(buffer_);
   if (!n) return n.status();
   end_ = n.value();
   if (end_ == 0) eof_ = true;
@@ -44,7 +44,7 @@ Status BufferedReader::read_exact(std::span<char> out) {
   // Large bodies go straight into the caller's memory, not through the buffer.
   while (!out.empty()) {
     if (eof_) return Error{"end of stream inside the body"};
-    auto n = socket_.read_some(out);
+    auto n = source_.read_some(out);
     if (!n) return n.status();
     if (n.value() == 0) {
       eof_ = true;

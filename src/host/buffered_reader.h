@@ -2,15 +2,38 @@
 // the body. Body bytes that arrived with the head are served from the buffer.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/result.h"
 #include "platform/socket.h"
 
 namespace sv::host {
+
+// Where a reader's bytes come from: the connection in the service, scripted chunks in tests
+// and fuzzing.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Reads at most buf.size() bytes; 0 means the stream ended.
+  virtual Result<std::size_t> read_some(std::span<char> buf) = 0;
+};
+
+class SocketSource final : public ByteSource {
+ public:
+  // The socket must outlive the source.
+  explicit SocketSource(platform::Socket& socket) : socket_(socket) {}
+  Result<std::size_t> read_some(std::span<char> buf) override { return socket_.read_some(buf); }
+
+ private:
+  platform::Socket& socket_;
+};
 
 class BufferedReader {
  public:
@@ -23,22 +46,59 @@ class BufferedReader {
     kFailed,   // the read failed (reset, receive timeout)
   };
 
-  // The socket must outlive the reader.
-  explicit BufferedReader(platform::Socket& socket) : socket_(socket) {}
+  // The source must outlive the reader.
+  explicit BufferedReader(ByteSource& source) : source_(source) {}
 
   // Reads up to and including the next line feed, taking at most `max_bytes` bytes.
   LineResult read_line(std::string& line, std::size_t max_bytes);
   // Fills `out` completely; an early end of stream is a failure.
   Status read_exact(std::span<char> out);
+  // Hands exactly `count` bytes to `take` in the order they arrive, in chunks of at most
+  // kChunkBytes, holding no more than one chunk. An early end of stream is a failure.
+  template <class Take>
+  Status for_each_chunk(std::uint64_t count, Take&& take);
+  // Reads and drops exactly `count` bytes.
+  Status skip_exact(std::uint64_t count) {
+    return for_each_chunk(count, [](std::string_view) {});
+  }
+
+  static constexpr std::size_t kChunkBytes = 64 * 1024;
 
  private:
   Status fill();
 
-  platform::Socket& socket_;
+  ByteSource& source_;
   std::array<char, kBufferBytes> buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool eof_ = false;
 };
+
+template <class Take>
+Status BufferedReader::for_each_chunk(std::uint64_t count, Take&& take) {
+  const std::size_t buffered =
+      static_cast<std::size_t>(std::min<std::uint64_t>(count, end_ - begin_));
+  if (buffered > 0) {
+    take(std::string_view(buffer_.data() + begin_, buffered));
+    begin_ += buffered;
+    count -= buffered;
+  }
+  if (count == 0) return Status::Ok();
+  // Large bodies in large reads, straight from the source, past the line buffer.
+  std::unique_ptr<char[]> chunk = std::make_unique_for_overwrite<char[]>(kChunkBytes);
+  while (count > 0) {
+    if (eof_) return Error{"end of stream inside the body"};
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kChunkBytes));
+    auto n = source_.read_some(std::span(chunk.get(), want));
+    if (!n) return n.status();
+    if (n.value() == 0) {
+      eof_ = true;
+      continue;
+    }
+    take(std::string_view(chunk.get(), n.value()));
+    count -= n.value();
+  }
+  return Status::Ok();
+}
 
 }  // namespace sv::host

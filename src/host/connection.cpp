@@ -3,37 +3,15 @@
 #include <string>
 
 #include "host/buffered_reader.h"
+#include "host/head_reader.h"
 #include "host/reply.h"
 #include "host/request.h"
 #include "host/routing.h"
 #include "host/static_files.h"
-#include "printing/text.h"
+#include "printing/api_json.h"
 
 namespace sv::host {
 namespace {
-
-using LineResult = BufferedReader::LineResult;
-
-// Reads the request line and the header lines into `head`. False means: end silently.
-bool read_head(BufferedReader& reader, RequestHead& head) {
-  std::string line;
-  std::size_t budget = kMaxHeadBytes;
-  LineResult r = reader.read_line(line, budget);
-  if (r != LineResult::kLine || !printing::is_valid_utf8(line)) return false;
-  budget -= line.size();
-  apply_request_line(head, line);
-
-  for (std::size_t count = 0;; ++count) {
-    r = reader.read_line(line, budget);
-    if (r == LineResult::kEnd) return true;  // the headers so far count
-    if (r != LineResult::kLine || !printing::is_valid_utf8(line)) return false;
-    budget -= line.size();
-    const std::string_view content = strip_line_end(line);
-    if (content.empty()) return true;
-    if (count == kMaxHeaderLines) return false;
-    apply_header_line(head, content);
-  }
-}
 
 // Our side is done: send FIN, then read and drop whatever the client still sends until it
 // closes or kDrainTime passes. Closing with unread input would make the system reset the
@@ -65,9 +43,25 @@ Status answer(platform::Socket& connection, BufferedReader& reader, const Reques
   if (head.content_length > kMaxBodyBytes) {
     return write_text_reply(connection, 413, "request body too large", std::nullopt);
   }
-  std::string body(static_cast<std::size_t>(head.content_length), '\0');
-  if (Status read = reader.read_exact(body); !read.ok()) return read;
-  if (head.is_api()) return route_api(connection, head.method, head.path(), origin, body);
+  // The body is read to its end before any reply, as a client that ends early gets none, but
+  // it is never held whole for printing: print_sheet decodes it as it arrives, the small printer
+  // commands keep theirs, every other request drops it.
+  if (head.is_api() && api_reads_body(head.method, head.path())) {
+    printing::PrintBodyStream body(head.content_length);
+    Status read = reader.for_each_chunk(head.content_length,
+                                        [&body](std::string_view chunk) { body.feed(chunk); });
+    if (!read.ok()) return read;
+    return answer_print_sheet(connection, body.finish(), allow_origin_for(origin));
+  }
+  if (head.is_api() && api_keeps_body(head.method, head.path())) {
+    std::string body;
+    Status read = reader.for_each_chunk(head.content_length,
+                                        [&body](std::string_view chunk) { body += chunk; });
+    if (!read.ok()) return read;
+    return route_api(connection, head.method, head.path(), origin, body);
+  }
+  if (Status read = reader.skip_exact(head.content_length); !read.ok()) return read;
+  if (head.is_api()) return route_api(connection, head.method, head.path(), origin, {});
   return serve_static(connection, head.path(), head.head_only(), frontend_dir);
 }
 
@@ -80,9 +74,10 @@ Status handle_connection(platform::Socket& connection,
   platform::Socket reading = std::move(duplicate).value();
   if (Status set = reading.set_receive_timeout(kIdleTimeout); !set.ok()) return set;
 
-  BufferedReader reader(reading);
+  SocketSource source(reading);
+  BufferedReader reader(source);
   RequestHead head;
-  if (!read_head(reader, head)) return Error{"request head not read"};
+  if (!read_request_head(reader, head)) return Error{"request head not read"};
   Status replied = answer(connection, reader, head, frontend_dir);
   if (replied.ok()) drain_after_reply(connection, reading);
   return replied;

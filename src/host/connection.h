@@ -14,10 +14,6 @@ namespace sv::host {
 
 // Largest accepted request body; one byte more is refused with 413 unread.
 inline constexpr std::uint64_t kMaxBodyBytes = 16 * 1024 * 1024;
-// The request line and the header lines together, line ends included.
-inline constexpr std::size_t kMaxHeadBytes = 64 * 1024;
-// Header lines after the request line (the empty line that ends them not counted).
-inline constexpr std::size_t kMaxHeaderLines = 100;
 // A client that sends no byte for this long loses its connection without a reply.
 inline constexpr std::chrono::milliseconds kIdleTimeout = std::chrono::seconds(30);
 // After a reply, how long what the client still sends is read and dropped, so that closing

@@ -1,19 +1,14 @@
 #include "host/options.h"
 
+#include "host/decimal.h"
 #include "platform/path_text.h"
 
 namespace sv::host {
 
 std::optional<std::uint16_t> parse_port(std::string_view text) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return std::nullopt;
-  std::uint32_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint32_t>(c - '0');
-    if (value > 65535) return std::nullopt;
-  }
-  return static_cast<std::uint16_t>(value);
+  const auto value = parse_decimal(text, 65535);
+  if (!value) return std::nullopt;
+  return static_cast<std::uint16_t>(*value);
 }
 
 Options parse_options(std::span<const std::string> args) {
@@ -35,10 +30,23 @@ Options parse_options(std::span<const std::string> args) {
       i += 2;
     } else {
       if (arg == "--no-open") options.open_browser = false;
+      if (arg == "--help") options.action = Action::help;
+      if (arg == "--version" && options.action != Action::help) options.action = Action::version;
       i += 1;
     }
   }
   return options;
+}
+
+std::string usage_text() {
+  return "用法：sorvendale [--port 端口] [--dist 前端目录] [--no-open]\n"
+         "  --port 端口      在 127.0.0.1 的这个端口上监听（默认 " +
+         std::to_string(kDefaultPort) +
+         "）\n"
+         "  --dist 前端目录  从这个目录提供前端文件，不用内嵌的前端\n"
+         "  --no-open        启动后不打开浏览器\n"
+         "  --help           显示本说明并退出\n"
+         "  --version        显示版本并退出\n";
 }
 
 }  // namespace sv::host

@@ -1,8 +1,10 @@
 #include "host/request.h"
 
+#include <cstdint>
 #include <vector>
 
-#include "printing/text.h"
+#include "host/decimal.h"
+#include "text/utf8.h"
 
 namespace sv::host {
 namespace {
@@ -29,7 +31,7 @@ bool RequestHead::is_api() const {
 }
 
 void apply_request_line(RequestHead& head, std::string_view line) {
-  const std::vector<std::string_view> tokens = printing::split_unicode_whitespace(line);
+  const std::vector<std::string_view> tokens = text::split_unicode_whitespace(line);
   head.method = tokens.size() >= 1 ? std::string(tokens[0]) : "GET";
   head.target = tokens.size() >= 2 ? std::string(tokens[1]) : "/";
 }
@@ -45,24 +47,14 @@ void apply_header_line(RequestHead& head, std::string_view line) {
   const std::string_view name = line.substr(0, colon);
   const std::string_view value = line.substr(colon + 1);
   if (equals_ascii_nocase(name, "origin")) {
-    head.origin = std::string(printing::trim_unicode_whitespace(value));
+    head.origin = std::string(text::trim_unicode_whitespace(value));
   } else if (equals_ascii_nocase(name, "content-length")) {
     head.content_length = parse_content_length(value);
   }
 }
 
 std::uint64_t parse_content_length(std::string_view value) {
-  value = printing::trim_unicode_whitespace(value);
-  if (!value.empty() && value.front() == '+') value.remove_prefix(1);
-  if (value.empty()) return 0;
-  std::uint64_t n = 0;
-  for (char c : value) {
-    if (c < '0' || c > '9') return 0;
-    const auto digit = static_cast<std::uint64_t>(c - '0');
-    if (n > (UINT64_MAX - digit) / 10) return 0;
-    n = n * 10 + digit;
-  }
-  return n;
+  return parse_decimal(text::trim_unicode_whitespace(value), UINT64_MAX).value_or(0);
 }
 
 }  // namespace sv::host

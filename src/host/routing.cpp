@@ -5,8 +5,10 @@
 #include "host/reply.h"
 #include "printing/api_json.h"
 #include "printing/print_job.h"
+#include "printing/printer_commands.h"
 #include "printing/spooler.h"
-#include "printing/text.h"
+#include "printing/status_json.h"
+#include "text/utf8.h"
 
 namespace sv::host {
 namespace {
@@ -26,21 +28,23 @@ Status answer_list_printers(platform::Socket& connection, std::string_view allow
   return write_json_reply(connection, printing::encode_printer_list(printers.value()), allow);
 }
 
-Status answer_print_sheet(platform::Socket& connection, std::string_view body,
-                          std::string_view allow) {
-  auto request = printing::decode_print_body(body);
-  if (!request) {
-    return write_text_reply(connection, 400, "请求格式不对：" + request.error(), allow);
+// printer_status and cancel_jobs: the {"printer": NAME} body, then the spooler call.
+template <typename Call, typename Encode>
+Status answer_printer_command(platform::Socket& connection, std::string_view body,
+                              std::string_view allow, Call call, Encode encode) {
+  auto printer = printing::decode_printer_body(body);
+  if (!printer) {
+    return write_text_reply(connection, 400, "请求格式不对：" + printer.error(), allow);
   }
-  auto reply = printing::run_print_job(std::move(request).value(), printing::system_spooler());
-  if (!reply) return write_text_reply(connection, 500, reply.error(), allow);
-  return write_json_reply(connection, printing::encode_print_reply(reply.value()), allow);
+  auto result = call(printer.value(), printing::system_spooler());
+  if (!result) return write_text_reply(connection, 500, result.error(), allow);
+  return write_json_reply(connection, encode(result.value()), allow);
 }
 
 }  // namespace
 
 bool origin_allowed(std::string_view origin) {
-  std::string o(printing::trim_unicode_whitespace(origin));
+  std::string o(text::trim_unicode_whitespace(origin));
   for (char& c : o) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
@@ -54,7 +58,9 @@ bool origin_allowed(std::string_view origin) {
   } else {
     return false;
   }
-  const std::string_view authority = rest.substr(0, rest.find('/'));
+  // The authority ends at the path, the query or the fragment, so "http://evil.com#@127.0.0.1"
+  // has the host evil.com, not the text after its last "@".
+  const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
   const auto at = authority.rfind('@');
   const std::string_view host_port =
       at == std::string_view::npos ? authority : authority.substr(at + 1);
@@ -79,6 +85,25 @@ Status answer_preflight(platform::Socket& connection, std::optional<std::string_
   return write_preflight(connection, allow_origin_for(origin));
 }
 
+Status answer_print_sheet(platform::Socket& connection, Result<printing::StreamedPrint> decoded,
+                          std::string_view allow) {
+  if (!decoded) {
+    return write_text_reply(connection, 400, "请求格式不对：" + decoded.error(), allow);
+  }
+  auto reply =
+      printing::run_streamed_print_job(std::move(decoded).value(), printing::system_spooler());
+  if (!reply) return write_text_reply(connection, 500, reply.error(), allow);
+  return write_json_reply(connection, printing::encode_print_reply(reply.value()), allow);
+}
+
+bool api_reads_body(std::string_view method, std::string_view path) {
+  return method == "POST" && path == "/api/print_sheet";
+}
+
+bool api_keeps_body(std::string_view method, std::string_view path) {
+  return method == "POST" && (path == "/api/printer_status" || path == "/api/cancel_jobs");
+}
+
 Status route_api(platform::Socket& connection, std::string_view method, std::string_view path,
                  std::optional<std::string_view> origin, std::string_view body) {
   const std::string_view allow = allow_origin_for(origin);
@@ -87,7 +112,19 @@ Status route_api(platform::Socket& connection, std::string_view method, std::str
   const bool post = method == "POST";
   if (command == "health" && (get || post)) return answer_health(connection, allow);
   if (command == "list_printers" && post) return answer_list_printers(connection, allow);
-  if (command == "print_sheet" && post) return answer_print_sheet(connection, body, allow);
+  if (command == "print_sheet" && post) {
+    printing::PrintBodyStream decoder(body.size());
+    decoder.feed(body);
+    return answer_print_sheet(connection, decoder.finish(), allow);
+  }
+  if (command == "printer_status" && post) {
+    return answer_printer_command(connection, body, allow, printing::run_printer_status,
+                                  printing::encode_printer_status);
+  }
+  if (command == "cancel_jobs" && post) {
+    return answer_printer_command(connection, body, allow, printing::run_cancel_jobs,
+                                  printing::encode_cancel_reply);
+  }
   return write_text_reply(connection, 404, "no such api", allow);
 }
 

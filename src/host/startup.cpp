@@ -1,11 +1,15 @@
 #include "host/startup.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "host/connection.h"
+#include "host/connection_slots.h"
 #include "host/options.h"
 #include "platform/browser.h"
 #include "platform/console.h"
@@ -31,17 +35,37 @@ bool index_exists(const std::filesystem::path& dir) {
   return !error && std::filesystem::exists(status);
 }
 
-[[noreturn]] void accept_forever(platform::Listener& listener,
-                                 const std::optional<std::filesystem::path>& frontend_dir) {
+// After a failed accept (typically out of descriptors), wait this long before the next try
+// and report at most one failure per kFailureReportGap, so the console is not flooded.
+constexpr auto kAcceptRetryWait = std::chrono::milliseconds(50);
+constexpr auto kFailureReportGap = std::chrono::seconds(1);
+
+platform::Socket accept_next(platform::Listener& listener) {
+  // Kept across calls: at the descriptor limit, accepts succeed and fail by turns.
+  static std::optional<std::chrono::steady_clock::time_point> last_report;
   for (;;) {
     auto accepted = listener.accept();
-    if (!accepted) {
+    if (accepted) return std::move(accepted).value();
+    const auto now = std::chrono::steady_clock::now();
+    if (!last_report || now - *last_report >= kFailureReportGap) {
       write_line(Stream::kErr, "连接失败：" + accepted.error());
-      continue;
+      last_report = now;
     }
+    std::this_thread::sleep_for(kAcceptRetryWait);
+  }
+}
+
+[[noreturn]] void accept_forever(platform::Listener& listener,
+                                 const std::optional<std::filesystem::path>& frontend_dir) {
+  static ConnectionSlots slots(kMaxOpenConnections);
+  for (;;) {
+    slots.take();
+    platform::Socket connection = accept_next(listener);
     Status spawned = platform::spawn_detached(
-        [connection = std::move(accepted).value(), dir = frontend_dir]() mutable {
+        [connection = std::move(connection), dir = frontend_dir]() mutable {
           (void)handle_connection(connection, dir);
+          connection.close();
+          slots.give_back();
         });
     if (!spawned.ok()) {
       // Without threads the service cannot serve anyone; the only fatal error after start.
@@ -79,6 +103,16 @@ int run_service(std::span<const std::string> args) {
   platform::prepare_console();
   platform::share_one_heap_across_threads();
   Options options = parse_options(args);
+  if (options.action == Action::help) {
+    std::string text = usage_text();
+    text.pop_back();  // write_line ends the last line
+    write_line(Stream::kOut, text);
+    return 0;
+  }
+  if (options.action == Action::version) {
+    write_line(Stream::kOut, "Sorvendale " + std::string(kVersion));
+    return 0;
+  }
   if (!options.frontend_dir) options.frontend_dir = find_frontend_dir();
   if (options.frontend_dir && !index_exists(*options.frontend_dir)) {
     write_line(Stream::kErr,

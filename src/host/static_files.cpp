@@ -57,6 +57,64 @@ Result<std::string> read_whole_file(const fs::path& path) {
   return bytes;
 }
 
+Status serve_self_download(platform::Socket& connection, bool head_only) {
+  const std::optional<fs::path> exe = platform::executable_path();
+  if (!exe) return Error{"cannot find the executable"};
+  std::ifstream in(*exe, std::ios::binary);
+  if (!in) return Error{"cannot open the executable"};
+  // The size of the opened file, not a second look-up by name that could see a newer one.
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  if (size < 0 || !in) return Error{"cannot size the executable"};
+
+  static constexpr HeaderLine kType[] = {
+      {"Content-Type", "application/vnd.microsoft.portable-executable"}};
+  static constexpr HeaderLine kSaveAs[] = {
+      {"Content-Disposition", "attachment; filename=\"Sorvendale.exe\""},
+      {"Cache-Control", "no-store"}};
+  if (Status written =
+          write_head(connection, 200, "OK", {.leading = kType, .before_nosniff = kSaveAs},
+                     static_cast<std::uint64_t>(size));
+      !written) {
+    return written;
+  }
+  if (head_only) return Status::Ok();
+
+  // Streamed so that concurrent downloads of a large program cost only a buffer each.
+  std::array<char, kDownloadChunk> buffer;
+  std::streamoff left = size;
+  while (left > 0) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    const std::streamsize got = in.gcount();
+    if (got <= 0) return Error{"the executable ended early"};
+    // Never send more than announced, even if the file grew meanwhile.
+    const std::size_t count = static_cast<std::size_t>(std::min<std::streamoff>(got, left));
+    if (Status written = connection.write_all(std::string_view(buffer.data(), count)); !written) {
+      return written;
+    }
+    left -= static_cast<std::streamoff>(count);
+  }
+  return Status::Ok();
+}
+
+Status write_asset_reply(platform::Socket& connection, std::string_view name,
+                         std::span<const unsigned char> bytes, bool head_only) {
+  const HeaderLine type[] = {{"Content-Type", content_type_for(name)}};
+  const HeaderLine cache[] = {{"Cache-Control", cache_policy_for(name)}};
+  // The designer's files may be read by any page; only the API is fenced by origin.
+  static constexpr HeaderLine kShared[] = {{"Access-Control-Allow-Origin", "*"}};
+  if (Status written = write_head(
+          connection, 200, "OK",
+          {.leading = type, .before_nosniff = cache, .before_close = kShared}, bytes.size());
+      !written) {
+    return written;
+  }
+  if (head_only || bytes.empty()) return Status::Ok();
+  return connection.write_all(
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
 }  // namespace
 
 std::string_view content_type_for(std::string_view name) {
@@ -132,65 +190,6 @@ Status serve_from_dir(platform::Socket& connection, const fs::path& frontend_dir
   return write_asset_reply(
       connection, name, std::span(reinterpret_cast<const unsigned char*>(data.data()), data.size()),
       head_only);
-}
-
-Status serve_self_download(platform::Socket& connection, bool head_only) {
-  const std::optional<fs::path> exe = platform::executable_path();
-  if (!exe) return Error{"cannot find the executable"};
-  std::ifstream in(*exe, std::ios::binary);
-  if (!in) return Error{"cannot open the executable"};
-  // The size of the opened file, not a second look-up by name that could see a newer one.
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size < 0 || !in) return Error{"cannot size the executable"};
-
-  std::string head;
-  head.reserve(320);
-  head += "HTTP/1.1 200 OK\r\n";
-  head += "Content-Type: application/vnd.microsoft.portable-executable\r\n";
-  head += "Content-Length: " + std::to_string(size) + "\r\n";
-  head += "Content-Disposition: attachment; filename=\"Sorvendale.exe\"\r\n";
-  head += "Cache-Control: no-store\r\n";
-  head += "X-Content-Type-Options: nosniff\r\n";
-  head += "Connection: close\r\n\r\n";
-  if (Status written = connection.write_all(head); !written) return written;
-  if (head_only) return Status::Ok();
-
-  // Streamed so that concurrent downloads of a large program cost only a buffer each.
-  std::array<char, kDownloadChunk> buffer;
-  std::streamoff left = size;
-  while (left > 0) {
-    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    const std::streamsize got = in.gcount();
-    if (got <= 0) return Error{"the executable ended early"};
-    // Never send more than announced, even if the file grew meanwhile.
-    const std::size_t count = static_cast<std::size_t>(std::min<std::streamoff>(got, left));
-    if (Status written = connection.write_all(std::string_view(buffer.data(), count)); !written) {
-      return written;
-    }
-    left -= static_cast<std::streamoff>(count);
-  }
-  return Status::Ok();
-}
-
-Status write_asset_reply(platform::Socket& connection, std::string_view name,
-                         std::span<const unsigned char> bytes, bool head_only) {
-  std::string head;
-  head.reserve(256);
-  head += "HTTP/1.1 200 OK\r\n";
-  head += "Content-Type: ";
-  head += content_type_for(name);
-  head += "\r\nContent-Length: " + std::to_string(bytes.size());
-  head += "\r\nCache-Control: ";
-  head += cache_policy_for(name);
-  head += "\r\nX-Content-Type-Options: nosniff\r\n";
-  head += "Access-Control-Allow-Origin: *\r\n";
-  head += "Connection: close\r\n\r\n";
-  if (Status written = connection.write_all(head); !written) return written;
-  if (head_only || bytes.empty()) return Status::Ok();
-  return connection.write_all(
-      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace sv::host

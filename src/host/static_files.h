@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <optional>
-#include <span>
 #include <string_view>
 
 #include "platform/result.h"
@@ -20,10 +19,9 @@ std::string_view content_type_for(std::string_view name);
 Status serve_static(platform::Socket& connection, std::string_view path, bool head_only,
                     const std::optional<std::filesystem::path>& frontend_dir);
 
+// Folder mode: `name` (leading slashes already cut) under `frontend_dir`, refusing anything
+// that resolves outside it.
 Status serve_from_dir(platform::Socket& connection, const std::filesystem::path& frontend_dir,
                       std::string_view name, bool head_only);
-Status serve_self_download(platform::Socket& connection, bool head_only);
-Status write_asset_reply(platform::Socket& connection, std::string_view name,
-                         std::span<const unsigned char> bytes, bool head_only);
 
 }  // namespace sv::host

@@ -1,29 +1,28 @@
-// UTF-8 <-> UTF-16 for the Windows sources of this folder (Windows builds only).
+// wchar_t text for the Windows sources (Windows builds only): the portable UTF-16
+// conversion seen through the system's 16-bit wchar_t.
 #pragma once
-
-#include <windows.h>
 
 #include <string>
 #include <string_view>
 
+#include "text/utf16.h"
+
 namespace sv::platform {
 
-inline std::wstring utf8_to_wide(std::string_view text) {
-  if (text.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+inline std::wstring utf8_to_wide(std::string_view utf8) {
+  const std::u16string u = text::utf8_to_utf16(utf8);
+  return std::wstring(u.begin(), u.end());
 }
 
-inline std::string wide_to_utf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                              nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
+inline std::u16string_view as_utf16(std::wstring_view wide) {
+  return {reinterpret_cast<const char16_t*>(wide.data()), wide.size()};
+}
+
+// Never fails: an unpaired surrogate becomes U+FFFD.
+inline std::string wide_to_utf8(std::wstring_view wide) {
+  return text::utf16_to_utf8_lenient(as_utf16(wide));
 }
 
 }  // namespace sv::platform

@@ -3,12 +3,18 @@
 // contract does not allow (wrong types, out-of-range integers, repeated or missing keys).
 #include "printing/api_json.h"
 
+#include "printing/base64.h"
+#include "printing/tspl.h"
+
 #include <boost/json/basic_parser_impl.hpp>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace sv::printing {
@@ -16,9 +22,37 @@ namespace {
 
 namespace json = boost::json;
 
+// Receives data_b64 piece by piece when a body is decoded as it arrives.
+class Base64Target {
+ public:
+  virtual void base64_piece(std::string_view piece) = 0;
+
+ protected:
+  ~Base64Target() = default;
+};
+
 enum class Kind : std::uint8_t { text, real, u32, u8, i32, boolean };
 
+// The members of PrintRequest, in the order of kMembers below.
+enum class Field : std::uint8_t {
+  printer,
+  width_mm,
+  height_mm,
+  width_dots,
+  height_dots,
+  gap_mm,
+  density,
+  speed,
+  copies,
+  offset_x_dots,
+  offset_y_dots,
+  tear,
+  data_b64,
+  dry_run,
+};
+
 struct Member {
+  Field field;
   std::string_view key;
   Kind kind;
   bool required;
@@ -26,16 +60,35 @@ struct Member {
 
 // Table order is also the order in which absent keys are reported.
 constexpr Member kMembers[] = {
-    {"printer", Kind::text, true},       {"width_mm", Kind::real, true},
-    {"height_mm", Kind::real, true},     {"width_dots", Kind::u32, true},
-    {"height_dots", Kind::u32, true},    {"gap_mm", Kind::real, true},
-    {"density", Kind::u8, true},         {"speed", Kind::u8, true},
-    {"copies", Kind::u32, true},         {"offset_x_dots", Kind::i32, false},
-    {"offset_y_dots", Kind::i32, false}, {"tear", Kind::boolean, true},
-    {"data_b64", Kind::text, true},      {"dry_run", Kind::boolean, false},
+    {Field::printer, "printer", Kind::text, true},
+    {Field::width_mm, "width_mm", Kind::real, true},
+    {Field::height_mm, "height_mm", Kind::real, true},
+    {Field::width_dots, "width_dots", Kind::u32, true},
+    {Field::height_dots, "height_dots", Kind::u32, true},
+    {Field::gap_mm, "gap_mm", Kind::real, true},
+    {Field::density, "density", Kind::u8, true},
+    {Field::speed, "speed", Kind::u8, true},
+    {Field::copies, "copies", Kind::u32, true},
+    {Field::offset_x_dots, "offset_x_dots", Kind::i32, false},
+    {Field::offset_y_dots, "offset_y_dots", Kind::i32, false},
+    {Field::tear, "tear", Kind::boolean, true},
+    {Field::data_b64, "data_b64", Kind::text, true},
+    {Field::dry_run, "dry_run", Kind::boolean, false},
 };
-constexpr int kMemberCount = static_cast<int>(std::size(kMembers));
-constexpr int kPrinter = 0, kDataB64 = 12;
+constexpr std::size_t kMemberCount = std::size(kMembers);
+
+// Each entry sits at its field's index, so the table can be indexed by field.
+constexpr bool table_follows_fields() {
+  for (std::size_t i = 0; i < kMemberCount; ++i) {
+    if (static_cast<std::size_t>(kMembers[i].field) != i) return false;
+  }
+  return kMemberCount == static_cast<std::size_t>(Field::dry_run) + 1;
+}
+static_assert(table_follows_fields(), "kMembers must list every Field once, in enum order");
+
+constexpr const Member& member(Field field) {
+  return kMembers[static_cast<std::size_t>(field)];
+}
 
 // Arrays and objects nest at most this deep, the outermost object counting as one.
 constexpr std::size_t kMaxDepth = 127;
@@ -79,7 +132,14 @@ class BodyHandler {
   static constexpr std::size_t max_string_size = std::size_t(-1);
   static constexpr std::size_t max_key_size = std::size_t(-1);
 
-  explicit BodyHandler(std::string_view body) : body_(body) {}
+  // With a raster target, data_b64 goes there piece by piece instead of into the request.
+  explicit BodyHandler(Base64Target* raster) : raster_(raster) {}
+
+  // The bytes that the next write_some parses and their offset in the whole body.
+  void set_chunk(std::string_view chunk, std::size_t base) {
+    body_ = chunk;
+    base_ = base;
+  }
 
   PrintRequest& request() { return request_; }
   // Set when the handler refused the document (the parser's own faults leave it empty).
@@ -93,28 +153,31 @@ class BodyHandler {
   bool on_comment(json::string_view, json::error_code&) { return true; }
 
   bool on_object_begin(json::error_code& ec) {
-    if (skip_depth_ > 0 || target_ == kSkip) return enter_skipped();
+    if (skipping()) return enter_skipped();
     switch (target_) {
-      case kTop:
+      case Target::top:
         where_ = Where::body;
-        target_ = kNone;
+        target_ = Target::none;
         return true;
-      case kRequest:
+      case Target::request:
         where_ = Where::request;
-        target_ = kNone;
+        target_ = Target::none;
         return true;
-      default:
-        return type_error("map", ec);
+      case Target::none:
+      case Target::skip:
+      case Target::member:
+        break;
     }
+    return type_error("map", ec);
   }
 
   bool on_object_end(std::size_t, json::error_code& ec) {
     if (skip_depth_ > 0) return leave_skipped();
     if (where_ == Where::request) {
       where_ = Where::body;
-      for (int i = 0; i < kMemberCount; ++i) {
-        if (kMembers[i].required && !(seen_ & (1u << i))) {
-          return fail("missing field `" + std::string(kMembers[i].key) + "`", ec);
+      for (const Member& m : kMembers) {
+        if (m.required && !was_seen(m.field)) {
+          return fail("missing field `" + std::string(m.key) + "`", ec);
         }
       }
       return true;
@@ -125,7 +188,7 @@ class BodyHandler {
   }
 
   bool on_array_begin(json::error_code& ec) {
-    if (skip_depth_ > 0 || target_ == kSkip) return enter_skipped();
+    if (skipping()) return enter_skipped();
     return type_error("sequence", ec);
   }
   bool on_array_end(std::size_t, json::error_code&) { return leave_skipped(); }
@@ -147,9 +210,15 @@ class BodyHandler {
     return ok;
   }
 
-  bool on_string_part(json::string_view s, std::size_t, json::error_code& ec) {
+  bool on_string_part(json::string_view s, std::size_t, json::error_code&) {
     if (skipping()) return true;
-    if (!is_member(Kind::text)) return type_error("string", ec);
+    // A string where another type belongs is refused at its end, as on_string does, so
+    // the position does not depend on where escapes or chunk boundaries cut it.
+    if (!is_member(Kind::text)) return true;
+    if (raster_ != nullptr && field_ == Field::data_b64) {
+      raster_->base64_piece(std::string_view(s.data(), s.size()));
+      return true;
+    }
     text_target().append(s.data(), s.size());
     string_in_parts_ = true;
     return true;
@@ -158,18 +227,26 @@ class BodyHandler {
   bool on_string(json::string_view s, std::size_t, json::error_code& ec) {
     if (skipping()) return done_value();
     if (!is_member(Kind::text)) return type_error("string", ec);
-    if (target_ == kDataB64 && !string_in_parts_ && inside_body(s.data())) {
+    if (raster_ != nullptr && field_ == Field::data_b64) {
+      raster_->base64_piece(std::string_view(s.data(), s.size()));
+      return done_value();
+    }
+    if (field_ == Field::data_b64 && !string_in_parts_ && inside_body(s.data())) {
       // No escapes: the text stands in the body as it is.
       request_.data_b64 = std::string_view(s.data(), s.size());
     } else {
       text_target().append(s.data(), s.size());
-      if (target_ == kDataB64) request_.data_b64 = request_.data_b64_storage;
+      if (field_ == Field::data_b64) request_.data_b64 = request_.data_b64_storage;
     }
     string_in_parts_ = false;
     return done_value();
   }
 
-  bool on_number_part(json::string_view, json::error_code&) { return true; }
+  // A number split across chunks arrives in parts; the last comes with the value.
+  bool on_number_part(json::string_view s, json::error_code&) {
+    if (!skipping()) number_.append(s.data(), s.size());
+    return true;
+  }
 
   bool on_int64(std::int64_t v, json::string_view s, json::error_code& ec) {
     return on_integer(v, v >= 0 ? static_cast<std::uint64_t>(v) : 0, v < 0, s, ec);
@@ -180,7 +257,7 @@ class BodyHandler {
 
   bool on_double(double d, json::string_view s, json::error_code& ec) {
     if (skipping()) return done_value();
-    const std::string_view text(s.data(), s.size());
+    const std::string_view text = number_text(s);
     if (is_member(Kind::real)) return set_real(text, d);
     blame_number(s);
     if (is_integer_member() && !has_fraction_or_exponent(text)) {
@@ -192,7 +269,7 @@ class BodyHandler {
   bool on_bool(bool b, json::error_code& ec) {
     if (skipping()) return done_value();
     if (!is_member(Kind::boolean)) return type_error(b ? "boolean `true`" : "boolean `false`", ec);
-    (target_ == 11 ? request_.tear : request_.dry_run) = b;
+    (field_ == Field::tear ? request_.tear : request_.dry_run) = b;
     return done_value();
   }
 
@@ -203,25 +280,36 @@ class BodyHandler {
 
  private:
   enum class Where { top, body, request, done };
-  // target_ is a member index 0..13 or one of these.
-  static constexpr int kNone = -1, kTop = -2, kRequest = -3, kSkip = -4;
+  // What the next value is for: the body, the request, a skipped member or field_.
+  enum class Target : std::uint8_t { none, top, request, skip, member };
 
-  bool skipping() const { return skip_depth_ > 0 || target_ == kSkip; }
+  bool skipping() const { return skip_depth_ > 0 || target_ == Target::skip; }
 
   bool enter_skipped() {
     ++skip_depth_;
     return true;
   }
   bool leave_skipped() {
-    if (skip_depth_ > 0 && --skip_depth_ == 0) target_ = kNone;
+    if (skip_depth_ > 0 && --skip_depth_ == 0) target_ = Target::none;
     return true;
   }
+  // The whole text of the number whose last part is `s`.
+  std::string_view number_text(json::string_view s) {
+    if (number_.empty()) return {s.data(), s.size()};
+    number_.append(s.data(), s.size());
+    return number_;
+  }
+
   bool done_value() {
-    if (skip_depth_ == 0) target_ = kNone;
+    number_.clear();
+    if (skip_depth_ == 0) target_ = Target::none;
     return true;
   }
 
-  bool is_member(Kind kind) const { return target_ >= 0 && kMembers[target_].kind == kind; }
+  bool is_member(Kind kind) const {
+    return target_ == Target::member && member(field_).kind == kind;
+  }
+  bool was_seen(Field field) const { return (seen_ & (1u << static_cast<unsigned>(field))) != 0; }
   bool is_integer_member() const {
     return is_member(Kind::u32) || is_member(Kind::u8) || is_member(Kind::i32);
   }
@@ -230,7 +318,7 @@ class BodyHandler {
   }
 
   std::string& text_target() {
-    if (target_ == kPrinter) return request_.printer;
+    if (field_ == Field::printer) return request_.printer;
     auto& storage = request_.data_b64_storage;
     // Past the inline buffer, so moving the request keeps data_b64 pointing at live bytes.
     if (storage.capacity() < 64) storage.reserve(64);
@@ -239,37 +327,38 @@ class BodyHandler {
 
   bool body_key(std::string_view key, json::error_code& ec) {
     if (key != "request") {
-      target_ = kSkip;
+      target_ = Target::skip;
       return true;
     }
     if (seen_request_) return fail("duplicate field `request`", ec);
     seen_request_ = true;
-    target_ = kRequest;
+    target_ = Target::request;
     return true;
   }
 
   bool request_key(std::string_view key, json::error_code& ec) {
-    for (int i = 0; i < kMemberCount; ++i) {
-      if (kMembers[i].key != key) continue;
-      if (seen_ & (1u << i)) return fail("duplicate field `" + std::string(key) + "`", ec);
-      seen_ |= 1u << i;
-      target_ = i;
+    for (const Member& m : kMembers) {
+      if (m.key != key) continue;
+      if (was_seen(m.field)) return fail("duplicate field `" + std::string(key) + "`", ec);
+      seen_ |= 1u << static_cast<unsigned>(m.field);
+      target_ = Target::member;
+      field_ = m.field;
       return true;
     }
-    target_ = kSkip;
+    target_ = Target::skip;
     return true;
   }
 
   bool on_integer(std::int64_t sv, std::uint64_t uv, bool negative, json::string_view s,
                   json::error_code& ec) {
     if (skipping()) return done_value();
-    const std::string_view text(s.data(), s.size());
+    const std::string_view text = number_text(s);
     if (is_member(Kind::real)) return set_real(text, negative ? double(sv) : double(uv));
     if (!is_integer_member()) {
       blame_number(s);
       return type_error("integer " + quoted_number(text), ec);
     }
-    const Kind kind = kMembers[target_].kind;
+    const Kind kind = member(field_).kind;
     const bool fits = kind == Kind::i32
                           ? (negative ? sv >= std::numeric_limits<std::int32_t>::min()
                                       : uv <= std::numeric_limits<std::int32_t>::max())
@@ -278,28 +367,36 @@ class BodyHandler {
       blame_number(s);
       return fail_value("invalid value: integer " + quoted_number(text), ec);
     }
-    switch (target_) {
-      case 3:
+    switch (field_) {
+      case Field::width_dots:
         request_.width_dots = static_cast<std::uint32_t>(uv);
         break;
-      case 4:
+      case Field::height_dots:
         request_.height_dots = static_cast<std::uint32_t>(uv);
         break;
-      case 6:
+      case Field::density:
         request_.density = static_cast<std::uint8_t>(uv);
         break;
-      case 7:
+      case Field::speed:
         request_.speed = static_cast<std::uint8_t>(uv);
         break;
-      case 8:
+      case Field::copies:
         request_.copies = static_cast<std::uint32_t>(uv);
         break;
-      case 9:
+      case Field::offset_x_dots:
         request_.offset_x_dots = static_cast<std::int32_t>(sv);
         break;
-      default:
+      case Field::offset_y_dots:
         request_.offset_y_dots = static_cast<std::int32_t>(sv);
         break;
+      case Field::printer:
+      case Field::width_mm:
+      case Field::height_mm:
+      case Field::gap_mm:
+      case Field::tear:
+      case Field::data_b64:
+      case Field::dry_run:
+        break;  // not integer members; is_integer_member() let none of them through
     }
     return done_value();
   }
@@ -310,31 +407,35 @@ class BodyHandler {
     double exact = parsed;
     const auto r = std::from_chars(text.data(), text.data() + text.size(), exact);
     if (r.ec != std::errc{}) exact = parsed;
-    (target_ == 1   ? request_.width_mm
-     : target_ == 2 ? request_.height_mm
-                    : request_.gap_mm) = exact;
+    (field_ == Field::width_mm    ? request_.width_mm
+     : field_ == Field::height_mm ? request_.height_mm
+                                  : request_.gap_mm) = exact;
     return done_value();
   }
 
+  // The number's last byte. The parser hands over the last piece of a number that spans
+  // chunks; an empty piece means the number ended with the previous chunk.
   void blame_number(json::string_view s) {
     if (!s.empty() && inside_body(s.data())) {
-      fault_offset_ = static_cast<std::size_t>(s.data() + s.size() - 1 - body_.data());
+      fault_offset_ = base_ + static_cast<std::size_t>(s.data() + s.size() - 1 - body_.data());
+    } else if (s.empty() && base_ > 0) {
+      fault_offset_ = base_ - 1;
     }
   }
 
   bool type_error(const std::string& what, json::error_code& ec) {
     std::string expected;
-    if (target_ == kTop) {
+    if (target_ == Target::top) {
       expected = "struct Body";
-    } else if (target_ == kRequest) {
-      expected = "struct PrintRequest with 14 elements";
+    } else if (target_ == Target::request) {
+      expected = "struct PrintRequest with " + std::to_string(kMemberCount) + " elements";
     } else {
-      expected = expected_name(kMembers[target_].kind);
+      expected = expected_name(member(field_).kind);
     }
     return fail("invalid type: " + what + ", expected " + expected, ec);
   }
   bool fail_value(const std::string& what, json::error_code& ec) {
-    return fail(what + ", expected " + std::string(expected_name(kMembers[target_].kind)), ec);
+    return fail(what + ", expected " + std::string(expected_name(member(field_).kind)), ec);
   }
   bool fail(std::string message, json::error_code& ec) {
     fault_ = std::move(message);
@@ -342,15 +443,19 @@ class BodyHandler {
     return false;
   }
 
+  Base64Target* raster_;
   std::string_view body_;
+  std::size_t base_ = 0;
   PrintRequest request_;
   Where where_ = Where::top;
-  int target_ = kTop;
-  int skip_depth_ = 0;  // open containers inside a skipped value
+  Target target_ = Target::top;
+  Field field_ = Field::printer;  // meaningful while target_ is Target::member
+  int skip_depth_ = 0;            // open containers inside a skipped value
   std::uint32_t seen_ = 0;
   bool seen_request_ = false;
   bool string_in_parts_ = false;
   std::string key_;
+  std::string number_;
   std::string fault_;
   std::size_t fault_offset_ = std::size_t(-1);
 };
@@ -363,19 +468,64 @@ std::string parser_fault(const json::error_code& ec) {
   return ec.message();
 }
 
-// Line and column of the byte at `offset`, both counted from 1; the column counts bytes.
-// An offset at the end of the text names the last byte read (column 0 on an empty line).
-std::string position(std::string_view text, std::size_t offset) {
-  const bool at_end = offset >= text.size();
-  offset = std::min(offset, text.size());
-  const std::string_view before = text.substr(0, offset);
-  const std::size_t line =
-      1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
-  const std::size_t nl = before.rfind('\n');
-  const std::size_t line_start = nl == std::string_view::npos ? 0 : nl + 1;
-  const std::size_t column = offset - line_start + (at_end ? 0 : 1);
-  return " at line " + std::to_string(line) + " column " + std::to_string(column);
-}
+// Line and column of byte offsets in a body seen chunk by chunk, both counted from 1; the
+// column counts bytes. An offset at the end of the body names the last byte read (column 0
+// on an empty line). Offsets from one before the current chunk to its end can be named.
+class Positions {
+ public:
+  explicit Positions(std::size_t total) : total_(total) {}
+
+  void begin_chunk(std::string_view chunk) { chunk_ = chunk; }
+  void end_chunk() {
+    if (chunk_.empty()) return;
+    // The line feeds found by memchr: a Base64 text of many MiB usually has none.
+    std::size_t last_nl = std::string_view::npos, before_last_nl = std::string_view::npos;
+    std::size_t count = 0;
+    for (const char* p = chunk_.data();
+         const void* hit =
+             std::memchr(p, '\n', static_cast<std::size_t>(chunk_.data() + chunk_.size() - p));) {
+      before_last_nl = last_nl;
+      last_nl = static_cast<std::size_t>(static_cast<const char*>(hit) - chunk_.data());
+      p = static_cast<const char*>(hit) + 1;
+      ++count;
+    }
+    // [0, base_ + size - 1): as below, without the chunk's last byte if it is a line feed.
+    const bool ends_with_nl = last_nl == chunk_.size() - 1;
+    prev_lines_ = lines_ + count - (ends_with_nl ? 1 : 0);
+    const std::size_t prev_nl = ends_with_nl ? before_last_nl : last_nl;
+    prev_line_start_ = prev_nl == std::string_view::npos ? line_start_ : base_ + prev_nl + 1;
+    lines_ += count;
+    if (last_nl != std::string_view::npos) line_start_ = base_ + last_nl + 1;
+    base_ += chunk_.size();
+    chunk_ = {};
+  }
+
+  std::string at(std::size_t offset) const {
+    const bool at_end = offset >= total_;
+    offset = std::min(offset, total_);
+    std::size_t lines = lines_;
+    std::size_t line_start = line_start_;
+    if (offset + 1 == base_) {
+      lines = prev_lines_;
+      line_start = prev_line_start_;
+    } else if (offset >= base_) {
+      const std::size_t upto = std::min(offset - base_, chunk_.size());
+      std::string_view before = chunk_.substr(0, upto);
+      lines += static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+      const std::size_t nl = before.rfind('\n');
+      if (nl != std::string_view::npos) line_start = base_ + nl + 1;
+    }
+    const std::size_t column = offset - line_start + (at_end ? 0 : 1);
+    return " at line " + std::to_string(lines + 1) + " column " + std::to_string(column);
+  }
+
+ private:
+  std::size_t total_;
+  std::string_view chunk_;
+  std::size_t base_ = 0;                              // offset of chunk_
+  std::size_t lines_ = 0, line_start_ = 0;            // over [0, base_)
+  std::size_t prev_lines_ = 0, prev_line_start_ = 0;  // over [0, base_ - 1)
+};
 
 void append_escaped(std::string& out, std::string_view s) {
   static constexpr char kHex[] = "0123456789abcdef";
@@ -423,26 +573,191 @@ const char* boolean(bool b) {
   return b ? "true" : "false";
 }
 
+// The decoder over a body given in chunks: Boost.JSON's incremental parser, the member rules
+// of BodyHandler, and positions counted across chunks. After the first fault the remaining
+// chunks are ignored.
+class BodyParser {
+ public:
+  BodyParser(Base64Target* raster, std::size_t total)
+      : parser_(parse_options(), raster), positions_(total) {}
+
+  // No write ends inside a literal (null, true, false) or inside a UTF-8
+  // sequence: the parser places a fault there by where the write began, and the positions
+  // must not depend on how the body was cut. Such a tail waits for the next chunk.
+  void feed(std::string_view chunk) {
+    if (!held_.empty()) {
+      joined_.assign(held_);
+      joined_.append(chunk);
+      held_.clear();
+      chunk = joined_;
+    }
+    // Holding a literal back can leave a cut sequence at the new end, and the other way round.
+    std::size_t tail = 0;
+    for (std::size_t more = unfinished_tail(chunk); more > 0;
+         more = unfinished_tail(chunk.substr(0, chunk.size() - tail))) {
+      tail += more;
+    }
+    write(chunk.substr(0, chunk.size() - tail));
+    held_.assign(chunk.substr(chunk.size() - tail));
+  }
+
+  // Bytes at the end of `chunk` that may be the start of a literal or of a UTF-8 sequence.
+  std::size_t unfinished_tail(std::string_view chunk) const {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(chunk[i]); };
+    const std::size_t n = chunk.size();
+    // The parser waits for a sequence's full length before it judges any of its bytes.
+    std::size_t sequence = 0;
+    for (std::size_t back = 1; back <= 3 && back <= n; ++back) {
+      const unsigned char lead = byte(n - back);
+      if (lead < 0xC0) continue;
+      const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+      if (back < length) sequence = back;
+    }
+    // An escape is judged whole as well; "\uD83D\uDE00" is the longest, 12 bytes.
+    std::size_t escape = 0;
+    for (std::size_t back = 1; back < kLongestEscape && back <= n; ++back) {
+      if (chunk[n - back] == '\\') escape = back;
+    }
+    sequence = std::max(sequence, escape);
+    // A literal starts with a small letter after a colon, a comma, an opening bracket, white
+    // space or nothing; the parser judges it at its start only when all of it is there.
+    for (std::size_t p = n > kLongestLiteral - 1 ? n - (kLongestLiteral - 1) : 0; p < n; ++p) {
+      if (chunk[p] < 'a' || chunk[p] > 'z') continue;
+      const std::optional<char> before = p > 0 ? std::optional<char>(chunk[p - 1]) : last_written_;
+      if (!before || std::string_view(":,[ \t\r\n").find(*before) != std::string_view::npos) {
+        return std::max(sequence, n - p);
+      }
+    }
+    return sequence;
+  }
+
+  // One call of the parser; `more` false for the body's last bytes.
+  void write(std::string_view chunk, bool more = true) {
+    if (chunk.empty() && more) return;
+    if (!more) ended_ = true;
+    if (!chunk.empty()) last_written_ = chunk.back();
+    if (fault_) {
+      base_ += chunk.size();
+      return;
+    }
+    positions_.begin_chunk(chunk);
+    parser_.handler().set_chunk(chunk, base_);
+    std::size_t used = 0;
+    if (!parser_.done()) {
+      json::error_code ec;
+      used = parser_.write_some(more, chunk.empty() ? "" : chunk.data(), chunk.size(), ec);
+      if (ec) fail(ec, base_ + used);
+    }
+    // After the document only white space may follow; the parser takes it while it is done.
+    if (!fault_ && parser_.done()) {
+      const std::size_t other = chunk.find_first_not_of(" \t\r\n", used);
+      if (other != std::string_view::npos) {
+        fault_ = "trailing characters" + positions_.at(base_ + other);
+      }
+    }
+    positions_.end_chunk();
+    base_ += chunk.size();
+  }
+
+  Result<PrintRequest> finish() {
+    if (!ended_) {
+      const std::string rest = std::move(held_);
+      held_.clear();
+      write(rest, false);
+    }
+    if (fault_) return Error{*fault_};
+    return std::move(parser_.handler().request());
+  }
+
+ private:
+  static json::parse_options parse_options() {
+    json::parse_options options;
+    options.max_depth = kMaxDepth;
+    return options;
+  }
+
+  void fail(const json::error_code& ec, std::size_t parser_offset) {
+    const BodyHandler& handler = parser_.handler();
+    if (!handler.fault().empty()) {
+      const std::size_t at =
+          handler.fault_offset() != std::size_t(-1) ? handler.fault_offset() : parser_offset;
+      fault_ = handler.fault() + positions_.at(at);
+    } else {
+      fault_ = parser_fault(ec) + positions_.at(parser_offset);
+    }
+  }
+
+  static constexpr std::size_t kLongestLiteral = 5;  // "false"
+  static constexpr std::size_t kLongestEscape = 12;  // a surrogate pair
+
+  json::basic_parser<BodyHandler> parser_;
+  Positions positions_;
+  std::string held_;
+  std::string joined_;
+  std::optional<char> last_written_;  // none before the first byte of the body
+  bool ended_ = false;                // the last bytes were written
+  std::size_t base_ = 0;
+  std::optional<std::string> fault_;
+};
+
 }  // namespace
 
 Result<PrintRequest> decode_print_body(std::string_view body) {
-  json::parse_options options;
-  options.max_depth = kMaxDepth;
-  json::basic_parser<BodyHandler> parser(options, body);
-  json::error_code ec;
-  const std::size_t used = parser.write_some(false, body.data(), body.size(), ec);
-  BodyHandler& handler = parser.handler();
-  if (ec) {
-    if (!handler.fault().empty()) {
-      const std::size_t at =
-          handler.fault_offset() != std::size_t(-1) ? handler.fault_offset() : used;
-      return Error{handler.fault() + position(body, at)};
+  BodyParser parser(nullptr, body.size());
+  parser.write(body, false);
+  return parser.finish();
+}
+
+// Decodes data_b64 into reserved memory as its pieces arrive, at kTsplHeadRoom from the start
+// so that the stream can later be framed around it in place.
+class PrintBodyStream::Impl final : public Base64Target {
+ public:
+  explicit Impl(std::uint64_t body_length)
+      : parser_(this, static_cast<std::size_t>(body_length)),
+        // Base64 yields at most three bytes per four characters of the body.
+        max_raster_(static_cast<std::size_t>(body_length / 4 * 3 + 3)) {}
+
+  void base64_piece(std::string_view piece) override {
+    if (!memory_ && !reserve_failed_) {
+      memory_ = platform::ReservedMemory::reserve(kTsplHeadRoom + max_raster_ + kTsplTailRoom);
+      reserve_failed_ = !memory_;
     }
-    return Error{parser_fault(ec) + position(body, used)};
+    if (memory_ && !decoder_.failed()) {
+      // Room for what this piece can add, so memory follows the bytes that arrived.
+      const std::size_t room = std::min(max_raster_, decoder_.decoded() + piece.size() / 4 * 3 + 3);
+      if (room > committed_ && memory_->commit(kTsplHeadRoom + room)) {
+        committed_ = room;
+        decoder_.set_output(memory_->data() + kTsplHeadRoom, committed_);
+      }
+    }
+    decoder_.feed(piece);
   }
-  // The parser stops after the value and its trailing white space.
-  if (used < body.size()) return Error{"trailing characters" + position(body, used)};
-  return std::move(handler.request());
+
+  BodyParser parser_;
+  std::size_t max_raster_;
+  std::optional<platform::ReservedMemory> memory_;
+  bool reserve_failed_ = false;
+  std::size_t committed_ = 0;
+  Base64Decoder decoder_;
+};
+
+PrintBodyStream::PrintBodyStream(std::uint64_t body_length)
+    : impl_(std::make_unique<Impl>(body_length)) {}
+PrintBodyStream::~PrintBodyStream() = default;
+
+void PrintBodyStream::feed(std::string_view chunk) {
+  impl_->parser_.feed(chunk);
+}
+
+Result<StreamedPrint> PrintBodyStream::finish() {
+  auto request = impl_->parser_.finish();
+  if (!request) return Error{request.error()};
+  StreamedPrint print{std::move(request).value(), impl_->decoder_.finish(), {}};
+  // Written only while it fitted what was committed; a longer raster fails the length check.
+  if (print.raster && print.raster.value() <= impl_->committed_) {
+    print.memory = std::move(impl_->memory_);
+  }
+  return print;
 }
 
 std::string_view data_b64_text(const PrintRequest& request) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,35 @@ namespace sv::printing {
 
 inline constexpr std::string_view kBase64Invalid = "位图数据 Base64 解码失败";
 inline constexpr std::string_view kBase64BadLength = "位图数据 Base64 长度不合法";
+
+// Decodes Base64 text that arrives in pieces, exactly as decode_bitmap_b64_into decodes the
+// whole: feeding "QU" then "JD" gives what feeding "QUJD" gives.
+class Base64Decoder {
+ public:
+  // Where decoded bytes go: out[0, capacity); bytes past the capacity are counted, not
+  // written. May be changed between pieces (a buffer that grew) as long as the bytes decoded
+  // so far stay at its start.
+  void set_output(char* out, std::size_t capacity);
+  // The next piece of the text. After "=" or a fault the rest is never looked at.
+  void feed(std::string_view piece);
+  // After the last piece: the full decoded length, or the first fault's message.
+  Result<std::size_t> finish();
+  // Bytes decoded so far (written or counted).
+  std::size_t decoded() const { return total_; }
+  bool failed() const { return !fault_.empty(); }
+
+ private:
+  void put(std::uint32_t byte);
+  void put3(std::uint32_t bits);
+
+  char* out_ = nullptr;
+  std::size_t capacity_ = 0;
+  std::size_t total_ = 0;
+  std::uint32_t bits_ = 0;
+  int pending_ = 0;  // characters of the unfinished group
+  bool stopped_ = false;
+  std::string_view fault_;
+};
 
 // Decodes `text` into `out`, writing at most `capacity` bytes, and returns the full decoded
 // length, which may exceed `capacity` (the surplus is counted, not written). With capacity 0

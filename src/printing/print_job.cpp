@@ -7,8 +7,8 @@
 
 #include "printing/api_json.h"
 #include "printing/base64.h"
-#include "printing/text.h"
 #include "printing/tspl.h"
+#include "text/utf8.h"
 
 namespace sv::printing {
 namespace {
@@ -52,24 +52,51 @@ Result<TsplStream> checked_stream(const PrintRequest& r) {
 
 }  // namespace
 
-Result<PrintReply> run_print_job(PrintRequest request, Spooler& spooler) {
-  if (trim_unicode_whitespace(request.printer).empty()) return Error{"没有选择打印机"};
-  auto stream = checked_stream(request);
-  if (!stream) return Error{stream.error()};
+namespace {
 
+// Steps 8 to 11: time the submission (none on a dry run) and build the reply.
+Result<PrintReply> submit(PrintRequest& request, std::string_view stream, Spooler& spooler) {
   const auto start = std::chrono::steady_clock::now();
   if (!request.dry_run) {
-    Status sent = spooler.submit_raw_job(request.printer, stream.value().bytes());
+    Status sent = spooler.submit_raw_job(request.printer, stream);
     if (!sent) return Error{sent.message()};
   }
   const auto elapsed = std::chrono::steady_clock::now() - start;
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
 
   PrintReply reply;
-  reply.bytes = stream.value().bytes().size();
+  reply.bytes = stream.size();
   reply.elapsed_ms = ms > 0 ? static_cast<std::uint64_t>(ms) : 0;
   reply.printer = std::move(request.printer);
   return reply;
+}
+
+}  // namespace
+
+Result<PrintReply> run_print_job(PrintRequest request, Spooler& spooler) {
+  if (text::trim_unicode_whitespace(request.printer).empty()) return Error{"没有选择打印机"};
+  auto stream = checked_stream(request);
+  if (!stream) return Error{stream.error()};
+  return submit(request, stream.value().bytes(), spooler);
+}
+
+Result<PrintReply> run_streamed_print_job(StreamedPrint print, Spooler& spooler) {
+  PrintRequest& request = print.request;
+  if (text::trim_unicode_whitespace(request.printer).empty()) return Error{"没有选择打印机"};
+  if (!print.raster) return Error{print.raster.error()};
+  if (const std::string_view fault = shape_fault(request); !fault.empty()) {
+    return Error{std::string(fault)};
+  }
+  const std::uint64_t expected = tspl_raster_length(request.width_dots, request.height_dots);
+  const std::size_t received = print.raster.value();
+  if (received != expected) return Error{length_message(received, expected, request)};
+  // The raster stands where the decoder put it; the other pieces are written around it.
+  if (!print.memory || !print.memory->commit(kTsplHeadRoom + received + kTsplTailRoom)) {
+    return Error{"内存不足，无法生成打印数据"};
+  }
+  const std::string_view stream =
+      frame_tspl_raster(request, print.memory->data() + kTsplHeadRoom, received);
+  return submit(request, stream, spooler);
 }
 
 }  // namespace sv::printing

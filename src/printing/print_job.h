@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/result.h"
+#include "printing/api_json.h"
 #include "printing/api_types.h"
 #include "printing/spooler.h"
 
@@ -17,5 +18,9 @@ namespace sv::printing {
 // physical size; gap; raster length. A dry run runs every check and builds the stream but
 // never calls the spooler. Thread-safe as far as `spooler` is.
 Result<PrintReply> run_print_job(PrintRequest request, Spooler& spooler);
+
+// The same job over a body decoded as it arrived (PrintBodyStream): the same checks in the
+// same order with the same messages, and the stream framed around the raster in place.
+Result<PrintReply> run_streamed_print_job(StreamedPrint print, Spooler& spooler);
 
 }  // namespace sv::printing

@@ -4,7 +4,7 @@
 #include <array>
 
 #include "printing/unicode_upper_table.h"
-#include "printing/utf16.h"
+#include "text/utf8.h"
 
 namespace sv::printing {
 std::string to_upper_full(std::string_view utf8) {
@@ -14,7 +14,7 @@ std::string to_upper_full(std::string_view utf8) {
   std::size_t i = 0;
   while (i < utf8.size()) {
     char32_t c = 0;
-    const std::size_t len = decode_utf8(utf8, i, c);
+    const std::size_t len = text::decode_utf8(utf8, i, c);
     if (len == 0) {
       out.push_back(utf8[i]);
       ++i;
@@ -24,12 +24,12 @@ std::string to_upper_full(std::string_view utf8) {
     const auto it = std::lower_bound(table.begin(), table.end(), c,
                                      [](const UpperMapping& m, char32_t v) { return m.from < v; });
     if (it == table.end() || it->from != c) {
-      append_utf8(out, c);
+      text::append_utf8(out, c);
       continue;
     }
     for (char32_t u : it->to) {
       if (u == 0) break;
-      append_utf8(out, u);
+      text::append_utf8(out, u);
     }
   }
   return out;

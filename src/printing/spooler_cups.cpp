@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,81 @@ std::string without_credentials(std::string uri) {
 std::string option(const cups_dest_t& dest, const char* name) {
   const char* value = cupsGetOption(name, dest.num_options, dest.options);
   return value != nullptr ? value : "";
+}
+
+// Jobs that ended this long ago drop out of the status reply: the scheduler keeps its
+// whole history, the designer follows a print for a minute.
+constexpr std::time_t kFinishedJobsShownSeconds = 600;
+
+// The state attributes of one queue. Fails (with the open label) for an unknown queue.
+Result<StateAndReasons> read_printer_state(http_t* http, const char* queue,
+                                           const std::string& open_label,
+                                           std::vector<std::string>& keywords,
+                                           std::string& message) {
+  char uri[HTTP_MAX_URI];
+  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                   "/printers/%s", queue);
+  ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+  static const char* const kAttributes[] = {"printer-state", "printer-state-reasons",
+                                            "printer-state-message"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                static_cast<int>(std::size(kAttributes)), nullptr, kAttributes);
+  ipp_t* response = cupsDoRequest(http, request, "/");
+  if (response == nullptr || failed(cupsLastError())) {
+    Error e{cups_error(open_label)};
+    ippDelete(response);
+    return e;
+  }
+  int state = 3;
+  if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM)) {
+    state = ippGetInteger(a, 0);
+  }
+  if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state-reasons", IPP_TAG_KEYWORD)) {
+    for (int i = 0; i < ippGetCount(a); ++i) {
+      const char* k = ippGetString(a, i, nullptr);
+      if (k != nullptr && std::strcmp(k, "none") != 0) keywords.emplace_back(k);
+    }
+  }
+  if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT)) {
+    const char* text = ippGetString(a, 0, nullptr);
+    if (text != nullptr) message = text;
+  }
+  ippDelete(response);
+  return cups_printer_state(state, keywords, message);
+}
+
+// The queue's state and our jobs: active ones and those that ended in the last minutes.
+Result<PrinterStatus> read_status(http_t* http, const std::string& printer) {
+  const std::string open_label = open_failure_label(printer);
+  // An empty name would address no queue; the same refusal as a print to it.
+  if (printer.c_str()[0] == '\0') {
+    return Error{open_label + "：" + describe(IPP_STATUS_ERROR_NOT_FOUND, nullptr)};
+  }
+  PrinterStatus status;
+  std::vector<std::string> keywords;
+  auto state = read_printer_state(http, printer.c_str(), open_label, keywords, status.message);
+  if (!state) return Error{state.error()};
+  status.state = state.value().state;
+  status.reasons = std::move(state.value().reasons);
+  const bool unreachable = cups_device_unreachable(keywords, status.message);
+
+  cups_job_t* jobs = nullptr;
+  const int count = cupsGetJobs2(http, &jobs, printer.c_str(), 0, CUPS_WHICHJOBS_ALL);
+  if (count < 0) return Error{cups_error("EnumJobs 失败")};
+  const std::time_t shown_since = std::time(nullptr) - kFinishedJobsShownSeconds;
+  for (int i = 0; i < count; ++i) {
+    const cups_job_t& job = jobs[i];
+    if (job.title == nullptr || kJobTitle != job.title) continue;
+    if (job.state >= IPP_JSTATE_CANCELED && job.completed_time < shown_since) continue;
+    status.jobs.push_back({static_cast<std::uint32_t>(job.id),
+                           cups_job_state(job.state, unreachable),
+                           static_cast<std::int64_t>(job.creation_time) * 1000});
+  }
+  cupsFreeJobs(count, jobs);
+  std::sort(status.jobs.begin(), status.jobs.end(),
+            [](const QueuedJob& a, const QueuedJob& b) { return a.id < b.id; });
+  return status;
 }
 
 class CupsSpooler final : public Spooler {
@@ -171,6 +247,35 @@ class CupsSpooler final : public Spooler {
     cupsFreeDests(count, dests);
     sort_printers(printers);
     return printers;
+  }
+
+  Result<PrinterStatus> printer_status(const std::string& printer) override {
+    Connection http;
+    if (http.get() == nullptr) return Error{cups_error(open_failure_label(printer))};
+    return read_status(http.get(), printer);
+  }
+
+  Result<std::uint32_t> cancel_jobs(const std::string& printer) override {
+    Connection http;
+    if (http.get() == nullptr) return Error{cups_error(open_failure_label(printer))};
+    auto status = read_status(http.get(), printer);
+    if (!status) return Error{status.error()};
+    std::uint32_t cancelled = 0;
+    std::string first_error;
+    for (const QueuedJob& job : status.value().jobs) {
+      if (!is_waiting(job.state)) continue;
+      const ipp_status_t result =
+          cupsCancelJob2(http.get(), printer.c_str(), static_cast<int>(job.id), 0);
+      if (!failed(result)) {
+        ++cancelled;
+      } else if (result != IPP_STATUS_ERROR_NOT_POSSIBLE && result != IPP_STATUS_ERROR_NOT_FOUND &&
+                 first_error.empty()) {
+        // "Not possible": the job ended between the listing and now; nothing to withdraw.
+        first_error = cups_error("SetJob 失败");
+      }
+    }
+    if (!first_error.empty()) return Error{first_error};
+    return cancelled;
   }
 };
 

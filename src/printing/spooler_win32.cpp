@@ -8,28 +8,24 @@
 #include <string>
 #include <vector>
 
+#include "platform/wide_text_win32.h"
 #include "printing/printer_order.h"
 #include "printing/raw_document.h"
 #include "printing/spooler.h"
-#include "printing/utf16.h"
+#include "text/utf16.h"
 
 namespace sv::printing {
 namespace {
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t));
-
-std::wstring to_wide(std::string_view utf8) {
-  const std::u16string u = utf8_to_utf16(utf8);
-  return std::wstring(u.begin(), u.end());
-}
+using platform::utf8_to_wide;
 
 std::u16string_view as_u16(const wchar_t* text, std::size_t size) {
-  return {reinterpret_cast<const char16_t*>(text), size};
+  return platform::as_utf16(std::wstring_view(text, size));
 }
 
 // The first NUL-terminated text in a buffer of `units` UTF-16 units, converted leniently.
 std::string from_wide(const wchar_t* text, std::size_t units) {
-  return utf16_to_utf8_lenient(up_to_nul(as_u16(text, units)));
+  return text::utf16_to_utf8_lenient(text::up_to_nul(as_u16(text, units)));
 }
 
 std::string from_wide(const wchar_t* text) {
@@ -53,7 +49,7 @@ std::string system_error_text(DWORD code) {
                            text.back() == u'\n')) {
     text.remove_suffix(1);
   }
-  const auto utf8 = utf16_to_utf8_strict(text);
+  const auto utf8 = text::utf16_to_utf8_strict(text);
   if (!utf8)
     return "OS Error " + std::to_string(code) + " (FormatMessageW() returned invalid UTF-16)";
   return *utf8 + " (os error " + std::to_string(code) + ")";
@@ -70,7 +66,7 @@ std::string spooler_error(std::string_view label) {
 
 class WinspoolDocument final : public RawDocumentSteps {
  public:
-  explicit WinspoolDocument(const std::string& printer) : name_(to_wide(printer)) {}
+  explicit WinspoolDocument(const std::string& printer) : name_(utf8_to_wide(printer)) {}
 
   bool open_printer() override {
     // c_str(): the spooler sees the name up to a NUL inside it.
@@ -114,7 +110,8 @@ std::string default_printer_name() {
 
 // A string value of the printer's registry key; empty on any failure.
 std::string read_printer_value(const std::string& name, const wchar_t* value_name) {
-  const std::wstring key = L"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + to_wide(name);
+  const std::wstring key =
+      L"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + utf8_to_wide(name);
   wchar_t buffer[512];
   DWORD size = sizeof(buffer);  // 1,024 bytes: at most 511 characters and the NUL
   if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), value_name, RRF_RT_REG_SZ, nullptr, buffer,
@@ -122,6 +119,101 @@ std::string read_printer_value(const std::string& name, const wchar_t* value_nam
     return {};
   }
   return from_wide(buffer, std::size(buffer));
+}
+
+// An open printer, closed on scope exit.
+class PrinterHandle {
+ public:
+  PrinterHandle() = default;
+  ~PrinterHandle() {
+    if (handle_ != nullptr) ClosePrinter(handle_);
+  }
+  PrinterHandle(const PrinterHandle&) = delete;
+  PrinterHandle& operator=(const PrinterHandle&) = delete;
+  // False with the thread's last error set by OpenPrinterW.
+  bool open(const std::string& printer) {
+    std::wstring name = utf8_to_wide(printer);
+    if (OpenPrinterW(name.data(), &handle_, nullptr) != 0) return true;
+    handle_ = nullptr;
+    return false;
+  }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+// A spooler record of `needed` bytes; records hold pointers, 8-byte units keep them aligned.
+using RecordBuffer = std::vector<std::uint64_t>;
+
+// The size-then-fill protocol of GetPrinterW and EnumJobsW. A queue that grew between the
+// two calls (our own batch adds jobs) asks for a larger buffer again, a few times. An empty
+// buffer means the spooler had nothing to return. False with the last error on failure.
+template <typename Call>
+bool fetch_records(Call call, RecordBuffer& buffer) {
+  DWORD needed = 0;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const auto size = static_cast<DWORD>(buffer.size() * sizeof(RecordBuffer::value_type));
+    if (call(buffer.empty() ? nullptr : reinterpret_cast<LPBYTE>(buffer.data()), size, &needed)) {
+      return true;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= size) {
+      // Wine answers an empty job list with this error and a size of 0.
+      return buffer.empty() && needed == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+    }
+    buffer.assign((needed + 7) / 8, 0);
+  }
+  return false;
+}
+
+std::int64_t unix_ms(const SYSTEMTIME& utc) {
+  FILETIME ft{};
+  if (!SystemTimeToFileTime(&utc, &ft)) return 0;
+  const std::uint64_t ticks = (std::uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+  constexpr std::uint64_t kEpochTicks = 116444736000000000ull;  // 1601 -> 1970, 100 ns units
+  return ticks < kEpochTicks ? 0 : static_cast<std::int64_t>((ticks - kEpochTicks) / 10000);
+}
+
+Result<PrinterStatus> read_status(HANDLE printer) {
+  RecordBuffer info_buffer;
+  if (!fetch_records([&](LPBYTE out, DWORD size,
+                         DWORD* needed) { return GetPrinterW(printer, 2, out, size, needed); },
+                     info_buffer) ||
+      info_buffer.empty()) {
+    return Error{spooler_error("GetPrinter 失败")};
+  }
+  const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(info_buffer.data());
+  // More than the spooler holds in any real queue; EnumJobsW wants a bound.
+  constexpr DWORD kMaxJobs = 100000;
+  RecordBuffer job_buffer;
+  DWORD returned = 0;
+  if (!fetch_records(
+          [&](LPBYTE out, DWORD size, DWORD* needed) {
+            return EnumJobsW(printer, 0, kMaxJobs, 1, out, size, needed, &returned);
+          },
+          job_buffer)) {
+    return Error{spooler_error("EnumJobs 失败")};
+  }
+  if (job_buffer.empty()) returned = 0;
+  const auto* jobs = reinterpret_cast<const JOB_INFO_1W*>(job_buffer.data());
+  PrinterStatus status;
+  DWORD jobs_status = 0;
+  const std::wstring title = utf8_to_wide(kJobTitle);
+  for (DWORD i = 0; i < returned; ++i) {
+    const JOB_INFO_1W& job = jobs[i];
+    jobs_status |= job.Status;
+    // The port monitor's own words about the device, as CUPS's printer-state-message.
+    if (status.message.empty() && job.pStatus != nullptr && *job.pStatus != L'\0') {
+      status.message = from_wide(job.pStatus);
+    }
+    if (job.pDocument == nullptr || title != job.pDocument) continue;
+    status.jobs.push_back({static_cast<std::uint32_t>(job.JobId), windows_job_state(job.Status),
+                           unix_ms(job.Submitted)});
+  }
+  StateAndReasons state = windows_printer_state(info->Status, info->Attributes, jobs_status);
+  status.state = state.state;
+  status.reasons = std::move(state.reasons);
+  return status;
 }
 
 class WindowsSpooler final : public Spooler {
@@ -160,6 +252,32 @@ class WindowsSpooler final : public Spooler {
     }
     sort_printers(printers);
     return printers;
+  }
+
+  Result<PrinterStatus> printer_status(const std::string& printer) override {
+    PrinterHandle handle;
+    if (!handle.open(printer)) return Error{spooler_error(open_failure_label(printer))};
+    return read_status(handle.get());
+  }
+
+  Result<std::uint32_t> cancel_jobs(const std::string& printer) override {
+    PrinterHandle handle;
+    if (!handle.open(printer)) return Error{spooler_error(open_failure_label(printer))};
+    auto status = read_status(handle.get());
+    if (!status) return Error{status.error()};
+    std::uint32_t cancelled = 0;
+    std::string first_error;
+    for (const QueuedJob& job : status.value().jobs) {
+      if (!is_waiting(job.state)) continue;
+      if (SetJobW(handle.get(), job.id, 0, nullptr, JOB_CONTROL_DELETE)) {
+        ++cancelled;
+      } else if (GetLastError() != ERROR_INVALID_PARAMETER && first_error.empty()) {
+        // ERROR_INVALID_PARAMETER: the job left the queue since the listing.
+        first_error = spooler_error("SetJob 失败");
+      }
+    }
+    if (!first_error.empty()) return Error{first_error};
+    return cancelled;
   }
 };
 

@@ -32,9 +32,8 @@ namespace {
 // ones into REFERENCE.
 constexpr std::int64_t kMaxShift = 90;
 
-// Enough for two lines of 320-character millimetre values plus the fixed lines.
-constexpr std::size_t kHeadMax = 1280;
-constexpr std::size_t kTailMax = 32;
+constexpr std::size_t kHeadMax = kTsplHeadRoom;
+constexpr std::size_t kTailMax = kTsplTailRoom;
 
 // An append-only text in a fixed stack buffer; the sizes above bound every write.
 class Line {
@@ -119,6 +118,16 @@ TsplStream start_tspl_stream(const PrintRequest& settings, std::size_t raster_si
   std::memcpy(s.data_.get(), head, head_size);
   std::memcpy(s.data_.get() + head_size + raster_size, tail, tail_size);
   return s;
+}
+
+std::string_view frame_tspl_raster(const PrintRequest& settings, char* raster,
+                                   std::size_t raster_size) {
+  char head[kHeadMax];
+  const std::size_t head_size = write_head(settings, head);
+  char* const begin = raster - head_size;
+  std::memcpy(begin, head, head_size);
+  const std::size_t tail_size = write_tail(settings, raster + raster_size);
+  return {begin, head_size + raster_size + tail_size};
 }
 
 TsplStream build_tspl_stream(const PrintRequest& settings, std::string_view raster) {

@@ -10,6 +10,11 @@
 
 namespace sv::printing {
 
+// Enough for the pieces before the raster (two lines of 320-character millimetre values plus
+// the fixed lines) and for the pieces after it.
+inline constexpr std::size_t kTsplHeadRoom = 1280;
+inline constexpr std::size_t kTsplTailRoom = 32;
+
 // (width_dots + 7) div 8: every raster row is padded to whole bytes.
 std::uint64_t tspl_bytes_per_row(std::uint32_t width_dots);
 // Bytes per row times height_dots, the raster length the BITMAP line announces.
@@ -37,6 +42,12 @@ class TsplStream {
 // them straight into place. BITMAP announces height_dots rows of bytes-per-row bytes;
 // the caller makes raster_size match.
 TsplStream start_tspl_stream(const PrintRequest& settings, std::size_t raster_size);
+
+// Frames a raster that already stands in its final place: writes the pieces before it so
+// that they end right at `raster` (kTsplHeadRoom writable bytes before it) and the pieces
+// after its raster_size bytes (kTsplTailRoom writable bytes). Returns the whole stream.
+std::string_view frame_tspl_raster(const PrintRequest& settings, char* raster,
+                                   std::size_t raster_size);
 
 // The whole stream with `raster` copied in.
 TsplStream build_tspl_stream(const PrintRequest& settings, std::string_view raster);

@@ -71,6 +71,31 @@ TEST(ParseOptions, AppliesArgumentsLeftToRight) {
   }
 }
 
+TEST(ParseOptions, HelpAndVersionReplaceServing) {
+  struct Case {
+    std::vector<std::string> args;
+    Action action;
+  };
+  const std::vector<Case> cases = {
+      {{}, Action::serve},
+      {{"--help"}, Action::help},
+      {{"--version"}, Action::version},
+      {{"--version", "--help"}, Action::help},
+      {{"--help", "--version"}, Action::help},
+      {{"--port", "8080", "--version", "--no-open"}, Action::version},
+      // Consumed as the value of the option before them, like any other argument.
+      {{"--port", "--help"}, Action::serve},
+      {{"--dist", "--version"}, Action::serve},
+      {{"-h"}, Action::serve},
+      {{"--HELP"}, Action::serve},
+  };
+  for (const Case& c : cases) {
+    std::string joined;
+    for (const auto& a : c.args) joined += "[" + a + "]";
+    EXPECT_EQ(parse_options(c.args).action, c.action) << joined;
+  }
+}
+
 TEST(FrontendDirCandidates, SearchesBesideTheProgramThenTheWorkingFolder) {
   namespace fs = std::filesystem;
   const fs::path exe = fs::path("/opt") / "sv" / "bin" / "sorvendale";

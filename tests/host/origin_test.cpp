@@ -26,6 +26,9 @@ TEST(OriginAllowed, LoopbackHostsOnly) {
       "tauri://localhost",
       "TAURI://LOCALHOST",
       " tauri://localhost\t",
+      "https://user@127.0.0.1:8443/p",
+      "http://localhost?x=@evil.example",
+      "http://localhost#@evil.example",
   };
   for (const char* o : allowed) EXPECT_TRUE(origin_allowed(o)) << o;
 
@@ -51,6 +54,11 @@ TEST(OriginAllowed, LoopbackHostsOnly) {
       "http://",
       "http://:80",
       "http://LOCALHOST\u0130",  // only ASCII letters are folded
+      // The authority ends at the first "/", "?" or "#"; an "@" after it names no host.
+      "http://evil.com#@127.0.0.1",
+      "http://evil.com?@localhost",
+      "http://evil.com/@localhost",
+      "https://evil.com#x@[::1]",
   };
   for (const char* o : refused) EXPECT_FALSE(origin_allowed(o)) << o;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "host/options.h"
 #include "support/http_client.h"
 #include "support/server_process.h"
 #include "support/shared_service.h"
@@ -267,6 +268,25 @@ TEST(ServiceStart, PortTakenExitsZeroWithMessage) {
   EXPECT_EQ(second.stdout_text(), "");
   EXPECT_EQ(second.stderr_text(), "端口 " + port + " 已被占用，Sorvendale 可能已经在运行。\n");
   EXPECT_TRUE(first.running());
+}
+
+TEST(ServiceStart, HelpAndVersionPrintAndExitZeroWithoutBinding) {
+  const std::uint16_t port = free_port();
+  const std::string port_text = std::to_string(port);
+  const struct {
+    std::string flag;
+    std::string out;
+  } cases[] = {{"--help", host::usage_text()},
+               {"--version", "Sorvendale " + std::string(host::kVersion) + "\n"}};
+  for (const auto& c : cases) {
+    ServerProcess run({.command = {isolated_binary().string()},
+                       .args = {"--port", port_text, "--no-open", c.flag}});
+    EXPECT_EQ(run.wait_exit(10s), 0) << c.flag;
+    EXPECT_EQ(run.stdout_text(), c.out) << c.flag;
+    EXPECT_EQ(run.stderr_text(), "") << c.flag;
+    EXPECT_EQ(exchange(port, "GET / HTTP/1.1\r\n\r\n", 1s), "") << c.flag;
+  }
+  EXPECT_TRUE(host::usage_text().starts_with("用法：sorvendale"));
 }
 
 TEST(ServiceStart, MissingIndexExitsOneBeforeBinding) {

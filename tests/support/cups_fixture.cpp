@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -211,7 +212,14 @@ void RecordingPrinter::serve() {
         close(conn);
         return;
       }
-      const ssize_t n = read(conn, buf, sizeof buf);
+      // A slow printer takes a tenth of its rate, then waits a tenth of a second.
+      const std::size_t rate = read_rate_;
+      const std::size_t want = rate == 0 ? sizeof buf : std::min(sizeof buf, rate / 10 + 1);
+      const ssize_t n = read(conn, buf, want);
+      if (rate != 0 && n > 0) {
+        pollfd wake = {wake_pipe_[0], POLLIN, 0};
+        poll(&wake, 1, 100);
+      }
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       job.append(buf, static_cast<std::size_t>(n));

@@ -14,6 +14,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -49,6 +50,10 @@ class RecordingPrinter {
   std::vector<std::string> wait_for_jobs(std::size_t count, std::chrono::milliseconds timeout);
   // The jobs recorded so far.
   std::vector<std::string> jobs();
+  // Reads at most this many bytes a second from a connection (0: as fast as it can), like a
+  // printer busy with each label; CUPS keeps the job processing until the printer has read
+  // it all. Takes effect at once, also on the connection being read.
+  void set_read_rate(std::size_t bytes_per_second) { read_rate_ = bytes_per_second; }
 
  private:
   void serve();
@@ -59,6 +64,7 @@ class RecordingPrinter {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::string> jobs_;
+  std::atomic<std::size_t> read_rate_{0};
   std::thread thread_;
 };
 

@@ -46,6 +46,10 @@ class RecordingSpooler final : public printing::Spooler {
   // What enumerate_printers returns: this error when set, else `printers`.
   std::optional<std::string> enumerate_error;
   std::vector<printing::PrinterInfo> printers;
+  // What printer_status and cancel_jobs return: this error when set, else the values below.
+  std::optional<std::string> status_error;
+  printing::PrinterStatus status;
+  std::uint32_t cancelled = 0;
 
   // --- records ---
   // Every submit_raw_job call, successful or not, with the whole stream it was given.
@@ -56,6 +60,9 @@ class RecordingSpooler final : public printing::Spooler {
   // end_document, close_printer.
   std::vector<std::string> calls;
   int enumerations = 0;
+  // The printer names printer_status and cancel_jobs were asked about.
+  std::vector<std::string> status_asked;
+  std::vector<std::string> cancel_asked;
 
   Status submit_raw_job(const std::string& printer, std::string_view stream) override {
     submitted.push_back({printer, std::string(stream)});
@@ -69,6 +76,18 @@ class RecordingSpooler final : public printing::Spooler {
     return printers;
   }
 
+  Result<printing::PrinterStatus> printer_status(const std::string& printer) override {
+    status_asked.push_back(printer);
+    if (status_error) return Error{*status_error};
+    return status;
+  }
+
+  Result<std::uint32_t> cancel_jobs(const std::string& printer) override {
+    cancel_asked.push_back(printer);
+    if (status_error) return Error{*status_error};
+    return cancelled;
+  }
+
  private:
   class Steps final : public printing::RawDocumentSteps {
    public:
@@ -76,11 +95,11 @@ class RecordingSpooler final : public printing::Spooler {
     bool open_printer() override { return step("open_printer", Step::open_printer); }
     bool start_document() override { return step("start_document", Step::start_document); }
     bool start_page() override { return step("start_page", Step::start_page); }
-    bool write(const char* data, std::uint32_t size, std::uint32_t& written) override {
+    bool write(const char* data, std::uint32_t size, std::uint32_t& taken) override {
       if (!step("write", Step::write)) return false;
       if (s_.write_takes_nothing) return true;
-      written = s_.max_write == 0 ? size : std::min(size, s_.max_write);
-      s_.written.append(data, written);
+      taken = s_.max_write == 0 ? size : std::min(size, s_.max_write);
+      s_.written.append(data, taken);
       return true;
     }
     void end_page() override { s_.calls.emplace_back("end_page"); }

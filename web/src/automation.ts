@@ -27,13 +27,14 @@ declare global {
 }
 
 /**
- * Installs the hook with the store-derived members and whatever the areas add (`extra`); getters
- * in `extra` stay getters, so values such as the last print request are read when asked for.
+ * Installs the hook with the store-derived members and whatever the areas add (`extras`, one
+ * object per area); getters stay getters, so values such as the last print request are read when
+ * asked for.
  */
 export function installAutomation(
   store: DocumentStore,
   call: CallService,
-  extra: object = {},
+  ...extras: object[]
 ): AutomationHook {
   const hook: AutomationHook = {
     store,
@@ -53,7 +54,8 @@ export function installAutomation(
     parseDoc: sanitizeDocument,
     parseCsv,
   };
-  Object.defineProperties(hook, Object.getOwnPropertyDescriptors(extra));
+  for (const extra of extras)
+    Object.defineProperties(hook, Object.getOwnPropertyDescriptors(extra));
   window.__sv = hook;
   return hook;
 }

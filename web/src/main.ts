@@ -7,11 +7,13 @@ import { installEditor } from './editor/install';
 import { DocumentStore } from './editor/store';
 import { resolveElements } from './page/elements';
 import { showStartupFailure } from './page/fatal';
+import { installPrint } from './print/install';
 import { installSheetBackdrops, SHEET_IDS } from './page/sheets';
 import { createStatusLine } from './page/status';
 import { clearRenderCaches } from './render/caches';
 import { callService } from './service/client';
 import { installPrinterControls } from './service/printer-ui';
+import { printerState } from './service/printers';
 import { installLabelConfigButton } from './shell/label-config';
 import { installStoreListener } from './shell/store-listener';
 import { showDocumentStatus } from './shell/document-status';
@@ -19,19 +21,24 @@ import { hideSplashLater } from './shell/splash';
 import { installTheme } from './shell/theme';
 
 function start(): void {
-  // 1. Every element, the store, the canvas editor and the store's one listener.
+  // 1. Every element, the store and the status line.
   const el = resolveElements(document);
   const store = new DocumentStore();
   const status = createStatusLine(el);
   const demo = new URLSearchParams(window.location.search).has('demo');
-  const editor = installEditor(el, store, { status, save: () => files.saveToFile() });
-  installStoreListener(store, {
-    everyEmit: [...editor.everyEmit, (s) => showDocumentStatus(el, s.doc, s.dirty)],
-    onStructureChange: [...editor.onStructureChange],
-  });
 
   // 2. Every control, then the stored theme.
   const printers = installPrinterControls(el, status);
+  const print = installPrint(el, store, {
+    status,
+    call: callService,
+    printer: () => printerState,
+  });
+  const editor = installEditor(el, store, {
+    status,
+    save: () => files.saveToFile(),
+    openPreview: print.openPreview,
+  });
   const files = installDocumentFiles(el, store, {
     status,
     demo,
@@ -41,6 +48,12 @@ function start(): void {
   installLabelConfigButton(el, store, status);
   installSheetBackdrops(SHEET_IDS.map((id) => el[id]));
   installTheme();
+
+  // The one store listener, with the views the controls handed back.
+  installStoreListener(store, {
+    everyEmit: [...editor.everyEmit, (s) => showDocumentStatus(el, s.doc, s.dirty)],
+    onStructureChange: [...editor.onStructureChange, print.refreshPrintControls],
+  });
 
   // 3. The start-up document: demo sample, restored draft, or a fresh one.
   const restored = startDocument(store, demo);
@@ -59,7 +72,7 @@ function start(): void {
   hideSplashLater(el.splash);
 
   // 7. The automation hook.
-  installAutomation(store, callService, editor.automation);
+  installAutomation(store, callService, print.automation, editor.automation);
 }
 
 try {

@@ -5,7 +5,7 @@ import {
   appendPrintHistory,
   loadPrintHistory,
   type PrintRecordInput,
-} from '../src/document/history';
+} from '../src/document/print-history';
 import { sanitizeDocument } from '../src/document/sanitize';
 import { MemoryStorage, STORAGE_KEYS, type KeyValueStorage } from '../src/document/storage';
 import { builtInTemplates, createSampleDocument } from '../src/document/templates';

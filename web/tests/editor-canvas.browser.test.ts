@@ -6,7 +6,7 @@ import { isEmptySpacePress } from '../src/editor/empty-click';
 import { CanvasGestures } from '../src/editor/gestures';
 import { barcodeSizing } from '../src/editor/barcode-sizing';
 import { DocumentStore } from '../src/editor/store';
-import { pictureSettings } from '../src/image/draw';
+import { pictureSettings } from '../src/render/picture';
 import { getProcessedImage, processedImageCount, processedKeyTail } from '../src/image/cache';
 import { barcodeLibrary } from '../src/render/barcode-bitmap';
 import { clearRenderCaches } from '../src/render/caches';
@@ -117,6 +117,23 @@ describe('the canvas view', () => {
     const [r, , blue] = pixel(hx + 3, hy - 2);
     expect([r < 140, blue > 200]).toEqual([true, true]);
     gestures.pointerUp();
+  });
+
+  test('a barcode resized by its west handle keeps its right edge on whole-dot modules', () => {
+    const bc = createObject('barcode', { x: 20, y: 20, w: 20, h: 15 });
+    store.add(bc); // the first redraw measures its box
+    const right = bc.x + bc.w;
+    const width = bc.w;
+    for (const dx of [-7.9, -3.3, 1.2]) {
+      gestures.pointerDown({ x: bc.x, y: bc.y + bc.h / 2 }, none, 0.5);
+      expect(gestures.state).toBe('resize');
+      gestures.pointerMove({ x: bc.x + dx, y: bc.y + bc.h / 2 });
+      gestures.pointerUp();
+      // Whole dots per module, the box as the automatic sizing keeps it, the right edge in place.
+      expect(Number.isInteger(Math.round(bc.widthScale * bc.moduleWidth * 1e9) / 1e9)).toBe(true);
+      expect(bc.x + bc.w).toBeCloseTo(right, 9);
+    }
+    expect(bc.w).not.toBeCloseTo(width, 1);
   });
 
   test('a move neither re-encodes a barcode nor re-processes a picture', async () => {

@@ -1,11 +1,11 @@
 import { describe, expect, it } from 'vitest';
 import { createObject } from '../src/document/factory';
 import type { LabelObject } from '../src/document/model';
-import { sizingFromNatural } from '../src/editor/barcode-sizing';
 import { CanvasGestures, type Modifiers } from '../src/editor/gestures';
 import { keyAction } from '../src/editor/keyboard';
 import { addedPlacement, fitZoom, picturePlacement } from '../src/editor/placement';
 import { DocumentStore } from '../src/editor/store';
+import { fixedSizing } from './support/barcode-sizing';
 
 const none: Modifiers = { ctrl: false, meta: false, shift: false, alt: false };
 const TOL = 0.5;
@@ -22,7 +22,7 @@ function setup(boxes: [number, number, number, number][], locked: number[] = [])
   store.doc.objects.push(...objs);
   let emits = 0;
   store.subscribe(() => emits++);
-  const gestures = new CanvasGestures(store, (o) => sizingFromNatural(o, 20));
+  const gestures = new CanvasGestures(store, (o) => fixedSizing(20, o.w, o.showText));
   const pos = (id: string) => {
     const o = store.doc.objects.find((x) => x.id === id)!;
     return [o.x, o.y, o.w, o.h];
@@ -194,7 +194,7 @@ describe('a drag', () => {
     const store = new DocumentStore();
     const bc = createObject('barcode', { x: 10, y: 20, w: 20, h: 15.1 });
     store.add(bc);
-    const gestures = new CanvasGestures(store, (o) => sizingFromNatural(o, 20));
+    const gestures = new CanvasGestures(store, (o) => fixedSizing(20, o.w, o.showText));
     gestures.pointerDown({ x: 30, y: 27.55 }, none, TOL);
     expect(gestures.state).toBe('resize');
     gestures.pointerMove({ x: 35, y: 27.55 });

@@ -1,7 +1,7 @@
 import { describe, expect, it } from 'vitest';
-import { sizingFromNatural } from '../src/editor/barcode-sizing';
 import type { Box, Handle } from '../src/editor/geometry';
 import { resizeBox, type BarcodeSizing } from '../src/editor/resize';
+import { fixedSizing } from './support/barcode-sizing';
 
 // A 50 × 80 mm page: its centre lines are x 25 and y 40.
 const page = { widthMm: 50, heightMm: 80 };
@@ -135,7 +135,7 @@ describe('qrcodes stay square', () => {
 describe('barcodes set their fields, and the box follows what they draw', () => {
   // 20 mm wide at widthScale 1, human-readable line on: box height = bars × 1.16 + 1.2.
   const start = { x: 10, y: 20, w: 20, h: 15.1 };
-  const sizing = sizingFromNatural({ w: 20, showText: true }, 20);
+  const sizing = fixedSizing(20, 20, true);
 
   it.each<[Handle, number, number, Partial<Record<'widthScale' | 'barHeight', number>>, number[]]>([
     ['e', 10, 0, { widthScale: 1.5 }, [10, 20, 30, 15.1]],
@@ -162,8 +162,8 @@ describe('barcodes set their fields, and the box follows what they draw', () => 
     expect(r.widthScale).toBeCloseTo(1.35, 9);
   });
 
-  it('unencodable data: the current width stands in and the box is kept as dragged', () => {
-    const broken = sizingFromNatural({ w: 0.5, showText: false }, undefined);
+  it('nothing printable: the box is kept as dragged; without text the bars take all the height', () => {
+    const broken = fixedSizing(undefined, 0.5, false);
     const r = resizeBox(
       { type: 'barcode', sizing: broken },
       'e',

@@ -1,4 +1,5 @@
 import { describe, expect, test } from 'vitest';
+import type { DitherMode } from '../src/document/model';
 import { BAYER8, binarize, positionNoise } from '../src/image/binarize';
 
 function uniform(w: number, h: number, v: number): Float32Array {
@@ -9,7 +10,7 @@ const blackShare = (buf: Float32Array): number => buf.filter((v) => v === 0).len
 
 describe('binarisation', () => {
   test('threshold: black strictly below T; unknown modes act the same', () => {
-    for (const mode of ['threshold', 'bogus']) {
+    for (const mode of ['threshold', 'bogus'] as DitherMode[]) {
       const buf = new Float32Array([149, 149.99, 150, 151, 0, 255]);
       binarize(buf, 6, 1, 150, mode);
       expect(Array.from(buf)).toEqual([0, 0, 255, 255, 0, 255]);

@@ -7,10 +7,12 @@ import {
   processedKeyTail,
   storeProcessedImage,
 } from '../src/image/cache';
-import { pictureSettings } from '../src/image/draw';
+import { sanitizeDocument } from '../src/document/sanitize';
 import { fitSourceRect, processPicture, type PictureSettings } from '../src/image/process';
+import { pictureSettings } from '../src/render/picture';
+import { image } from './render-fixtures';
 
-const base: PictureSettings = pictureSettings({ threshold: 150, ditherMode: 'threshold' });
+const base: PictureSettings = pictureSettings(image(0, 0, 1, 1, { ditherMode: 'threshold' }));
 
 function canvasOf(w: number, h: number, paint: (ctx: CanvasRenderingContext2D) => void) {
   const c = document.createElement('canvas');
@@ -32,9 +34,18 @@ function greys(c: HTMLCanvasElement): number[] {
 }
 
 describe('picture processing', () => {
-  test('drawing-time defaults and the legacy dither flag', () => {
-    expect(pictureSettings({ threshold: 150 })).toMatchObject({
-      mode: 'threshold',
+  test('older files without a dither mode reach the pipeline with the mode their flag implies', () => {
+    const doc = sanitizeDocument({
+      objects: [
+        { type: 'image', threshold: 150 },
+        { type: 'image', dither: false },
+        { type: 'image', dither: true, ditherMode: 'ordered' },
+      ],
+    });
+    const modes = doc.objects.map((o) => (o.type === 'image' ? pictureSettings(o).mode : ''));
+    expect(modes).toEqual(['floyd', 'threshold', 'ordered']);
+    expect(pictureSettings(image(0, 0, 1, 1))).toMatchObject({
+      mode: 'floyd',
       brightness: 100,
       contrast: 100,
       blackPoint: 0,
@@ -42,10 +53,6 @@ describe('picture processing', () => {
       gamma: 1,
       fit: 'stretch',
     });
-    expect(pictureSettings({ threshold: 150, dither: true }).mode).toBe('floyd');
-    expect(pictureSettings({ threshold: 150, dither: true, ditherMode: 'ordered' }).mode).toBe(
-      'ordered',
-    );
   });
 
   test('cover crops the middle of a wide source; stretch keeps it all', () => {
@@ -101,7 +108,7 @@ describe('picture processing', () => {
       ctx.fillStyle = grey;
       ctx.fillRect(0, 20, 40, 20);
     });
-    const s = { ...base, mode: 'stochastic' };
+    const s: PictureSettings = { ...base, mode: 'stochastic' };
     const ga = greys(processPicture(a, 40, 40, s));
     const gb = greys(processPicture(b, 40, 40, s));
     expect(gb.slice(800)).toEqual(ga.slice(800));

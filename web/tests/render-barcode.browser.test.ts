@@ -6,13 +6,22 @@ import {
   barcodeLibrary,
   BARCODE_CACHE_LIMIT,
 } from '../src/render/barcode-bitmap';
+import { composePreviewRaster, composeRow, composeRowRaster } from '../src/compose/row';
+import { unpackRaster } from '../src/compose/pack';
+import { mmToDots } from '../src/document/model';
+import { barcodeModuleDots } from '../src/render/barcode';
 import {
   autoSizeBarcodes,
   autoSizeSignature,
   measureBarcode,
   naturalBarcodeWidth,
+  printedBarcodeWidth,
+  QR_MIN_MODULE_DOTS,
+  qrModuleDots,
+  resetAutoSize,
   textBandHeight,
-} from '../src/render/barcode';
+  widthScaleForWidth,
+} from '../src/render/barcode-size';
 import { clearRenderCaches } from '../src/render/caches';
 import { drawLabel, labelSizeDots } from '../src/render/label';
 import { SYMBOLOGIES } from '../src/render/symbologies';
@@ -140,63 +149,171 @@ describe('symbol bitmaps', () => {
 });
 
 describe('measuring barcodes', () => {
-  test('one bitmap pixel per dot: natural width and the measured box', () => {
-    const b = barcode(0, 0, { data: '1234567890', moduleWidth: 3 });
-    const bitmap = barcodeBitmap({
-      bcid: 'code128',
-      text: '1234567890',
-      scale: 3,
-      heightMm: 10,
-      showText: false,
-    })!;
-    // Code Set C: start, five pairs, check (11 modules each) and stop (13): 90 modules.
-    expect(bitmap.width).toBe(270);
-    expect(naturalBarcodeWidth(b, 300)).toBeCloseTo((270 * 25.4) / 300, 9);
-    expect(naturalBarcodeWidth(b, 203)).toBeCloseTo((270 * 25.4) / 203, 9);
-    const m = measureBarcode({ ...b, widthScale: 1.5 }, 300)!;
-    expect(m.w).toBeCloseTo(22.86 * 1.5, 9);
-    expect(m.h).toBeCloseTo(15.12, 9);
-    expect(textBandHeight(b)).toBeCloseTo(3.12, 9);
-    expect(measureBarcode({ ...b, showText: false }, 300)!.h).toBe(12);
-    expect(measureBarcode({ ...b, symbology: 'ean13', data: 'x' }, 300)).toBeUndefined();
+  // Code 128 "1234567890" in Code Set C: start, five pairs, check (11 modules each), stop (13).
+  const MODULES = 90;
+
+  test('dots per module and printed width for each scale; the box shows the printed width', () => {
+    const table: [moduleWidth: number, widthScale: number, dots: number][] = [
+      [1, 0.25, 1],
+      [1, 0.8, 1],
+      [1, 1, 1],
+      [1, 1.25, 1],
+      [1, 1.5, 2],
+      [1, 2.3, 2],
+      [2, 0.8, 2],
+      [2, 1, 2],
+      [2, 1.25, 3],
+      [2, 2.3, 5],
+      [3, 0.8, 2],
+      [3, 1, 3],
+      [3, 1.25, 4],
+      [3, 1.5, 5],
+      [3, 2.3, 7],
+      [10, 10, 100],
+    ];
+    for (const dpi of [203, 300] as const) {
+      for (const [moduleWidth, widthScale, dots] of table) {
+        const label = `${moduleWidth} × ${widthScale} at ${dpi} dpi`;
+        const b = barcode(0, 0, { data: '1234567890', moduleWidth, widthScale });
+        expect(barcodeModuleDots(b), label).toBe(dots);
+        const printed = (MODULES * dots * 25.4) / dpi;
+        expect(printedBarcodeWidth(b, dpi), label).toBeCloseTo(printed, 9);
+        expect(measureBarcode(b, dpi)!.w, label).toBeCloseTo(printed, 9);
+        expect(naturalBarcodeWidth(b, dpi), label).toBeCloseTo(
+          (MODULES * moduleWidth * 25.4) / dpi,
+          9,
+        );
+        // The inspector shows w to two decimals; the box must convert back to the printed dots.
+        const d = doc({ dpi, widthMm: 300 });
+        d.objects.push(b);
+        resetAutoSize();
+        autoSizeBarcodes(d, {}, 0);
+        expect(b.w, label).toBe(Math.round(printed * 100) / 100);
+        expect(Math.round(mmToDots(b.w, dpi)), label).toBe(MODULES * dots);
+      }
+    }
   });
 
-  test('autoSizeBarcodes rounds to 0.1 mm, measures only on a new signature and keeps failed boxes', () => {
+  test('a requested width moves the scale to the nearest whole-dot module', () => {
+    const b = barcode(0, 0, { data: '1234567890', moduleWidth: 3, w: 10 });
+    const table: [requestedMm: number, scale: number, printedDots: number][] = [
+      [22.86, 1, 270], // exactly the natural width
+      [30, 4 / 3, 360], // 354.3 dots: 3.94 per module, so 4
+      [26, 1, 270], // 307.1 dots: 3.41 per module, so 3
+      [1, 1 / 3, 90], // below one dot per module: the fewest
+      [1000, 10, 2700], // the field's maximum
+    ];
+    for (const [requested, scale, printedDots] of table) {
+      const s = widthScaleForWidth(b, requested, 300);
+      expect(s, `${requested} mm`).toBeCloseTo(scale, 12);
+      expect(barcodeModuleDots({ ...b, widthScale: s }) * MODULES, `${requested} mm`).toBe(
+        printedDots,
+      );
+    }
+    // Data that cannot be encoded: the current box stands for the natural width.
+    const bad = barcode(0, 0, { symbology: 'ean13', data: 'x', w: 10 });
+    expect(widthScaleForWidth(bad, 20, 300)).toBe(2);
+    expect(widthScaleForWidth({ ...bad, w: 0.5 }, 20, 300)).toBe(10);
+    expect(widthScaleForWidth(bad, 1, 300)).toBe(0.25);
+  });
+
+  test('autoSizeBarcodes measures only on a new signature and keeps failed boxes', () => {
     const d = doc();
     const good = barcode(0, 0, { id: 'g', data: '{{code}}', w: 5, h: 5 });
     const bad = barcode(0, 30, { id: 'b', symbology: 'ean13', data: '{{code}}', w: 7, h: 8 });
     d.objects.push(good, bad, qrcode(0, 50, 10, 10, { id: 'q' }));
     const ctx = { row: { code: '1234567890' }, index: 0, total: 2 };
     autoSizeBarcodes(d, ctx, 0);
-    expect(good.w).toBe(22.9);
+    expect(good.w).toBe(22.86);
     expect(good.h).toBe(15.1);
+    expect(textBandHeight(good)).toBeCloseTo(3.12, 9);
     expect([bad.w, bad.h]).toEqual([7, 8]);
     expect([d.objects[2].w, d.objects[2].h]).toEqual([10, 10]);
     good.w = 1;
     autoSizeBarcodes(d, ctx, 0); // same signature: nothing measured
     expect(good.w).toBe(1);
     autoSizeBarcodes(d, ctx, 1); // record index is part of the signature
-    expect(good.w).toBe(22.9);
+    expect(good.w).toBe(22.86);
     expect(autoSizeSignature(d, ctx, 1)).toBe(
       'bg:code128:{{code}}:3:12:true:1|bb:ean13:{{code}}:3:12:true:1|qq:https://example.com/sorvendale:M:4#1#{"code":"1234567890"}',
     );
     expect(autoSizeSignature({ ...d, objects: [] }, {}, 0)).toBe('#0#{}');
+    expect(measureBarcode({ ...good, showText: false }, 300)!.h).toBe(12);
+    expect(measureBarcode({ ...good, symbology: 'ean13', data: 'x' }, 300)).toBeUndefined();
   });
 
-  test('bars fill barHeight from the top of the box; the text line sits below them', () => {
+  test('bars start at the dot nearest the box edge, at their own width whatever the box', () => {
     const d = doc();
+    // 10 mm is 118.11 dots; "AB" in Code Set B is 57 modules, 171 dots at 3 dots each.
     d.objects.push(barcode(10, 10, { data: 'AB', w: 30, barHeight: 10, showText: false }));
-    // Box from 118.11 dots, bars 118.11 high and 354.33 wide: edge pixels print when mostly covered.
-    const top = (10 * 300) / 25.4;
     const rows = darkRows(draw(d));
     expect(rows[0]).toBe(118);
     expect(rows[rows.length - 1]).toBe(235);
     const cols = darkColumns(draw(d));
     expect(cols[0]).toBe(118);
-    expect(cols[cols.length - 1]).toBe(471);
+    expect(cols[cols.length - 1]).toBe(118 + 171 - 1);
     d.objects[0] = barcode(10, 10, { data: 'AB', w: 30, barHeight: 10, showText: true });
     const withText = darkRows(draw(d));
-    expect(withText[withText.length - 1]).toBeGreaterThan(top + 118.11 + 0.2 * 19);
+    expect(withText[withText.length - 1]).toBeGreaterThan((10 * 300) / 25.4 + 118.11 + 0.2 * 19);
+  });
+
+  test('canvas, preview, print raster and browser print show the same bars', () => {
+    const d = doc({ dpi: 203, widthMm: 60, heightMm: 20 }, { columns: 1, offsetXMm: 0.7 });
+    d.objects.push(barcode(5.3, 2, { data: 'SV-42', moduleWidth: 2, widthScale: 1.3 }));
+    autoSizeBarcodes(d, {}, 0);
+    const line = Math.round(mmToDots(5, 203));
+    const runs = (ctx: CanvasRenderingContext2D, y: number) => {
+      const px = ctx.getImageData(0, y, ctx.canvas.width, 1).data;
+      const out: number[] = [];
+      let last = false;
+      for (let x = 0; x < ctx.canvas.width; x++) {
+        const black = px[x * 4] < 128;
+        if (black !== last || out.length === 0) out.push(0);
+        out[out.length - 1] += 1;
+        last = black;
+      }
+      // Bars and gaps only: drop the white margins at both ends.
+      return out.slice(1, -1);
+    };
+    const canvas = runs(draw(d), line);
+    expect(canvas.length).toBeGreaterThan(20);
+    expect(new Set(canvas).size).toBeLessThanOrEqual(4); // Code 128: 1 to 4 modules of 3 dots
+    expect(canvas.every((r) => r % 3 === 0)).toBe(true);
+    const print = composeRowRaster(d, [{}], 1);
+    const preview = composePreviewRaster(d, [{}], 1);
+    const browser = composeRow(d, [{}], 1, { applyOffset: true });
+    const unpacked = (bytes: Uint8Array, w: number, h: number) => {
+      const { ctx } = labelCanvas(w, h);
+      ctx.putImageData(unpackRaster(bytes, w, h), 0, 0);
+      return ctx;
+    };
+    expect(runs(unpacked(print.bytes, print.metrics.width, print.metrics.height), line)).toEqual(
+      canvas,
+    );
+    expect(
+      runs(unpacked(preview.bytes, preview.metrics.width, preview.metrics.height), line),
+    ).toEqual(canvas);
+    expect(runs(browser.canvas.getContext('2d')!, line)).toEqual(canvas);
+  });
+});
+
+describe('QR module size', () => {
+  test('dots per module as printed, for the document check', () => {
+    // "HELLO" at ECC M is a version 1 symbol: 21 modules.
+    const table: [side: number, dpi: number, dots: number][] = [
+      [20, 300, 236.22 / 21],
+      [5, 300, 59.055 / 21],
+      [3, 300, 35.433 / 21],
+      [3, 203, 23.976 / 21],
+    ];
+    for (const [side, dpi, dots] of table) {
+      const q = qrcode(0, 0, side, side + 5, { data: 'HELLO' });
+      expect(qrModuleDots(q, dpi), `${side} mm at ${dpi}`).toBeCloseTo(dots, 2);
+    }
+    expect(qrModuleDots(qrcode(0, 0, 3, 3, { data: 'HELLO' }), 203)!).toBeLessThan(
+      QR_MIN_MODULE_DOTS,
+    );
+    expect(qrModuleDots(qrcode(0, 0, 3, 3, { data: '' }), 300)).toBeUndefined();
   });
 });
 

@@ -1,4 +1,7 @@
-// Documents and objects for rendering tests and benchmarks, with every field spelled out.
+// Documents and objects for rendering tests and benchmarks: the factory's defaults from the
+// field tables, then whatever a test overrides.
+import { defaultOwnFields } from '../src/document/factory';
+import { PAGE_FIELDS, PRINT_FIELDS, defaultValues } from '../src/document/field-table';
 import type {
   BarcodeObject,
   ImageObject,
@@ -26,20 +29,8 @@ export function doc(
   return {
     schemaVersion: 1,
     name: 'test',
-    page: { widthMm: 50, heightMm: 80, dpi: 300, ...over },
-    print: {
-      columns: 2,
-      columnGapMm: 2,
-      rowGapMm: 2,
-      density: 9,
-      speed: 3,
-      copies: 1,
-      copyMode: 'duplicate',
-      oddAlign: 'left',
-      offsetXMm: 0,
-      offsetYMm: 0,
-      ...print,
-    },
+    page: { ...defaultValues(PAGE_FIELDS), ...over },
+    print: { ...defaultValues(PRINT_FIELDS), ...print },
     objects: [],
   };
 }
@@ -53,24 +44,15 @@ export const text = (
 ): TextObject => ({
   ...base('text', x, y, w, h),
   type: 'text',
+  ...defaultOwnFields('text'),
   text: '文本',
-  fontSize: 12,
-  bold: false,
-  italic: false,
-  align: 'left',
-  lineHeight: 1.2,
   ...o,
 });
 
 export const barcode = (x: number, y: number, o: Partial<BarcodeObject> = {}): BarcodeObject => ({
   ...base('barcode', x, y, 36, 18),
   type: 'barcode',
-  symbology: 'code128',
-  data: '1234567890',
-  showText: true,
-  moduleWidth: 3,
-  barHeight: 12,
-  widthScale: 1,
+  ...defaultOwnFields('barcode'),
   ...o,
 });
 
@@ -83,9 +65,7 @@ export const qrcode = (
 ): QrCodeObject => ({
   ...base('qrcode', x, y, w, h),
   type: 'qrcode',
-  data: 'https://example.com/sorvendale',
-  ecc: 'M',
-  moduleSize: 4,
+  ...defaultOwnFields('qrcode'),
   ...o,
 });
 
@@ -98,9 +78,7 @@ export const rect = (
 ): RectObject => ({
   ...base('rect', x, y, w, h),
   type: 'rect',
-  lineWidth: 1.2,
-  radius: 0,
-  fill: false,
+  ...defaultOwnFields('rect'),
   ...o,
 });
 
@@ -113,7 +91,7 @@ export const line = (
 ): LineObject => ({
   ...base('line', x, y, w, h),
   type: 'line',
-  lineWidth: 1.2,
+  ...defaultOwnFields('line'),
   ...o,
 });
 
@@ -126,21 +104,7 @@ export const image = (
 ): ImageObject => ({
   ...base('image', x, y, w, h),
   type: 'image',
-  src: '',
-  threshold: 150,
-  dither: true,
-  ditherMode: 'floyd',
-  brightness: 100,
-  contrast: 100,
-  invert: false,
-  denoise: false,
-  fit: 'stretch',
-  blackPoint: 0,
-  whitePoint: 255,
-  gamma: 1,
-  shadowLift: 0,
-  localContrast: 0,
-  inkSaving: 0,
+  ...defaultOwnFields('image'),
   ...o,
 });
 

@@ -1,15 +1,27 @@
 import { afterEach, describe, expect, test } from 'vitest';
-import { THEME_KEY, applyTheme, installTheme, readTheme, storeTheme } from '../src/shell/theme';
+import {
+  MemoryStorage,
+  readThemePreference,
+  STORAGE_KEYS,
+  writeThemePreference,
+  type KeyValueStorage,
+} from '../src/document/storage';
+import { applyTheme, installTheme } from '../src/shell/theme';
+
+const THEME_KEY = STORAGE_KEYS.theme;
 
 // A storage that refuses every access, as some privacy modes do.
-const refusing = {
+const refusing: KeyValueStorage = {
   getItem: () => {
     throw new DOMException('denied', 'SecurityError');
   },
   setItem: () => {
     throw new DOMException('full', 'QuotaExceededError');
   },
-} as unknown as Storage;
+  removeItem: () => {
+    throw new DOMException('denied', 'SecurityError');
+  },
+};
 
 function themeButtons(): HTMLElement[] {
   document.body.innerHTML = ['system', 'dark', 'light']
@@ -35,18 +47,17 @@ describe('theme', () => {
       ['', 'system'],
     ]) {
       localStorage.setItem(THEME_KEY, stored);
-      expect(readTheme(localStorage), stored).toBe(expected);
+      expect(readThemePreference(localStorage), stored).toBe(expected);
     }
     localStorage.removeItem(THEME_KEY);
-    expect(readTheme(localStorage)).toBe('system');
-    expect(readTheme(null)).toBe('system');
+    expect(readThemePreference(localStorage)).toBe('system');
+    expect(readThemePreference(new MemoryStorage())).toBe('system');
   });
 
-  test('a refusing or missing storage neither throws nor claims success', () => {
-    expect(readTheme(refusing)).toBe('system');
-    expect(storeTheme(refusing, 'dark')).toBe(false);
-    expect(storeTheme(null, 'dark')).toBe(false);
-    expect(storeTheme(localStorage, 'light')).toBe(true);
+  test('a refusing storage neither throws nor claims success', () => {
+    expect(readThemePreference(refusing)).toBe('system');
+    expect(writeThemePreference('dark', refusing)).toBe(false);
+    expect(writeThemePreference('light', localStorage)).toBe(true);
     expect(localStorage.getItem(THEME_KEY)).toBe('light');
   });
 

@@ -1,6 +1,7 @@
 // Which merge context goes into which label: copies by copy mode, records of a batch, and the
 // placement of a short last row.
 
+import { PRINT_FIELDS } from '../document/field-table';
 import type { LabelDocument } from '../document/model';
 import type { Dataset, MergeContext } from '../merge/types';
 import { clampColumns } from './geometry';
@@ -46,7 +47,8 @@ export function copyContext(source: CopySource, k: number): MergeContext | undef
 
 function clampCopies(copies: number): number {
   const n = Math.round(copies);
-  return Number.isFinite(n) ? Math.min(99, Math.max(1, n)) : 1;
+  const { min, max } = PRINT_FIELDS.copies;
+  return Number.isFinite(n) ? Math.min(max, Math.max(min, n)) : min;
 }
 
 /** The copies cut into rows of the document's column count, or nothing when no copy has a context. */

@@ -1,5 +1,6 @@
 // Print row geometry in whole dots: labels side by side with the column gap between them.
 
+import { PRINT_FIELDS } from '../document/field-table';
 import { mmToDots, type LabelDocument } from '../document/model';
 import { labelSizeDots } from '../render/label';
 import { bytesPerRowFor } from './pack';
@@ -24,7 +25,8 @@ export interface RowGeometry {
 /** A column count rounded and clamped to 1 … 8; anything unreadable counts as 1. */
 export function clampColumns(columns: number): number {
   const n = Math.round(columns);
-  return Number.isFinite(n) ? Math.min(8, Math.max(1, n)) : 1;
+  const { min, max } = PRINT_FIELDS.columns;
+  return Number.isFinite(n) ? Math.min(max, Math.max(min, n)) : min;
 }
 
 export function rowGeometry(doc: LabelDocument, columns: number = doc.print.columns): RowGeometry {

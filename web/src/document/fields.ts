@@ -1,5 +1,7 @@
 // Field readers that repair instead of refusing: every read yields a value in the field's range.
 
+import type { FieldSpec, FieldTable, FieldValue, FieldValues } from './field-table';
+
 export type PlainObject = Record<string, unknown>;
 
 export function isPlainObject(value: unknown): value is PlainObject {
@@ -35,10 +37,6 @@ export function readNumber(value: unknown, min: number, max: number, fallback: n
   return clamp(Number.isFinite(n) ? n : fallback, min, max);
 }
 
-export function readInteger(value: unknown, min: number, max: number, fallback: number): number {
-  return Math.round(readNumber(value, min, max, fallback));
-}
-
 /** Cuts to `limit` UTF-16 units without leaving half of a surrogate pair at the end. */
 export function cutText(text: string, limit: number): string {
   if (text.length <= limit) return text;
@@ -48,20 +46,53 @@ export function cutText(text: string, limit: number): string {
   return text.slice(0, end);
 }
 
-export function readText(value: unknown, limit: number, fallback: string): string {
+function readText(value: unknown, limit: number, fallback: string): string {
   return typeof value === 'string' ? cutText(value, limit) : fallback;
 }
 
-export function readBoolean(value: unknown, fallback: boolean): boolean {
+function readBoolean(value: unknown, fallback: boolean): boolean {
   return typeof value === 'boolean' ? value : fallback;
 }
 
-export function readChoice<T extends string>(
+/** One field by its table entry: clamped and rounded, cut, or replaced by its default. */
+export function readField<S extends FieldSpec>(
+  spec: S,
   value: unknown,
-  choices: readonly T[],
-  fallback: T,
-): T {
-  return typeof value === 'string' && (choices as readonly string[]).includes(value)
-    ? (value as T)
-    : fallback;
+  fallback?: FieldValue<S>,
+): FieldValue<S> {
+  return readSpec(spec, value, fallback) as FieldValue<S>;
+}
+
+function readSpec(spec: FieldSpec, value: unknown, fallback: unknown): unknown {
+  switch (spec.kind) {
+    case 'number': {
+      const n = readNumber(value, spec.min, spec.max, (fallback as number) ?? spec.default);
+      if (spec.decimals === undefined) return n;
+      const unit = 10 ** spec.decimals;
+      return Math.round(n * unit) / unit;
+    }
+    case 'text':
+      return readText(
+        value,
+        spec.maxLength,
+        (fallback as string) ?? spec.sanitizedDefault ?? spec.default,
+      );
+    case 'boolean':
+      return readBoolean(value, (fallback as boolean) ?? spec.default);
+    case 'choice': {
+      // Numeric choices (the dpi) accept numeric text as the number conversion reads it.
+      const v = typeof spec.default === 'number' ? toNumber(value) : value;
+      return (spec.choices as readonly unknown[]).includes(v)
+        ? v
+        : ((fallback as unknown) ?? spec.default);
+    }
+  }
+}
+
+/** Every field of a table from a raw object, in the table's order. */
+export function readFields<T extends FieldTable>(table: T, raw: PlainObject): FieldValues<T> {
+  const out: Record<string, unknown> = {};
+  for (const [key, spec] of Object.entries(table))
+    out[key] = readSpec(spec, member(raw, key), undefined);
+  return out as FieldValues<T>;
 }

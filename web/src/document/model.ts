@@ -1,8 +1,18 @@
 // The label document: one label's page, print settings and objects, all geometry in millimetres.
 
+import {
+  IMAGE_FIELDS,
+  OWN_FIELDS,
+  PAGE_FIELDS,
+  PRINT_FIELDS,
+  QRCODE_FIELDS,
+  TEXT_FIELDS,
+  type FieldValues,
+} from './field-table';
+
 export const SCHEMA_VERSION = 1;
 
-export type ObjectType = 'text' | 'barcode' | 'qrcode' | 'rect' | 'line' | 'image';
+export type ObjectType = keyof typeof OWN_FIELDS;
 export const OBJECT_TYPES: readonly ObjectType[] = [
   'text',
   'barcode',
@@ -21,32 +31,18 @@ export const TYPE_LABELS: Record<ObjectType, string> = {
   image: '图片',
 };
 
-export type Dpi = 203 | 300;
-export type CopyMode = 'duplicate' | 'sequence' | 'serial';
-export type OddAlign = 'left' | 'right';
-export type TextAlign = 'left' | 'center' | 'right';
-export type QrEcc = 'L' | 'M' | 'Q' | 'H';
-export type DitherMode = 'threshold' | 'floyd' | 'ordered' | 'stochastic';
-export type ImageFit = 'stretch' | 'cover';
+type Choices<F extends { choices: readonly unknown[] }> = F['choices'][number];
 
-export interface PageSettings {
-  widthMm: number;
-  heightMm: number;
-  dpi: Dpi;
-}
+export type Dpi = Choices<typeof PAGE_FIELDS.dpi>;
+export type CopyMode = Choices<typeof PRINT_FIELDS.copyMode>;
+export type OddAlign = Choices<typeof PRINT_FIELDS.oddAlign>;
+export type TextAlign = Choices<typeof TEXT_FIELDS.align>;
+export type QrEcc = Choices<typeof QRCODE_FIELDS.ecc>;
+export type DitherMode = Choices<typeof IMAGE_FIELDS.ditherMode>;
+export type ImageFit = Choices<typeof IMAGE_FIELDS.fit>;
 
-export interface PrintSettings {
-  columns: number;
-  columnGapMm: number;
-  rowGapMm: number;
-  density: number;
-  speed: number;
-  copies: number;
-  copyMode: CopyMode;
-  oddAlign: OddAlign;
-  offsetXMm: number;
-  offsetYMm: number;
-}
+export type PageSettings = FieldValues<typeof PAGE_FIELDS>;
+export type PrintSettings = FieldValues<typeof PRINT_FIELDS>;
 
 /** Fields every object carries, in their stored order. For a line, w and h are the vector to its end. */
 export interface ObjectBase {
@@ -61,62 +57,31 @@ export interface ObjectBase {
   locked?: boolean;
 }
 
-export interface TextObject extends ObjectBase {
+/** A type's own fields, as its table in field-table.ts describes them. */
+export type OwnFields<T extends ObjectType> = FieldValues<(typeof OWN_FIELDS)[T]>;
+
+export interface TextObject extends ObjectBase, OwnFields<'text'> {
   type: 'text';
-  text: string;
-  fontSize: number;
-  bold: boolean;
-  italic: boolean;
-  align: TextAlign;
-  lineHeight: number;
 }
 
-export interface BarcodeObject extends ObjectBase {
+export interface BarcodeObject extends ObjectBase, OwnFields<'barcode'> {
   type: 'barcode';
-  symbology: string;
-  data: string;
-  showText: boolean;
-  moduleWidth: number;
-  barHeight: number;
-  widthScale: number;
 }
 
-export interface QrCodeObject extends ObjectBase {
+export interface QrCodeObject extends ObjectBase, OwnFields<'qrcode'> {
   type: 'qrcode';
-  data: string;
-  ecc: QrEcc;
-  moduleSize: number;
 }
 
-export interface RectObject extends ObjectBase {
+export interface RectObject extends ObjectBase, OwnFields<'rect'> {
   type: 'rect';
-  lineWidth: number;
-  radius: number;
-  fill: boolean;
 }
 
-export interface LineObject extends ObjectBase {
+export interface LineObject extends ObjectBase, OwnFields<'line'> {
   type: 'line';
-  lineWidth: number;
 }
 
-export interface ImageObject extends ObjectBase {
+export interface ImageObject extends ObjectBase, OwnFields<'image'> {
   type: 'image';
-  src: string;
-  threshold: number;
-  dither: boolean;
-  ditherMode: DitherMode;
-  brightness: number;
-  contrast: number;
-  invert: boolean;
-  denoise: boolean;
-  fit: ImageFit;
-  blackPoint: number;
-  whitePoint: number;
-  gamma: number;
-  shadowLift: number;
-  localContrast: number;
-  inkSaving: number;
 }
 
 export type LabelObject =
@@ -139,12 +104,7 @@ export interface Placement {
   h: number;
 }
 
-export const DEFAULT_DOCUMENT_NAME = '未命名标签';
-export const SAMPLE_QR_DATA = 'https://example.com/sorvendale';
-
 /** Printer dots for a length in millimetres, unrounded: callers round where they need whole dots. */
 export function mmToDots(mm: number, dpi: number): number {
   return (mm * dpi) / 25.4;
 }
-
-export { createDocument, createObject, newObjectId } from './factory';

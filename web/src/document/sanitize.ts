@@ -1,20 +1,24 @@
 // Turns untrusted JSON (opened files, the draft, stored templates) into a valid document.
 
-import { newObjectId } from './factory';
+import {
+  DOCUMENT_FIELDS,
+  IMAGE_FIELDS,
+  OBJECT_BASE_FIELDS,
+  OWN_FIELDS,
+  PAGE_FIELDS,
+  PRINT_FIELDS,
+} from './field-table';
 import {
   isPlainObject,
   member,
-  readBoolean,
-  readChoice,
-  readInteger,
+  readField,
+  readFields,
   readNumber,
-  readText,
   type PlainObject,
 } from './fields';
+import { newObjectId } from './ids';
 import {
-  DEFAULT_DOCUMENT_NAME,
   OBJECT_TYPES,
-  SAMPLE_QR_DATA,
   TYPE_LABELS,
   type DitherMode,
   type LabelDocument,
@@ -31,112 +35,32 @@ export function unsupportedVersion(value: unknown): string {
   return `不支持的文档版本：${String(value)}`;
 }
 
-const DITHER_MODES: readonly DitherMode[] = ['threshold', 'floyd', 'ordered', 'stochastic'];
-
-function sanitizePage(raw: PlainObject): PageSettings {
-  let dpi: number;
-  try {
-    dpi = Number(member(raw, 'dpi'));
-  } catch {
-    dpi = Number.NaN;
-  }
-  return {
-    widthMm: readNumber(member(raw, 'widthMm'), 10, 300, 50),
-    heightMm: readNumber(member(raw, 'heightMm'), 10, 300, 80),
-    dpi: dpi === 203 ? 203 : 300,
-  };
-}
-
 function sanitizePrint(raw: PlainObject): PrintSettings {
-  // Older documents had one shared gap; it stays the default of both gaps.
-  const gap = readNumber(member(raw, 'gapMm'), 0, 20, 2);
-  return {
-    columns: readInteger(member(raw, 'columns'), 1, 8, 2),
-    columnGapMm: readNumber(member(raw, 'columnGapMm'), 0, 20, gap),
-    rowGapMm: readNumber(member(raw, 'rowGapMm'), 0, 20, gap),
-    density: readInteger(member(raw, 'density'), 0, 15, 9),
-    speed: readInteger(member(raw, 'speed'), 1, 6, 3),
-    copies: readInteger(member(raw, 'copies'), 1, 99, 1),
-    copyMode: readChoice(member(raw, 'copyMode'), ['duplicate', 'sequence', 'serial'], 'duplicate'),
-    oddAlign: readChoice(member(raw, 'oddAlign'), ['left', 'right'], 'left'),
-    offsetXMm: readNumber(member(raw, 'offsetXMm'), -20, 20, 0),
-    offsetYMm: readNumber(member(raw, 'offsetYMm'), -20, 20, 0),
-  };
+  const print = readFields(PRINT_FIELDS, raw);
+  // Older documents had one shared gap (same range and default); it stays the default of both.
+  const gapField = PRINT_FIELDS.columnGapMm;
+  const gap = readField(gapField, member(raw, 'gapMm'));
+  print.columnGapMm = readField(gapField, member(raw, 'columnGapMm'), gap);
+  print.rowGapMm = readField(PRINT_FIELDS.rowGapMm, member(raw, 'rowGapMm'), gap);
+  return print;
 }
 
+/** The mode as stored, or from the older on/off flag when the mode is missing or unknown. */
 function settleDitherMode(raw: PlainObject): DitherMode {
   const mode = member(raw, 'ditherMode');
-  if (typeof mode === 'string' && (DITHER_MODES as readonly string[]).includes(mode))
-    return mode as DitherMode;
-  return readBoolean(member(raw, 'dither'), true) ? 'floyd' : 'threshold';
+  const modes: readonly unknown[] = IMAGE_FIELDS.ditherMode.choices;
+  if (modes.includes(mode)) return mode as DitherMode;
+  return readField(IMAGE_FIELDS.dither, member(raw, 'dither')) ? 'floyd' : 'threshold';
 }
 
 function ownFields(base: ObjectBase, raw: PlainObject): LabelObject {
-  const f = (key: string) => member(raw, key);
-  switch (base.type) {
-    case 'text':
-      return {
-        ...base,
-        type: 'text',
-        text: readText(f('text'), 5000, '文本'),
-        fontSize: readNumber(f('fontSize'), 4, 200, 12),
-        bold: readBoolean(f('bold'), false),
-        italic: readBoolean(f('italic'), false),
-        align: readChoice(f('align'), ['left', 'center', 'right'], 'left'),
-        lineHeight: readNumber(f('lineHeight'), 0.8, 3, 1.2),
-      };
-    case 'barcode':
-      return {
-        ...base,
-        type: 'barcode',
-        symbology: readText(f('symbology'), 40, 'code128'),
-        data: readText(f('data'), 500, '1234567890'),
-        showText: readBoolean(f('showText'), true),
-        moduleWidth: readInteger(f('moduleWidth'), 1, 10, 3),
-        barHeight: readNumber(f('barHeight'), 4, 60, 12),
-        widthScale: readNumber(f('widthScale'), 0.25, 10, 1),
-      };
-    case 'qrcode':
-      return {
-        ...base,
-        type: 'qrcode',
-        data: readText(f('data'), 2000, SAMPLE_QR_DATA),
-        ecc: readChoice(f('ecc'), ['L', 'M', 'Q', 'H'], 'M'),
-        moduleSize: readInteger(f('moduleSize'), 2, 12, 4),
-      };
-    case 'rect':
-      return {
-        ...base,
-        type: 'rect',
-        lineWidth: readNumber(f('lineWidth'), 0.1, 5, 1.2),
-        radius: readNumber(f('radius'), 0, 20, 0),
-        fill: readBoolean(f('fill'), false),
-      };
-    case 'line':
-      return { ...base, type: 'line', lineWidth: readNumber(f('lineWidth'), 0.1, 5, 1.2) };
-    case 'image': {
-      const ditherMode = settleDitherMode(raw);
-      return {
-        ...base,
-        type: 'image',
-        src: readText(f('src'), 16_777_216, ''),
-        threshold: readInteger(f('threshold'), 0, 255, 150),
-        dither: ditherMode !== 'threshold',
-        ditherMode,
-        brightness: readInteger(f('brightness'), 0, 200, 100),
-        contrast: readInteger(f('contrast'), 0, 200, 100),
-        invert: readBoolean(f('invert'), false),
-        denoise: readBoolean(f('denoise'), false),
-        fit: readChoice(f('fit'), ['stretch', 'cover'], 'stretch'),
-        blackPoint: readInteger(f('blackPoint'), 0, 128, 0),
-        whitePoint: readInteger(f('whitePoint'), 128, 255, 255),
-        gamma: Math.round(readNumber(f('gamma'), 0.3, 3, 1) * 100) / 100,
-        shadowLift: readInteger(f('shadowLift'), 0, 100, 0),
-        localContrast: readInteger(f('localContrast'), 0, 100, 0),
-        inkSaving: readInteger(f('inkSaving'), 0, 100, 0),
-      };
-    }
+  const own = readFields(OWN_FIELDS[base.type], raw);
+  const obj = { ...base, ...own } as LabelObject;
+  if (obj.type === 'image') {
+    obj.ditherMode = settleDitherMode(raw);
+    obj.dither = obj.ditherMode !== 'threshold';
   }
+  return obj;
 }
 
 function freshId(seen: Set<string>): string {
@@ -158,7 +82,7 @@ export function sanitizeObject(
     return undefined;
   const kind = type as ObjectType;
 
-  let id = readText(member(value, 'id'), 64, '');
+  let id = readField(OBJECT_BASE_FIELDS.id, member(value, 'id'));
   if (id === '' || seen.has(id)) id = freshId(seen);
   seen.add(id);
 
@@ -180,12 +104,12 @@ export function sanitizeObject(
   const base: ObjectBase = {
     id,
     type: kind,
-    name: readText(member(value, 'name'), 60, TYPE_LABELS[kind]),
+    name: readField(OBJECT_BASE_FIELDS.name, member(value, 'name'), TYPE_LABELS[kind]),
     x,
     y,
     w,
     h,
-    locked: readBoolean(member(value, 'locked'), false),
+    locked: readField(OBJECT_BASE_FIELDS.locked, member(value, 'locked')),
   };
   return ownFields(base, value);
 }
@@ -196,7 +120,7 @@ export function sanitizeDocument(value: unknown): LabelDocument {
   const version = member(value, 'schemaVersion');
   if (version !== undefined && version !== 1) throw new Error(unsupportedVersion(version));
   const rawPage = member(value, 'page');
-  const page = sanitizePage(isPlainObject(rawPage) ? rawPage : {});
+  const page: PageSettings = readFields(PAGE_FIELDS, isPlainObject(rawPage) ? rawPage : {});
   const rawPrint = member(value, 'print');
   const print = sanitizePrint(isPlainObject(rawPrint) ? rawPrint : {});
   const rawObjects = member(value, 'objects');
@@ -209,14 +133,9 @@ export function sanitizeDocument(value: unknown): LabelDocument {
   });
   return {
     schemaVersion: 1,
-    name: readText(member(value, 'name'), 80, DEFAULT_DOCUMENT_NAME),
+    name: readField(DOCUMENT_FIELDS.name, member(value, 'name')),
     page,
     print,
     objects,
   };
-}
-
-/** Deep copies everywhere go through JSON, matching what a save and reopen would give. */
-export function cloneDocument(doc: LabelDocument): LabelDocument {
-  return JSON.parse(JSON.stringify(doc)) as LabelDocument;
 }

@@ -1,4 +1,5 @@
-// Browser storage behind a small interface: reads tolerate anything, writes report and never throw.
+// Browser storage behind a small interface: every key and preference the designer keeps. Reads
+// tolerate anything, writes report and never throw.
 
 export interface KeyValueStorage {
   getItem(key: string): string | null;
@@ -88,6 +89,38 @@ export function removeKey(key: string, storage: KeyValueStorage = defaultStorage
   } catch {
     return false;
   }
+}
+
+export const THEME_CHOICES = ['system', 'dark', 'light'] as const;
+export type ThemeChoice = (typeof THEME_CHOICES)[number];
+
+/** Anything but one of the three choices reads as "system". */
+export function parseTheme(value: unknown): ThemeChoice {
+  return THEME_CHOICES.find((c) => c === value) ?? 'system';
+}
+
+/** The theme is kept as plain text; an unreadable storage just means it isn't remembered. */
+export function readThemePreference(storage: KeyValueStorage = defaultStorage()): ThemeChoice {
+  return parseTheme(readTextKey(STORAGE_KEYS.theme, storage));
+}
+
+export function writeThemePreference(
+  choice: ThemeChoice,
+  storage: KeyValueStorage = defaultStorage(),
+): boolean {
+  return writeTextKey(STORAGE_KEYS.theme, choice, storage);
+}
+
+/** The remembered printer name, plain text; empty when there is none. */
+export function readPrinterPreference(storage: KeyValueStorage = defaultStorage()): string {
+  return readTextKey(STORAGE_KEYS.printer, storage) ?? '';
+}
+
+export function writePrinterPreference(
+  name: string,
+  storage: KeyValueStorage = defaultStorage(),
+): boolean {
+  return writeTextKey(STORAGE_KEYS.printer, name, storage);
 }
 
 /** An in-memory storage, for tests and for pages where local storage is unavailable. */

@@ -1,9 +1,10 @@
 // Built-in templates and the demo sample, assembled from a few kinds of pieces.
 
 import { createDocument, defaultOwnFields } from './factory';
+import { SAMPLE_QR_DATA } from './field-table';
 import { cutText } from './fields';
+import { newId } from './ids';
 import {
-  SAMPLE_QR_DATA,
   type BarcodeObject,
   type LabelDocument,
   type LineObject,
@@ -13,14 +14,8 @@ import {
   type TextObject,
 } from './model';
 
-let templateCounter = 0;
-
 /** Template objects get their own id form so they never clash with ids made by the editor. */
-function templateId(): string {
-  const id = `t${Date.now().toString(36)}${templateCounter.toString(36)}`;
-  templateCounter += 1;
-  return id;
-}
+const templateId = (): string => newId('t');
 
 type Box = [x: number, y: number, w: number, h: number];
 

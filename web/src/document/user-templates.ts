@@ -1,9 +1,10 @@
 // Templates the user saved on this machine: newest first, at most 50.
 
 import { cutText, isPlainObject, member } from './fields';
-import { randomBase36 } from './history';
+import { newId } from './ids';
+import { cloneDocument } from './copy';
 import type { LabelDocument } from './model';
-import { cloneDocument, sanitizeDocument } from './sanitize';
+import { sanitizeDocument } from './sanitize';
 import {
   defaultStorage,
   readJsonKey,
@@ -69,7 +70,7 @@ export function saveUserTemplate(
 ): boolean {
   const trimmed = cutText(name.trim(), 60);
   const entry: UserTemplate = {
-    id: `u${now.toString(36)}${randomBase36(5)}`,
+    id: newId('u', { now, random: 5 }),
     name: trimmed === '' ? cutText(doc.name, 60) : trimmed,
     category: USER_TEMPLATE_CATEGORY,
     description: cutText(description, 120),

@@ -2,7 +2,7 @@
 // screen by the zoom, with the gestures' overlay on top; pointer and wheel input.
 
 import type { Elements } from '../page/elements';
-import { autoSizeBarcodes } from '../render/barcode';
+import { autoSizeBarcodes } from '../render/barcode-size';
 import { drawLabel, labelSizeDots } from '../render/label';
 import { handleToleranceMm, pointerToMm, type Point } from './geometry';
 import type { CanvasGestures } from './gestures';

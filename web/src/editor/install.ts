@@ -26,8 +26,6 @@ export interface EditorDeps {
   save(): void;
   /** Ctrl/Meta+P: the print preview, when an area provides one. */
   openPreview?(): void;
-  /** The toolbar's "检查" button: the document check, when an area provides one. */
-  openCheck?(): void;
 }
 
 type View = (store: DocumentStore) => void;
@@ -55,10 +53,7 @@ export function installEditor(
     barcodeSizing(obj, store.doc.page.dpi, store.dataContext()),
   );
   const view = installCanvasView(el, store, gestures);
-  const refreshToolbar = installToolbar(el, store, {
-    fit: view.fit,
-    openCheck: deps.openCheck ?? nothing,
-  });
+  const refreshToolbar = installToolbar(el, store, { fit: view.fit });
   const layers = installLayerList(el, store);
   installKeyboard(el, store, { save: deps.save, openPreview: deps.openPreview ?? nothing });
   installAddObjects(el, store, deps.status);

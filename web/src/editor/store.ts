@@ -3,7 +3,8 @@
 import { createDocument } from '../document/factory';
 import { clamp } from '../document/fields';
 import type { LabelDocument, LabelObject } from '../document/model';
-import { cloneDocument } from '../document/sanitize';
+import { cloneDocument, deepCopy } from '../document/copy';
+import { newId } from '../document/ids';
 import type { Dataset, MergeContext } from '../merge/types';
 
 export const UNDO_DEPTH = 60;
@@ -16,11 +17,8 @@ export type Listener = (store: DocumentStore) => void;
 export type LayerDirection = 'up' | 'down' | 'top' | 'bottom';
 export type AlignKind = 'left' | 'hcenter' | 'right' | 'top' | 'vcenter' | 'bottom';
 
-function randomId(): string {
-  let tail = '';
-  for (let i = 0; i < 6; i += 1) tail += Math.floor(Math.random() * 36).toString(36);
-  return `o${Date.now().toString(36)}${tail}`;
-}
+/** Duplicates carry a random tail in place of the counter, their own id form. */
+const duplicateId = (): string => newId('o', { random: 6 });
 
 /** Keeps a box on the page; the top-left edge wins when the box is larger than the page. */
 function keepOnPage(obj: LabelObject, doc: LabelDocument): void {
@@ -189,9 +187,9 @@ export class DocumentStore {
     this.snapshot();
     const taken = new Set(this.doc.objects.map((o) => o.id));
     const copies = originals.map((o) => {
-      const copy = JSON.parse(JSON.stringify(o)) as LabelObject;
-      let id = randomId();
-      while (taken.has(id)) id = randomId();
+      const copy = deepCopy(o);
+      let id = duplicateId();
+      while (taken.has(id)) id = duplicateId();
       taken.add(id);
       copy.id = id;
       copy.x += DUPLICATE_OFFSET_MM;

@@ -1,4 +1,5 @@
-// The canvas toolbar: undo and redo, alignment, layer order, the document check and the zoom.
+// The canvas toolbar: undo and redo, alignment, layer order and the zoom. The document check
+// button belongs to the print area.
 
 import type { Elements } from '../page/elements';
 import { ZOOM_STEP } from './placement';
@@ -9,12 +10,11 @@ const LAYER_DIRECTIONS: readonly string[] = ['up', 'down', 'top', 'bottom'];
 
 export type ToolbarElements = Pick<
   Elements,
-  'app-body' | 'btn-undo' | 'btn-redo' | 'btn-check' | 'btn-zoom-in' | 'btn-zoom-out' | 'btn-fit'
+  'app-body' | 'btn-undo' | 'btn-redo' | 'btn-zoom-in' | 'btn-zoom-out' | 'btn-fit'
 >;
 
 export interface ToolbarHooks {
   fit(): void;
-  openCheck(): void;
 }
 
 /** Wires the buttons; returns the view that refreshes their enabled state. */
@@ -25,7 +25,6 @@ export function installToolbar(
 ): (store: DocumentStore) => void {
   el['btn-undo'].addEventListener('click', () => store.undo());
   el['btn-redo'].addEventListener('click', () => store.redo());
-  el['btn-check'].addEventListener('click', () => hooks.openCheck());
   el['btn-zoom-in'].addEventListener('click', () => store.setZoom(store.zoom * ZOOM_STEP));
   el['btn-zoom-out'].addEventListener('click', () => store.setZoom(store.zoom / ZOOM_STEP));
   el['btn-fit'].addEventListener('click', () => hooks.fit());

@@ -1,6 +1,6 @@
 // Turning grey into the printer's black and white. Every value becomes 0 (black) or 255 (white).
 
-export type DitherMode = 'threshold' | 'floyd' | 'ordered' | 'stochastic';
+import type { DitherMode } from '../document/model';
 
 /** The standard 8 × 8 Bayer index matrix, row-major. */
 export const BAYER8: readonly number[] = [
@@ -28,7 +28,7 @@ export function binarize(
   width: number,
   height: number,
   threshold: number,
-  mode: string,
+  mode: DitherMode,
 ): void {
   switch (mode) {
     case 'floyd':
@@ -41,6 +41,7 @@ export function binarize(
       stochastic(buf, width, height, threshold);
       return;
     default:
+      // "threshold", and any mode a crafted caller passes at run time.
       for (let i = 0; i < buf.length; i++) buf[i] = buf[i] < threshold ? 0 : 255;
   }
 }

@@ -1,14 +1,15 @@
 // From a decoded picture to a black-and-white bitmap of exactly the box size in dots.
 
+import type { DitherMode, ImageFit } from '../document/model';
 import { binarize } from './binarize';
 import { localContrast5x5, median3x3 } from './filters';
 import { toneMap, type ToneSettings } from './tone';
 
 export interface PictureSettings extends ToneSettings {
   threshold: number;
-  mode: string;
+  mode: DitherMode;
   denoise: boolean;
-  fit: string;
+  fit: ImageFit;
   localContrast: number;
 }
 
@@ -21,7 +22,7 @@ export interface SourceRect {
 
 /** The part of the source drawn into a W × H box: all of it for "stretch", a centred crop for "cover". */
 export function fitSourceRect(
-  fit: string,
+  fit: ImageFit,
   sourceWidth: number,
   sourceHeight: number,
   width: number,

@@ -2,8 +2,6 @@
 
 import type { MergeContext } from './types';
 
-export type { MergeContext } from './types';
-
 // The shortest brace-free run between "{{" and "}}"; the name is that run trimmed.
 const PLACEHOLDER = /\{\{\s*([^{}]+?)\s*\}\}/g;
 const DATE_FORM = /^date(?:([+-])([0-9]+))?(?::([\s\S]*))?$/;

@@ -1,6 +1,7 @@
 // Symbol bitmaps from the barcode library, cached by request. One bitmap pixel is one printer dot.
 
 import { toCanvas } from 'bwip-js/browser';
+import { symbologyOptions } from './symbologies';
 
 export interface BarcodeRequest {
   bcid: string;
@@ -36,6 +37,7 @@ export function barcodeBitmap(r: BarcodeRequest): HTMLCanvasElement | undefined 
     paddingwidth: 0,
     paddingheight: 0,
     backgroundcolor: 'FFFFFF',
+    ...symbologyOptions(r.bcid),
   };
   if (r.heightMm > 0) options.height = r.heightMm;
   if (r.ecc !== undefined) options.eclevel = r.ecc;

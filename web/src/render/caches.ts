@@ -1,6 +1,6 @@
 import { clearProcessedImages } from '../image/cache';
 import { clearBarcodeCache } from './barcode-bitmap';
-import { resetAutoSize } from './barcode';
+import { resetAutoSize } from './barcode-size';
 import { clearImageSources } from './sources';
 
 /**

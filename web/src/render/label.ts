@@ -2,7 +2,7 @@
 
 import { mmToDots, type LabelDocument, type LabelObject } from '../document/model';
 import type { MergeContext } from '../merge/types';
-import { drawImageObject } from '../image/draw';
+import { drawImageObject } from './picture';
 import { drawBarcode, drawQrCode } from './barcode';
 import type { Ctx2D } from './context2d';
 import { drawLine, drawRect } from './shapes';

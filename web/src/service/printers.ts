@@ -2,9 +2,8 @@
 
 import {
   defaultStorage,
-  readTextKey,
-  STORAGE_KEYS,
-  writeTextKey,
+  readPrinterPreference,
+  writePrinterPreference,
   type KeyValueStorage,
 } from '../document/storage';
 import type { CallService } from './client';
@@ -47,17 +46,8 @@ export function choosePrinter(
   );
 }
 
-export function rememberedPrinter(storage: KeyValueStorage = defaultStorage()): string {
-  return readTextKey(STORAGE_KEYS.printer, storage) ?? '';
-}
-
 /** When storage refuses, the choice holds for this page only. */
-export function rememberPrinter(
-  name: string,
-  storage: KeyValueStorage = defaultStorage(),
-): boolean {
-  return writeTextKey(STORAGE_KEYS.printer, name, storage);
-}
+export const rememberPrinter = writePrinterPreference;
 
 export type DiscoveryOutcome =
   | { kind: 'chosen'; printer: PrinterInfo; count: number }
@@ -81,7 +71,7 @@ export async function discoverPrinters(
   }
   state.printers = list;
   state.serviceReachable = true;
-  const chosen = choosePrinter(list, state.selectedPrinter, rememberedPrinter(storage));
+  const chosen = choosePrinter(list, state.selectedPrinter, readPrinterPreference(storage));
   if (!chosen) {
     state.selectedPrinter = '';
     return { kind: 'empty' };

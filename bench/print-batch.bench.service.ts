@@ -1,0 +1,190 @@
+/// <reference types="node" />
+// A dry-run batch of 10,000 records through the real service: 3 columns of 50 × 80 mm at
+// 300 dpi, each label a text, a Code 128 barcode and a QR code bound to fields. Reports rows per
+// second against the bare service round trip of the same requests, the JS heap after forced GC
+// at row 100 and at the end, the longest main-thread task, and how many rows a stop lets through.
+import { chromium, type Browser, type CDPSession, type Page } from 'playwright-core';
+import { afterAll, beforeAll, test } from 'vitest';
+import { chromiumArgs, chromiumPath } from '../e2e/support/chromium';
+import {
+  startCups,
+  startRecordingPrinter,
+  type PrivateCups,
+  type RecordingPrinter,
+} from '../e2e/support/cups';
+import { startService, type RunningService } from '../e2e/support/service';
+
+const RECORDS = Number(process.env.SV_BENCH_RECORDS ?? 10_000);
+const COLUMNS = 3;
+const QUEUE = 'Zeko_Bench';
+
+let printer: RecordingPrinter;
+let cups: PrivateCups;
+let service: RunningService;
+let browser: Browser;
+let page: Page;
+
+beforeAll(async () => {
+  printer = await startRecordingPrinter();
+  cups = await startCups();
+  await cups.addRawQueue(QUEUE, printer.port);
+  service = await startService({ env: cups.env });
+  browser = await chromium.launch({
+    executablePath: chromiumPath,
+    headless: true,
+    args: chromiumArgs,
+  });
+  page = await browser.newPage();
+  await page.goto(`${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`);
+  await page.waitForFunction(
+    (name) => document.getElementById('printer-value')?.textContent === name,
+    QUEUE,
+  );
+});
+
+afterAll(async () => {
+  await browser?.close();
+  await service?.stop();
+  await cups?.stop();
+  await printer?.close();
+});
+
+/** The JS heap after a forced full collection, through the DevTools protocol. */
+async function heapAfterGc(cdp: CDPSession): Promise<number> {
+  await cdp.send('HeapProfiler.collectGarbage');
+  return (await cdp.send('Runtime.getHeapUsage')).usedSize;
+}
+
+test(`dry-run batch of ${RECORDS} records, ${COLUMNS} columns`, async () => {
+  await page.evaluate(
+    ({ records, columns }) => {
+      const sv = window.__sv!;
+      const doc = sv.parseDoc({
+        schemaVersion: 1,
+        name: 'bench',
+        page: { widthMm: 50, heightMm: 80, dpi: 300 },
+        print: { columns, columnGapMm: 2, rowGapMm: 2, copies: 1 },
+        objects: [
+          {
+            id: 't',
+            type: 'text',
+            name: '名称',
+            x: 3,
+            y: 3,
+            w: 44,
+            h: 10,
+            text: '{{名称}}',
+            fontSize: 16,
+          },
+          {
+            id: 'b',
+            type: 'barcode',
+            name: '条码',
+            x: 3,
+            y: 16,
+            w: 44,
+            h: 18,
+            data: '{{编码}}',
+            symbology: 'code128',
+            moduleWidth: 2,
+            barHeight: 15,
+          },
+          {
+            id: 'q',
+            type: 'qrcode',
+            name: '二维码',
+            x: 10,
+            y: 40,
+            w: 30,
+            h: 30,
+            data: 'https://example.com/p/{{编码}}',
+            moduleSize: 4,
+          },
+        ],
+      });
+      sv.store.reset(doc, false);
+      const lines = ['名称,编码'];
+      for (let i = 0; i < records; i++) lines.push(`商品 ${i},69${String(i).padStart(10, '0')}`);
+      sv.store.setDataset(sv.parseCsv(lines.join('\n')));
+      const w = window as unknown as Record<string, unknown>;
+      const tasks: PerformanceEntry[] = [];
+      w.benchTasks = tasks;
+      new PerformanceObserver((list) => tasks.push(...list.getEntries())).observe({
+        type: 'longtask',
+      });
+      const t0 = performance.now();
+      w.benchBatch = (sv.batchDry as () => Promise<void>)().then(() => performance.now() - t0);
+    },
+    { records: RECORDS, columns: COLUMNS },
+  );
+  const cdp = await page.context().newCDPSession(page);
+  // Row 100 starts at record 99 × columns; the batch runs on while the heap is read.
+  await page.waitForFunction((first) => window.__sv!.store.recordIndex >= first, 99 * COLUMNS, {
+    polling: 10,
+    timeout: 600_000,
+  });
+  const gcStart = await page.evaluate(() => performance.now());
+  const heapAt100 = await heapAfterGc(cdp);
+  const gcEnd = await page.evaluate(() => performance.now());
+  const batchMs = await page.evaluate(
+    () => (window as unknown as { benchBatch: Promise<number> }).benchBatch,
+  );
+  const heapEnd = await heapAfterGc(cdp);
+  // The forced collection is the benchmark's own; a task it fell into is not counted.
+  const tasks = await page.evaluate(
+    ([a, b]) =>
+      (window as unknown as { benchTasks: PerformanceEntry[] }).benchTasks
+        .filter((t) => t.startTime > b || t.startTime + t.duration < a)
+        .map((t) => t.duration),
+    [gcStart, gcEnd],
+  );
+  // Baseline: the same service call with the last row's request, without composing.
+  const baselineCalls = 300;
+  const baselineMs = await page.evaluate(async (calls) => {
+    const sv = window.__sv!;
+    const request = { ...(sv.lastPrintRequest as object), dry_run: true };
+    const b0 = performance.now();
+    for (let i = 0; i < calls; i++) await sv.call('print_sheet', { request });
+    return performance.now() - b0;
+  }, baselineCalls);
+
+  const status = await page.locator('#status-title').innerText();
+  const rows = Math.ceil(RECORDS / COLUMNS);
+  const rowsPerSecond = rows / (batchMs / 1000);
+  const baselinePerSecond = baselineCalls / (baselineMs / 1000);
+  const mb = (b: number) => (b / 1048576).toFixed(1);
+  const longest = Math.max(0, ...tasks);
+  console.log(
+    [
+      `status: ${status}`,
+      `batch: ${rows} rows in ${(batchMs / 1000).toFixed(1)} s = ${rowsPerSecond.toFixed(1)} rows/s`,
+      `baseline (service round trip only): ${baselinePerSecond.toFixed(1)} calls/s; batch/baseline = ${(rowsPerSecond / baselinePerSecond).toFixed(3)}`,
+      `heap after GC: row 100 ${mb(heapAt100)} MB, end ${mb(heapEnd)} MB, growth ${mb(heapEnd - heapAt100)} MB`,
+      `longest main-thread task: ${longest > 0 ? `${longest.toFixed(0)} ms` : 'none over 50 ms'} (${tasks.length} tasks over 50 ms)`,
+    ].join('\n'),
+  );
+});
+
+test('a stop is answered within one row', async () => {
+  const outcome = await page.evaluate(async () => {
+    const sv = window.__sv!;
+    let calls = 0;
+    const original = sv.store.setRecord.bind(sv.store);
+    sv.store.setRecord = (i: number) => {
+      calls += 1;
+      original(i);
+    };
+    const run = (sv.batchDry as () => Promise<void>)();
+    while (calls < 20) await new Promise((r) => setTimeout(r, 5));
+    const atStop = calls;
+    document.getElementById('btn-batch')!.click();
+    await run;
+    sv.store.setRecord = original;
+    // The final call restores the remembered record.
+    return {
+      rowsAfterStop: calls - 1 - atStop,
+      status: document.getElementById('status-title')!.textContent,
+    };
+  });
+  console.log(`stop: ${outcome.rowsAfterStop} row(s) sent after the click; ${outcome.status}`);
+});

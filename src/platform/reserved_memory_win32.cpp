@@ -1,0 +1,58 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/reserved_memory.h"
+
+namespace sv::platform {
+
+namespace {
+// Commits grow in steps of at least this much, so a trickle of bytes is not a call each.
+constexpr std::size_t kCommitStep = 1 << 20;
+}  // namespace
+
+std::optional<ReservedMemory> ReservedMemory::reserve(std::size_t max_bytes) {
+  if (max_bytes == 0) max_bytes = 1;
+  void* p = VirtualAlloc(nullptr, max_bytes, MEM_RESERVE, PAGE_NOACCESS);
+  if (p == nullptr) return std::nullopt;
+  return ReservedMemory(static_cast<char*>(p), max_bytes);
+}
+
+bool ReservedMemory::commit(std::size_t bytes) {
+  if (bytes > max_bytes_) return false;
+  if (bytes <= committed_) return true;
+  const std::size_t target = std::min(max_bytes_, std::max(bytes, committed_ + kCommitStep));
+  if (VirtualAlloc(data_ + committed_, target - committed_, MEM_COMMIT, PAGE_READWRITE) ==
+      nullptr) {
+    return false;
+  }
+  committed_ = target;
+  return true;
+}
+
+void ReservedMemory::release() {
+  if (data_ != nullptr) VirtualFree(data_, 0, MEM_RELEASE);
+  data_ = nullptr;
+}
+
+ReservedMemory::ReservedMemory(ReservedMemory&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      max_bytes_(std::exchange(other.max_bytes_, 0)),
+      committed_(std::exchange(other.committed_, 0)) {}
+
+ReservedMemory& ReservedMemory::operator=(ReservedMemory&& other) noexcept {
+  if (this != &other) {
+    release();
+    data_ = std::exchange(other.data_, nullptr);
+    max_bytes_ = std::exchange(other.max_bytes_, 0);
+    committed_ = std::exchange(other.committed_, 0);
+  }
+  return *this;
+}
+
+ReservedMemory::~ReservedMemory() {
+  release();
+}
+
+}  // namespace sv::platform

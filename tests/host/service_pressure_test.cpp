@@ -1,0 +1,204 @@
+// The service under pressure: many connections announcing large bodies, more connections
+// than it serves at once, and running out of descriptors.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/connection_slots.h"
+#include "support/http_client.h"
+#include "support/server_process.h"
+
+namespace sv::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// AddressSanitizer keeps freed memory in quarantine and never hands it back, so resident memory
+// after the storm says nothing about the service there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryReturns = false;
+#else
+constexpr bool kMemoryReturns = true;
+#endif
+
+const std::string kHealthRequest = "GET /api/health HTTP/1.1\r\n\r\n";
+
+bool is_health_reply(const std::string& raw) {
+  return split_reply(raw).status_line == "HTTP/1.1 200 OK";
+}
+
+// A number from /proc/PID/status ("VmRSS:" in KiB, "Threads:"), -1 when absent.
+long proc_status(pid_t pid, const std::string& field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string key;
+  while (status >> key) {
+    long value = 0;
+    if (key == field && status >> value) return value;
+    status.ignore(256, '\n');
+  }
+  return -1;
+}
+
+long resident_kib(pid_t pid) {
+  return proc_status(pid, "VmRSS:");
+}
+
+// A dry-run print of an 8 x 2 dot raster and the reply's body it must get.
+const std::string kPrintBody =
+    R"({"request":{"printer":"P","width_mm":40,"height_mm":30,"width_dots":8,"height_dots":2,)"
+    R"("gap_mm":2,"density":8,"speed":4,"copies":1,"tear":false,"data_b64":"QUI=","dry_run":true}})";
+const std::string kPrintRequest =
+    "POST /api/print_sheet HTTP/1.1\r\nContent-Length: " + std::to_string(kPrintBody.size()) +
+    "\r\n\r\n" + kPrintBody;
+const std::string kPrintReplyBody = R"({"bytes":143,"elapsed_ms":0,"printer":"P"})";
+
+ServerOptions service_on_free_port(std::vector<std::string> command = {}) {
+  if (command.empty()) command = {isolated_binary().string()};
+  return {.command = command, .args = {"--port", std::to_string(free_port()), "--no-open"}};
+}
+
+TEST(ServicePressure, AnnouncedBodiesCommitNoMemoryBeforeTheirBytes) {
+  ServerProcess server(service_on_free_port());
+  ASSERT_TRUE(server.ready()) << server.stderr_text();
+  const long before = resident_kib(server.pid());
+  // 200 connections announce 16 MiB each, the print call and a static path alike, then
+  // trickle one byte per 10 ms for two seconds.
+  std::vector<ClientConnection> clients;
+  clients.reserve(200);
+  for (int i = 0; i < 200; ++i) {
+    clients.emplace_back(server.port());
+    ASSERT_TRUE(clients.back().connected()) << i;
+    const std::string path = i % 2 == 0 ? "/api/print_sheet" : "/";
+    ASSERT_TRUE(
+        clients.back().send_all("POST " + path + " HTTP/1.1\r\nContent-Length: 16777216\r\n\r\n"));
+  }
+  // The print bodies get as far as their Base64 text, so the raster has begun.
+  for (std::size_t i = 0; i < clients.size(); i += 2) {
+    ASSERT_TRUE(clients[i].send_all(R"({"request":{"data_b64":")"));
+  }
+  long peak = before;
+  for (int tick = 0; tick < 200; ++tick) {
+    for (auto& c : clients) ASSERT_TRUE(c.send_all("Q"));
+    std::this_thread::sleep_for(10ms);
+    if (tick % 10 == 0) peak = std::max(peak, resident_kib(server.pid()));
+  }
+  RecordProperty("rss_before_kib", std::to_string(before));
+  RecordProperty("rss_peak_kib", std::to_string(peak));
+  // 200 × 16 MiB would be 3.2 GiB; threads and what arrived cost a few MiB.
+  EXPECT_LT(peak - before, 64 * 1024) << "before " << before << " KiB, peak " << peak << " KiB";
+  clients.clear();
+  EXPECT_TRUE(is_health_reply(exchange(server.port(), kHealthRequest, 10s)));
+}
+
+// 2,000 connections in waves of at most 500 open at once: half stay idle, the others ask for
+// health, a static file or a dry-run print. Every reply that comes is right, a client outside
+// the storm prints meanwhile, and threads and memory are back within 5 s of the last close.
+TEST(ServicePressure, StormOfConnectionsLeavesNothingBehind) {
+  ServerProcess server(service_on_free_port());
+  ASSERT_TRUE(server.ready()) << server.stderr_text();
+  const pid_t pid = server.pid();
+  const long threads_before = proc_status(pid, "Threads:");
+  const long memory_before = resident_kib(pid);
+  const std::string requests[] = {kHealthRequest, "GET / HTTP/1.1\r\n\r\n", kPrintRequest};
+
+  std::string outside;
+  std::thread normal_client([&] {
+    std::this_thread::sleep_for(200ms);
+    outside = exchange(server.port(), kPrintRequest, 20s);
+  });
+  int answered = 0, wrong = 0;
+  for (int wave = 0; wave < 4; ++wave) {
+    std::vector<ClientConnection> clients;
+    clients.reserve(500);
+    for (int i = 0; i < 500; ++i) {
+      clients.emplace_back(server.port());
+      ASSERT_TRUE(clients.back().connected()) << wave << "/" << i;
+      if (i % 2 == 1) {
+        ASSERT_TRUE(clients.back().send_all(requests[(i / 2) % 3]));
+      }
+    }
+    for (int i = 1; i < 500; i += 2) {
+      const HttpReply reply = split_reply(clients[static_cast<std::size_t>(i)].read_all(20s));
+      if (!reply.complete) continue;
+      ++answered;
+      const int kind = (i / 2) % 3;
+      const bool right = reply.status_line == "HTTP/1.1 200 OK" &&
+                         (kind != 0 || reply.body.starts_with("{\"ok\":true,")) &&
+                         (kind != 2 || reply.body == kPrintReplyBody);
+      wrong += right ? 0 : 1;
+    }
+  }  // each wave's connections close here, idle ones included
+  normal_client.join();
+  EXPECT_EQ(split_reply(outside).body, kPrintReplyBody);
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(answered, 1000);
+
+  long threads = -1, memory = -1;
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  do {
+    std::this_thread::sleep_for(100ms);
+    threads = proc_status(pid, "Threads:");
+    memory = resident_kib(pid);
+  } while ((threads > threads_before || (kMemoryReturns && memory > memory_before + 8 * 1024)) &&
+           std::chrono::steady_clock::now() < deadline);
+  RecordProperty("threads_before_after",
+                 std::to_string(threads_before) + "/" + std::to_string(threads));
+  RecordProperty("rss_before_after_kib",
+                 std::to_string(memory_before) + "/" + std::to_string(memory));
+  EXPECT_LE(threads, threads_before);
+  if (kMemoryReturns) {
+    EXPECT_LE(memory, memory_before + 8 * 1024) << "before " << memory_before << " KiB";
+  }
+  EXPECT_EQ(server.stderr_text(), "");
+}
+
+TEST(ServicePressure, ConnectionsBeyondTheBoundWaitForAFreeSlot) {
+  ServerProcess server(service_on_free_port());
+  ASSERT_TRUE(server.ready()) << server.stderr_text();
+  std::vector<ClientConnection> idle;
+  idle.reserve(host::kMaxOpenConnections);
+  for (std::size_t i = 0; i < host::kMaxOpenConnections; ++i) {
+    idle.emplace_back(server.port());
+    ASSERT_TRUE(idle.back().connected()) << i;
+  }
+  // Connected by the system's backlog, but not served while every slot is taken.
+  ClientConnection waiting(server.port());
+  ASSERT_TRUE(waiting.connected());
+  ASSERT_TRUE(waiting.send_all(kHealthRequest));
+  std::string early;
+  EXPECT_FALSE(waiting.wait_closed(1500ms, &early));
+  EXPECT_EQ(early, "");
+  idle.pop_back();  // one ends: its slot goes to the waiting one
+  EXPECT_TRUE(is_health_reply(waiting.read_all(10s)));
+  EXPECT_EQ(server.stderr_text(), "");
+}
+
+TEST(ServicePressure, AcceptFailuresAreReportedAtMostOncePerSecond) {
+  // Few descriptors: the listener, CUPS and two per connection soon use them all up.
+  ServerProcess server(service_on_free_port(
+      {"bash", "-c", "ulimit -n 48 && exec \"$0\" \"$@\"", isolated_binary().string()}));
+  ASSERT_TRUE(server.ready()) << server.stderr_text();
+  std::vector<ClientConnection> idle;
+  for (int i = 0; i < 60; ++i) {
+    idle.emplace_back(server.port());
+    ASSERT_TRUE(idle.back().connected()) << i;
+  }
+  std::this_thread::sleep_for(2500ms);
+  const std::string errors = server.stderr_text();
+  const auto reports = std::count(errors.begin(), errors.end(), '\n');
+  EXPECT_GE(reports, 1) << errors;
+  EXPECT_LE(reports, 3) << errors;
+  EXPECT_TRUE(errors.starts_with("连接失败：")) << errors;
+  // Once connections end, the service serves again.
+  idle.clear();
+  EXPECT_TRUE(is_health_reply(exchange(server.port(), kHealthRequest, 10s)));
+  EXPECT_TRUE(server.running());
+}
+
+}  // namespace
+}  // namespace sv::test

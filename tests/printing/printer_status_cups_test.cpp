@@ -1,0 +1,266 @@
+// printer_status and cancel_jobs through the Linux service binary against a private cupsd,
+// with raw queues on a recording printer that can read slowly, and on a port where nothing
+// listens.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/cups_fixture.h"
+#include "support/http_client.h"
+#include "support/server_process.h"
+
+namespace sv::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Job {
+  std::uint32_t id = 0;
+  std::string state;
+  std::int64_t submitted_ms = 0;
+};
+
+// The reply's printer state (its last member) and its jobs.
+std::string state_of(const std::string& body) {
+  static const std::regex kState(R"re("state":"([a-z]+)"\}$)re");
+  std::smatch m;
+  return std::regex_search(body, m, kState) ? m[1].str() : "?";
+}
+
+std::vector<Job> jobs_of(const std::string& body) {
+  static const std::regex kJob(R"re(\{"id":(\d+),"state":"([a-z]+)","submitted_ms":(\d+)\})re");
+  std::vector<Job> out;
+  for (std::sregex_iterator it(body.begin(), body.end(), kJob), end; it != end; ++it) {
+    out.push_back({static_cast<std::uint32_t>(std::stoul((*it)[1].str())), (*it)[2].str(),
+                   std::stoll((*it)[3].str())});
+  }
+  return out;
+}
+
+std::vector<std::string> job_states(const std::string& body) {
+  std::vector<std::string> out;
+  for (const Job& j : jobs_of(body)) out.push_back(j.state);
+  return out;
+}
+
+std::int64_t now_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string body_for(const std::string& printer) {
+  return "{\"printer\":" + json_string(printer) + "}";
+}
+
+class PrinterStatusCups : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    cups_ = new CupsServer();
+    printer_ = new RecordingPrinter();
+    if (!cups_->running()) return;
+    server_ = new ServerProcess(
+        {.args = {"--port", std::to_string(free_port()), "--no-open"}, .env = cups_->client_env()});
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    delete printer_;
+    delete cups_;
+    server_ = nullptr;
+    printer_ = nullptr;
+    cups_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(cups_->running()) << "cupsd did not start: " << cups_->log();
+    ASSERT_NE(printer_->port(), 0);
+    ASSERT_TRUE(server_->ready()) << server_->stdout_text() << server_->stderr_text();
+    printer_->set_read_rate(0);
+    // Removing a queue also removes its jobs, so each test starts with an empty scheduler.
+    for (const auto& q : cups_->queues()) ASSERT_EQ(cups_->lpadmin({"-x", q}), "");
+  }
+  void TearDown() override { printer_->set_read_rate(0); }
+
+  static HttpReply post(const std::string& command, const std::string& body = "") {
+    return split_reply(exchange(server_->port(), api_post(command, body), 60s));
+  }
+  static std::string status(const std::string& printer) {
+    const HttpReply r = post("printer_status", body_for(printer));
+    EXPECT_EQ(r.status_line, "HTTP/1.1 200 OK") << r.body;
+    return r.body;
+  }
+  // Asks until `done` holds for the reply body or `timeout` passes; returns the last body.
+  static std::string status_until(const std::string& printer,
+                                  const std::function<bool(const std::string&)>& done,
+                                  std::chrono::milliseconds timeout = 20s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::string body = status(printer);
+    while (!done(body) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(100ms);
+      body = status(printer);
+    }
+    return body;
+  }
+  static void print(const std::string& queue, unsigned seed, std::uint32_t height = 40) {
+    // 100 bytes a row: with the default height about 4 KB of raster.
+    const HttpReply r = post(
+        "print_sheet",
+        SheetJob{.printer = queue, .width_dots = 800, .height_dots = height, .seed = seed}.body());
+    ASSERT_EQ(r.status_line, "HTTP/1.1 200 OK") << r.body;
+  }
+  static ToolResult tool(std::vector<std::string> args) {
+    args.insert(args.begin() + 1, {"-h", cups_->server()});
+    return run_tool(args, cups_->client_env());
+  }
+
+  static inline CupsServer* cups_ = nullptr;
+  static inline RecordingPrinter* printer_ = nullptr;
+  static inline ServerProcess* server_ = nullptr;
+};
+
+TEST_F(PrinterStatusCups, IdleThenPrintingOurJobThenIdleWithTheJobDone) {
+  ASSERT_EQ(cups_->add_raw_queue("ZekoQ", printer_->port()), "");
+  EXPECT_EQ(status("ZekoQ"), R"({"jobs":[],"message":"","reasons":[],"state":"idle"})");
+
+  printer_->set_read_rate(2000);
+  const std::size_t before = printer_->jobs().size();
+  const std::int64_t sent_ms = now_ms();
+  print("ZekoQ", 1);
+  std::string body = status_until("ZekoQ", [](const std::string& b) {
+    return state_of(b) == "printing" && job_states(b) == std::vector<std::string>{"printing"};
+  });
+  EXPECT_EQ(state_of(body), "printing") << body;
+  ASSERT_EQ(jobs_of(body).size(), 1u) << body;
+  const Job job = jobs_of(body)[0];
+  EXPECT_EQ(job.state, "printing");
+  // CUPS keeps the creation time in whole seconds.
+  EXPECT_EQ(job.submitted_ms % 1000, 0);
+  EXPECT_GE(job.submitted_ms, sent_ms - 2000);
+  EXPECT_LE(job.submitted_ms, now_ms());
+
+  printer_->set_read_rate(0);
+  ASSERT_EQ(printer_->wait_for_jobs(before + 1, 30s).size(), before + 1);
+  body = status_until("ZekoQ", [](const std::string& b) {
+    return state_of(b) == "idle" && job_states(b) == std::vector<std::string>{"done"};
+  });
+  EXPECT_EQ(body, R"({"jobs":[{"id":)" + std::to_string(job.id) +
+                      R"(,"state":"done","submitted_ms":)" + std::to_string(job.submitted_ms) +
+                      R"(}],"message":"","reasons":[],"state":"idle"})");
+}
+
+TEST_F(PrinterStatusCups, DisabledQueueIsPausedWithItsReasonAndEnablingClearsIt) {
+  ASSERT_EQ(cups_->add_raw_queue("ZekoQ", printer_->port()), "");
+  ASSERT_EQ(tool({"cupsdisable", "-r", "换标签纸", "ZekoQ"}).exit_code, 0);
+  EXPECT_EQ(status("ZekoQ"),
+            R"({"jobs":[],"message":"换标签纸","reasons":["已暂停"],"state":"paused"})");
+
+  // A job sent meanwhile waits in the paused queue.
+  print("ZekoQ", 2);
+  std::string body = status("ZekoQ");
+  EXPECT_EQ(state_of(body), "paused") << body;
+  EXPECT_EQ(job_states(body), std::vector<std::string>{"pending"}) << body;
+
+  const std::size_t before = printer_->jobs().size();
+  ASSERT_EQ(tool({"cupsenable", "ZekoQ"}).exit_code, 0);
+  ASSERT_EQ(printer_->wait_for_jobs(before + 1, 30s).size(), before + 1);
+  body = status_until("ZekoQ", [](const std::string& b) {
+    return state_of(b) == "idle" && job_states(b) == std::vector<std::string>{"done"};
+  });
+  EXPECT_EQ(state_of(body), "idle") << body;
+  EXPECT_NE(body.find(R"("reasons":[])"), std::string::npos) << body;
+}
+
+TEST_F(PrinterStatusCups, RefusingPrinterGivesAReasonAndOurJobWaits) {
+  // Nothing listens on a port that was free a moment ago: every connection is refused.
+  ASSERT_EQ(cups_->add_raw_queue("Gone", free_port()), "");
+  print("Gone", 3);
+  const std::string body = status_until(
+      "Gone", [](const std::string& b) { return b.find(R"("reasons":[])") == std::string::npos; });
+  // The socket backend retries and says so only in the message.
+  EXPECT_EQ(state_of(body), "offline") << body;
+  EXPECT_NE(body.find(R"("reasons":["无法连接打印机"])"), std::string::npos) << body;
+  EXPECT_NE(body.find(R"("message":"The printer)"), std::string::npos) << body;
+  EXPECT_EQ(job_states(body), std::vector<std::string>{"pending"}) << body;
+
+  // Nothing has reached paper, so the stop withdraws it.
+  EXPECT_EQ(post("cancel_jobs", body_for("Gone")).body, R"({"cancelled":1})");
+  EXPECT_EQ(job_states(status("Gone")), std::vector<std::string>{"cancelled"});
+  EXPECT_EQ(cups_->pending_jobs(), 0u);
+}
+
+TEST_F(PrinterStatusCups, CancelWithdrawsOnlyOurWaitingJobs) {
+  ASSERT_EQ(cups_->add_raw_queue("ZekoQ", printer_->port()), "");
+  printer_->set_read_rate(100);
+  const std::size_t before = printer_->jobs().size();
+  print("ZekoQ", 4);
+  std::string body = status_until("ZekoQ", [](const std::string& b) {
+    return job_states(b) == std::vector<std::string>{"printing"};
+  });
+  ASSERT_EQ(job_states(body), std::vector<std::string>{"printing"}) << body;
+  print("ZekoQ", 5);
+  print("ZekoQ", 6);
+  const auto other = make_temp_dir("sv-other-job") / "label.txt";
+  std::ofstream(other) << "SIZE 40 mm, 30 mm\r\nPRINT 1\r\n";
+  const ToolResult lp = tool({"lp", "-d", "ZekoQ", "-t", "other", "-o", "raw", other.string()});
+  ASSERT_EQ(lp.exit_code, 0) << lp.output;
+  body = status("ZekoQ");
+  EXPECT_EQ(job_states(body), (std::vector<std::string>{"printing", "pending", "pending"})) << body;
+  EXPECT_EQ(cups_->pending_jobs(), 4u);
+
+  EXPECT_EQ(post("cancel_jobs", body_for("ZekoQ")).body, R"({"cancelled":2})");
+  body = status("ZekoQ");
+  EXPECT_EQ(job_states(body), (std::vector<std::string>{"printing", "cancelled", "cancelled"}))
+      << body;
+  // Ours on the printer and the other program's job stay.
+  EXPECT_EQ(cups_->pending_jobs(), 2u);
+  EXPECT_EQ(post("cancel_jobs", body_for("ZekoQ")).body, R"({"cancelled":0})");
+
+  printer_->set_read_rate(0);
+  const auto jobs = printer_->wait_for_jobs(before + 2, 30s);
+  ASSERT_EQ(jobs.size(), before + 2) << cups_->log();
+  EXPECT_EQ(jobs.back(), "SIZE 40 mm, 30 mm\r\nPRINT 1\r\n");
+  std::filesystem::remove_all(other.parent_path());
+}
+
+TEST_F(PrinterStatusCups, FailuresAnswerLikePrintSheet) {
+  ASSERT_EQ(cups_->add_raw_queue("ZekoQ", printer_->port()), "");
+  for (const char* command : {"printer_status", "cancel_jobs"}) {
+    for (const std::string name : {"NoSuchQueue", " ZekoQ "}) {
+      const HttpReply r = post(command, body_for(name));
+      EXPECT_EQ(r.status_line, "HTTP/1.1 500 Internal Server Error") << command;
+      EXPECT_TRUE(r.body.starts_with("打不开打印机「" + name + "」：")) << r.body;
+      EXPECT_TRUE(r.body.ends_with(" (IPP status 0x0406)")) << r.body;
+    }
+    EXPECT_EQ(post(command, body_for(" ")).body, "没有选择打印机");
+    const HttpReply bad = post(command, R"({"printer":"ZekoQ","printer":"ZekoQ"})");
+    EXPECT_EQ(bad.status_line, "HTTP/1.1 400 Bad Request");
+    EXPECT_EQ(bad.body, "请求格式不对：duplicate field `printer` at line 1 column 28");
+    EXPECT_EQ(post(command).body, "请求格式不对：unexpected end of input at line 1 column 0");
+    // GET is not served; a foreign page may not ask.
+    const std::string path = std::string("/api/") + command;
+    EXPECT_EQ(split_reply(exchange(server_->port(), "GET " + path + " HTTP/1.1\r\n\r\n")).body,
+              "no such api");
+    const std::string body = body_for("ZekoQ");
+    const HttpReply foreign = split_reply(exchange(
+        server_->port(), "POST " + path +
+                             " HTTP/1.1\r\nOrigin: http://example.com\r\nContent-Length: " +
+                             std::to_string(body.size()) + "\r\n\r\n" + body));
+    EXPECT_EQ(foreign.status_line, "HTTP/1.1 403 Forbidden");
+    EXPECT_EQ(foreign.body, "origin not allowed");
+  }
+
+  cups_->stop();
+  const HttpReply down = post("printer_status", body_for("ZekoQ"));
+  ASSERT_TRUE(cups_->start()) << cups_->log();
+  EXPECT_EQ(down.status_line, "HTTP/1.1 500 Internal Server Error");
+  EXPECT_TRUE(down.body.starts_with("打不开打印机「ZekoQ」：")) << down.body;
+}
+
+}  // namespace
+}  // namespace sv::test

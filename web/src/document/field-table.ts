@@ -1,0 +1,189 @@
+// Every stored field of a document, one table per part: factory default, the sanitiser's default
+// where it differs, range, the inspector's step, rounding, cut length and choices. The factory,
+// the sanitiser, drawing, the inspector and the tests all read these tables, so a new field is
+// one line here. Each table lists its fields in their stored order.
+
+export interface NumberField {
+  readonly kind: 'number';
+  readonly default: number;
+  readonly min: number;
+  readonly max: number;
+  /** The step of the field's number input. */
+  readonly step: number;
+  /** Decimals kept after clamping (0 for integer fields); absent keeps the value as it is. */
+  readonly decimals?: number;
+}
+
+export interface TextField {
+  readonly kind: 'text';
+  readonly default: string;
+  /** What the sanitiser puts in when the text is absent, where it differs from `default`. */
+  readonly sanitizedDefault?: string;
+  /** Cut length in UTF-16 units. */
+  readonly maxLength: number;
+}
+
+export interface BooleanField {
+  readonly kind: 'boolean';
+  readonly default: boolean;
+}
+
+export interface ChoiceField<T extends string | number = string | number> {
+  readonly kind: 'choice';
+  readonly default: T;
+  readonly choices: readonly T[];
+}
+
+export type FieldSpec = NumberField | TextField | BooleanField | ChoiceField;
+export type FieldTable = Readonly<Record<string, FieldSpec>>;
+
+/** The value type a field holds. */
+export type FieldValue<S extends FieldSpec> = S extends NumberField
+  ? number
+  : S extends TextField
+    ? string
+    : S extends BooleanField
+      ? boolean
+      : S extends ChoiceField<infer T>
+        ? T
+        : never;
+
+/** The record a table describes. */
+export type FieldValues<T extends FieldTable> = { -readonly [K in keyof T]: FieldValue<T[K]> };
+
+const number = (
+  def: number,
+  min: number,
+  max: number,
+  step: number,
+  decimals?: number,
+): NumberField => ({
+  kind: 'number',
+  default: def,
+  min,
+  max,
+  step,
+  ...(decimals === undefined ? {} : { decimals }),
+});
+const integer = (def: number, min: number, max: number, step = 1): NumberField =>
+  number(def, min, max, step, 0);
+const text = (def: string, maxLength: number, sanitizedDefault?: string): TextField => ({
+  kind: 'text',
+  default: def,
+  maxLength,
+  ...(sanitizedDefault === undefined ? {} : { sanitizedDefault }),
+});
+const boolean = (def: boolean): BooleanField => ({ kind: 'boolean', default: def });
+const choice = <const T extends string | number>(
+  choices: readonly T[],
+  def: NoInfer<T>,
+): ChoiceField<T> => ({ kind: 'choice', default: def, choices });
+
+export const DEFAULT_DOCUMENT_NAME = '未命名标签';
+export const SAMPLE_QR_DATA = 'https://example.com/sorvendale';
+
+export const DOCUMENT_FIELDS = {
+  name: text(DEFAULT_DOCUMENT_NAME, 80),
+} as const satisfies FieldTable;
+
+export const PAGE_FIELDS = {
+  widthMm: number(50, 10, 300, 1),
+  heightMm: number(80, 10, 300, 1),
+  dpi: choice([203, 300], 300),
+} as const satisfies FieldTable;
+
+export const PRINT_FIELDS = {
+  columns: integer(2, 1, 8),
+  columnGapMm: number(2, 0, 20, 0.5),
+  rowGapMm: number(2, 0, 20, 0.5),
+  density: integer(9, 0, 15),
+  speed: integer(3, 1, 6),
+  copies: integer(1, 1, 99),
+  copyMode: choice(['duplicate', 'sequence', 'serial'], 'duplicate'),
+  oddAlign: choice(['left', 'right'], 'left'),
+  offsetXMm: number(0, -20, 20, 0.5),
+  offsetYMm: number(0, -20, 20, 0.5),
+} as const satisfies FieldTable;
+
+/**
+ * The fields every object carries besides its type and geometry. The name's default is the
+ * type's label; geometry ranges follow the page, so the sanitiser works them out itself.
+ */
+export const OBJECT_BASE_FIELDS = {
+  id: text('', 64),
+  name: text('', 60),
+  locked: boolean(false),
+} as const satisfies FieldTable;
+
+/** Step of every position and size input, in millimetres. */
+export const GEOMETRY_STEP_MM = 0.5;
+
+export const TEXT_FIELDS = {
+  text: text('双击编辑文本', 5000, '文本'),
+  fontSize: number(12, 4, 200, 1),
+  bold: boolean(false),
+  italic: boolean(false),
+  align: choice(['left', 'center', 'right'], 'left'),
+  lineHeight: number(1.2, 0.8, 3, 0.05),
+} as const satisfies FieldTable;
+
+export const BARCODE_FIELDS = {
+  symbology: text('code128', 40),
+  data: text('1234567890', 500),
+  showText: boolean(true),
+  moduleWidth: integer(3, 1, 10),
+  barHeight: number(12, 4, 60, 0.5),
+  widthScale: number(1, 0.25, 10, 0.05),
+} as const satisfies FieldTable;
+
+export const QRCODE_FIELDS = {
+  data: text(SAMPLE_QR_DATA, 2000),
+  ecc: choice(['L', 'M', 'Q', 'H'], 'M'),
+  moduleSize: integer(4, 2, 12),
+} as const satisfies FieldTable;
+
+export const RECT_FIELDS = {
+  lineWidth: number(1.2, 0.1, 5, 0.1),
+  radius: number(0, 0, 20, 0.5),
+  fill: boolean(false),
+} as const satisfies FieldTable;
+
+export const LINE_FIELDS = {
+  lineWidth: number(1.2, 0.1, 5, 0.1),
+} as const satisfies FieldTable;
+
+export const IMAGE_FIELDS = {
+  src: text('', 16_777_216),
+  threshold: integer(150, 0, 255, 5),
+  /** Always true exactly when `ditherMode` is not "threshold"; older files carry only this flag. */
+  dither: boolean(true),
+  ditherMode: choice(['threshold', 'floyd', 'ordered', 'stochastic'], 'floyd'),
+  brightness: integer(100, 0, 200, 5),
+  contrast: integer(100, 0, 200, 5),
+  invert: boolean(false),
+  denoise: boolean(false),
+  fit: choice(['stretch', 'cover'], 'stretch'),
+  blackPoint: integer(0, 0, 128, 5),
+  whitePoint: integer(255, 128, 255, 5),
+  gamma: number(1, 0.3, 3, 0.05, 2),
+  shadowLift: integer(0, 0, 100, 5),
+  localContrast: integer(0, 0, 100, 5),
+  inkSaving: integer(0, 0, 100, 5),
+} as const satisfies FieldTable;
+
+/** Each object type's own fields, in the order of the type list. */
+export const OWN_FIELDS = {
+  text: TEXT_FIELDS,
+  barcode: BARCODE_FIELDS,
+  qrcode: QRCODE_FIELDS,
+  rect: RECT_FIELDS,
+  line: LINE_FIELDS,
+  image: IMAGE_FIELDS,
+} as const;
+
+/** The factory defaults of a table, in its order. */
+export function defaultValues<T extends FieldTable>(table: T): FieldValues<T> {
+  const out: Record<string, unknown> = {};
+  for (const [key, spec] of Object.entries(table)) out[key] = spec.default;
+  return out as FieldValues<T>;
+}

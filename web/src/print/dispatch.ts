@@ -1,0 +1,350 @@
+// Sending print rows to the service: one row, the document's copies, and a batch over records.
+
+import { encodeBase64 } from '../compose/pack';
+import { copyGroups, placeRow, recordContext } from '../compose/copies';
+import { composeRowRaster, type ComposedRaster, type Slots } from '../compose/row';
+import { appendPrintHistory, type PrintRecordInput } from '../document/print-history';
+import type { LabelDocument } from '../document/model';
+import type { DocumentStore } from '../editor/store';
+import type { StatusLine } from '../page/status';
+import { preloadImages } from '../render/sources';
+import { checkDocument } from './check';
+import {
+  buildPrintRequest,
+  clampColumnCount,
+  clampCopyCount,
+  kilobytes,
+  type PrintReply,
+  type PrintRequest,
+} from './rules';
+
+/** The service call as the page's client makes it (handed in by the composition root). */
+export type CallService = <T = unknown>(
+  command: string,
+  args?: Record<string, unknown> | null,
+) => Promise<T>;
+
+/** The printer choice and reachability, owned by printer discovery. */
+export interface PrinterView {
+  readonly selectedPrinter: string;
+  readonly serviceReachable: boolean;
+}
+
+export interface DispatchDeps {
+  store: DocumentStore;
+  status: StatusLine;
+  call: CallService;
+  printer: () => PrinterView;
+  printButton: HTMLButtonElement;
+  batchButton: HTMLButtonElement;
+  confirm: (message: string) => boolean;
+  compose?: (doc: LabelDocument, slots: Slots, columns: number) => ComposedRaster;
+  preload?: (doc: LabelDocument) => Promise<void>;
+  record?: (entry: PrintRecordInput) => void;
+}
+
+export interface RowResult {
+  ok: boolean;
+  bytes: number;
+  elapsedMs: number;
+}
+
+export interface RowOptions {
+  layoutColumns?: number;
+  copies?: number;
+  record?: boolean;
+}
+
+const FAILED: RowResult = { ok: false, bytes: 0, elapsedMs: 0 };
+
+export const EMPTY_CANVAS = '画布还是空的，先加个对象';
+export const NO_COPY_PLAN = '当前多份数据策略没有可用记录，请导入数据表或改用“每份相同”。';
+export const NEED_DATA = '先导入数据（CSV/Excel）';
+export const BATCH_IDLE_TEXT = '批量打印全部记录';
+export const BATCH_RUNNING_TEXT = '停止批量';
+export const BATCH_STOPPING_TEXT = '正在停止…';
+const PRINT_TEXT = '打印';
+const SENDING_TEXT = '正在发送…';
+
+/**
+ * Resolves in a later task, so the page can paint and take a stop click between a row's check
+ * and its composition instead of running both as one long task.
+ */
+export function nextTask(): Promise<void> {
+  return new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => {
+      // Open ports stay entangled and alive; close both.
+      channel.port1.close();
+      channel.port2.close();
+      resolve();
+    };
+    channel.port2.postMessage(null);
+  });
+}
+
+export function failureText(error: unknown): string {
+  return error instanceof Error ? error.message : String(error);
+}
+
+export class PrintDispatcher {
+  private busy = false;
+  /** A single-print run keeps the print button disabled between its rows. */
+  private holdingButton = false;
+  private lastRequest: PrintRequest | undefined;
+  private batch = { running: false, stopRequested: false };
+  /** Runs once a row's request is on its way, while the page only waits for the reply. */
+  private whileSending: (() => void) | undefined;
+  private readonly compose;
+  private readonly preload;
+  private readonly record;
+
+  constructor(private readonly deps: DispatchDeps) {
+    this.compose = deps.compose ?? composeRowRaster;
+    this.preload = deps.preload ?? preloadImages;
+    this.record = deps.record ?? ((entry: PrintRecordInput) => void appendPrintHistory(entry));
+  }
+
+  get lastPrintRequest(): PrintRequest | undefined {
+    return this.lastRequest;
+  }
+
+  get batchRunning(): boolean {
+    return this.batch.running;
+  }
+
+  private setPrintButton(sending: boolean): void {
+    const button = this.deps.printButton;
+    button.textContent = sending ? SENDING_TEXT : PRINT_TEXT;
+    button.disabled = sending || this.holdingButton;
+  }
+
+  async sendPrintRow(
+    row: Slots,
+    dryRun: boolean,
+    quiet: boolean,
+    options: RowOptions = {},
+  ): Promise<RowResult> {
+    const { store, status } = this.deps;
+    if (this.busy) return FAILED;
+    const printer = this.deps.printer().selectedPrinter;
+    if (printer === '') {
+      status.showHint('先选择打印机（或点 ↻ 重新查找）', 'error');
+      return FAILED;
+    }
+    const doc = store.doc;
+    if (doc.objects.length === 0) {
+      status.showHint(EMPTY_CANVAS, 'error');
+      return FAILED;
+    }
+    // Identical slots (copies of one label) repeat the same error; it is counted once.
+    const errors = [
+      ...new Map(
+        row
+          .filter((slot) => slot)
+          .flatMap((slot) => checkDocument(doc, store.dataset, slot ?? {}))
+          .filter((issue) => issue.level === 'error')
+          .map((issue) => [`${issue.objectId ?? ''}|${issue.message}`, issue] as const),
+      ).values(),
+    ];
+    if (errors.length > 0) {
+      status.setStatus('error', '打印前检查未通过');
+      status.showHint(`发现 ${errors.length} 个错误：${errors[0].message}`, 'error');
+      return FAILED;
+    }
+
+    this.busy = true;
+    this.setPrintButton(true);
+    if (!quiet) status.setStatus('pending', SENDING_TEXT);
+    const history = (ok: boolean, bytes: number, elapsedMs: number, copies: number) => {
+      if (options.record === false) return;
+      this.record({
+        docName: doc.name,
+        printer,
+        copies,
+        records: row.filter((slot) => slot).length,
+        dryRun,
+        ok,
+        bytes,
+        elapsedMs,
+      });
+    };
+    let copies = clampCopyCount(options.copies ?? doc.print.copies);
+    try {
+      await this.preload(doc);
+      await nextTask();
+      const columns = clampColumnCount(options.layoutColumns ?? doc.print.columns);
+      const raster = this.compose(doc, row, columns);
+      copies = clampCopyCount(options.copies ?? doc.print.copies);
+      const request = buildPrintRequest(doc, {
+        printer,
+        columns,
+        copies,
+        raster: raster.metrics,
+        dataB64: encodeBase64(raster.bytes),
+        dryRun,
+      });
+      this.lastRequest = request;
+      const pending = this.deps.call<PrintReply>('print_sheet', { request });
+      this.whileSending?.();
+      const reply = await pending;
+      history(true, reply.bytes, reply.elapsed_ms, copies);
+      if (!quiet) {
+        if (dryRun) {
+          status.setStatus('online', '自检通过');
+          status.showHint(`自检通过：生成指令 ${kilobytes(reply.bytes)} KB，未送纸`);
+        } else {
+          status.setStatus('online', '已发送');
+          status.showHint(
+            `已发送 ${kilobytes(reply.bytes)} KB → ${reply.printer}（${reply.elapsed_ms} ms）`,
+          );
+        }
+      }
+      return { ok: true, bytes: reply.bytes, elapsedMs: reply.elapsed_ms };
+    } catch (error) {
+      history(false, 0, 0, copies);
+      status.setStatus('error', dryRun ? '自检失败' : '打印失败');
+      status.showHint(failureText(error), 'error');
+      return FAILED;
+    } finally {
+      this.busy = false;
+      this.setPrintButton(false);
+    }
+  }
+
+  /** Single print: one job per row of the copy plan, each with printer copies 1. */
+  async printCopies(dryRun: boolean): Promise<void> {
+    const { store, status } = this.deps;
+    // A second start while a run is under way would only fail its first row; ignore it.
+    if (this.busy || this.holdingButton) return;
+    const plan = copyGroups(store);
+    if (!plan) {
+      status.showHint(NO_COPY_PLAN, 'error');
+      return;
+    }
+    const columns = clampColumnCount(store.doc.print.columns);
+    const printer = this.deps.printer().selectedPrinter;
+    const docName = store.doc.name;
+    this.holdingButton = true;
+    this.deps.printButton.disabled = true;
+    let sent = 0;
+    let bytes = 0;
+    let elapsedMs = 0;
+    let failed = false;
+    try {
+      for (const group of plan.groups) {
+        status.setStatus('pending', `打印 ${sent + 1}/${plan.total}`);
+        const row = placeRow(store.doc, group, columns);
+        const result = await this.sendPrintRow(row, dryRun, true, {
+          copies: 1,
+          layoutColumns: columns,
+          record: false,
+        });
+        if (!result.ok) {
+          failed = true;
+          break;
+        }
+        sent += group.length;
+        bytes += result.bytes;
+        elapsedMs += result.elapsedMs;
+      }
+    } finally {
+      this.holdingButton = false;
+      this.setPrintButton(false);
+    }
+    this.record({
+      docName,
+      printer,
+      copies: sent,
+      records: sent,
+      dryRun,
+      ok: !failed,
+      bytes,
+      elapsedMs,
+    });
+    if (failed) {
+      status.setStatus('error', `打印中断 ${sent}/${plan.total}`);
+      return;
+    }
+    const suffix = plan.total < plan.requested ? `（数据表仅够 ${plan.total} 份）` : '';
+    if (dryRun) {
+      status.setStatus('online', '自检通过');
+      status.showHint(`自检通过：单张 ${sent} 份${suffix}（未送纸）`);
+    } else {
+      status.setStatus('online', '已发送');
+      status.showHint(`已发送 ${sent} 份${suffix}，共 ${kilobytes(bytes)} KB`);
+    }
+  }
+
+  /** The batch button's click while a batch runs. */
+  requestBatchStop(): void {
+    if (!this.batch.running) return;
+    this.batch.stopRequested = true;
+    this.deps.batchButton.textContent = BATCH_STOPPING_TEXT;
+  }
+
+  /** One row per `columns` records; the data panel follows the record being printed. */
+  async printBatch(dryRun: boolean, ask = !dryRun): Promise<void> {
+    const { store, status, batchButton } = this.deps;
+    if (this.batch.running) return;
+    const data = store.dataset;
+    if (!data || data.rows.length === 0) {
+      status.showHint(NEED_DATA, 'error');
+      return;
+    }
+    if (this.deps.printer().selectedPrinter === '') {
+      status.showHint('先选择打印机', 'error');
+      return;
+    }
+    const rows = data.rows.length;
+    if (ask && !this.deps.confirm(`将按 ${rows} 条记录打印，继续？`)) return;
+
+    const remembered = store.recordIndex;
+    this.batch = { running: true, stopRequested: false };
+    batchButton.textContent = BATCH_RUNNING_TEXT;
+    const columns = clampColumnCount(store.doc.print.columns);
+    let done = 0;
+    let outcome: 'completed' | 'stopped' | 'failed' = 'completed';
+    try {
+      for (let i = 0; i < rows; i += columns) {
+        if (this.batch.stopRequested) {
+          outcome = 'stopped';
+          break;
+        }
+        const row = [];
+        for (let k = 0; k < columns; k++)
+          row.push(i + k < rows ? recordContext(store, i + k) : undefined);
+        status.setStatus('pending', `批量 ${Math.min(i + columns, rows)}/${rows}`);
+        // The next row's check encodes its symbols into the render cache while the service
+        // handles this one, so its own check and composition find them ready.
+        const next = i + columns;
+        this.whileSending = () =>
+          void nextTask().then(() => {
+            for (let k = next; k < Math.min(next + columns, rows); k++)
+              checkDocument(store.doc, store.dataset, recordContext(store, k));
+          });
+        const result = await this.sendPrintRow(row, dryRun, true);
+        if (!result.ok) {
+          outcome = 'failed';
+          break;
+        }
+        done += row.filter((slot) => slot).length;
+        store.setRecord(i);
+      }
+    } finally {
+      this.whileSending = undefined;
+      store.setRecord(remembered);
+      this.batch = { running: false, stopRequested: false };
+      batchButton.textContent = BATCH_IDLE_TEXT;
+    }
+    if (outcome === 'failed') {
+      status.setStatus('error', `批量中断 ${done}/${rows}`);
+    } else if (outcome === 'stopped') {
+      status.setStatus('idle', `批量已停止 ${done}/${rows}`);
+      status.showHint(`批量已停止，已处理 ${done} 条`);
+    } else {
+      status.setStatus('online', `批量完成 ${done}/${rows}`);
+      status.showHint(dryRun ? `批量自检完成 ${done} 条（未送纸）` : `已打印 ${done} 条`);
+    }
+  }
+}

@@ -1,0 +1,112 @@
+// Print dispatch's controls: the print card's buttons, the preview, dialog and check sheets.
+
+import type { DocumentStore } from '../editor/store';
+import type { Elements } from '../page/elements';
+import { closeSheet } from '../page/sheets';
+import type { StatusLine } from '../page/status';
+import { batchBrowserPrint, singleBrowserPrint, type BrowserPrintDeps } from './browser-print';
+import { installCheckSheet, showCheckSheet, type CheckSheetElements } from './check-sheet';
+import { installPrintDialog, type PrintDialogElements } from './dialog';
+import { PrintDispatcher, type CallService, type PrinterView } from './dispatch';
+import { showPrintPreview, type PreviewElements } from './preview';
+import type { PrintRequest } from './rules';
+
+export type PrintElements = CheckSheetElements &
+  PrintDialogElements &
+  PreviewElements &
+  Pick<
+    Elements,
+    | 'btn-print'
+    | 'btn-preview'
+    | 'btn-browser-print'
+    | 'btn-batch'
+    | 'btn-check'
+    | 'preview-close'
+    | 'preview-print'
+  >;
+
+export interface PrintDeps {
+  status: StatusLine;
+  call: CallService;
+  /** The printer choice and service state, read at the moment of each print. */
+  printer: () => PrinterView;
+}
+
+/** Members of the automation hook; `lastPrintRequest` is a getter. */
+export interface PrintAutomation {
+  printDry(): Promise<void>;
+  batchDry(): Promise<void>;
+  print(): Promise<void>;
+  preview(): Promise<void>;
+  readonly lastPrintRequest: PrintRequest | undefined;
+}
+
+export interface PrintApi {
+  /** Ctrl/Meta+P. */
+  openPreview(): void;
+  /** The buttons that need objects; a structure-change view. */
+  refreshPrintControls(): void;
+  automation: PrintAutomation;
+}
+
+export function installPrint(el: PrintElements, store: DocumentStore, deps: PrintDeps): PrintApi {
+  const { status } = deps;
+  const dispatcher = new PrintDispatcher({
+    store,
+    status,
+    call: deps.call,
+    printer: deps.printer,
+    printButton: el['btn-print'],
+    batchButton: el['btn-batch'],
+    confirm: (message) => window.confirm(message),
+  });
+  const browser: BrowserPrintDeps = { store, status };
+
+  // Must stay synchronous up to the window's opening: it runs inside the user's click.
+  const startSinglePrint = () => {
+    if (deps.printer().serviceReachable) void dispatcher.printCopies(false);
+    else void singleBrowserPrint(browser);
+  };
+  const dialog = installPrintDialog(el, {
+    store,
+    status,
+    printer: deps.printer,
+    print: startSinglePrint,
+  });
+  const preview = () => showPrintPreview(el, store, status);
+  installCheckSheet(el);
+
+  el['btn-print'].addEventListener('click', () => dialog.openPrintDialog());
+  el['btn-preview'].addEventListener('click', () => void preview());
+  el['preview-close'].addEventListener('click', () => closeSheet(el['preview-sheet']));
+  el['preview-print'].addEventListener('click', () => {
+    closeSheet(el['preview-sheet']);
+    startSinglePrint();
+  });
+  el['btn-browser-print'].addEventListener('click', () => void singleBrowserPrint(browser));
+  el['btn-batch'].addEventListener('click', () => {
+    if (dispatcher.batchRunning) dispatcher.requestBatchStop();
+    else if (deps.printer().serviceReachable) void dispatcher.printBatch(false);
+    else void batchBrowserPrint(browser);
+  });
+  el['btn-check'].addEventListener('click', () => showCheckSheet(el, store));
+
+  return {
+    openPreview: () => void preview(),
+    refreshPrintControls: () => {
+      const empty = store.doc.objects.length === 0;
+      el['btn-preview'].disabled = empty;
+      el['btn-check'].disabled = empty;
+      el['btn-batch'].hidden = !store.dataset || store.dataset.rows.length === 0;
+    },
+    automation: {
+      printDry: () => dispatcher.printCopies(true),
+      batchDry: () => dispatcher.printBatch(true, false),
+      print: () => dispatcher.printCopies(false),
+      preview,
+      get lastPrintRequest() {
+        return dispatcher.lastPrintRequest;
+      },
+    },
+  };
+}

@@ -1,0 +1,237 @@
+// Print rules over documents and numbers: the request, clamps, the dialog's values and the texts
+// that depend only on numbers. No DOM here.
+
+import { mmToDots, type CopyMode, type LabelDocument, type OddAlign } from '../document/model';
+import type { Dataset } from '../merge/types';
+import { rowWidthMm } from './check';
+
+/** The `print_sheet` request, members in wire order. */
+export interface PrintRequest {
+  printer: string;
+  width_mm: number;
+  height_mm: number;
+  width_dots: number;
+  height_dots: number;
+  gap_mm: number;
+  density: number;
+  speed: number;
+  copies: number;
+  offset_x_dots: number;
+  offset_y_dots: number;
+  tear: boolean;
+  data_b64: string;
+  dry_run: boolean;
+}
+
+export interface PrintReply {
+  bytes: number;
+  elapsed_ms: number;
+  printer: string;
+}
+
+/** Rounded and clamped; anything unreadable becomes `fallback`. */
+export function clampRound(value: number, min: number, max: number, fallback: number): number {
+  const n = Math.round(value);
+  return Number.isFinite(n) ? Math.min(max, Math.max(min, n)) : fallback;
+}
+
+export const clampColumnCount = (n: number): number => clampRound(n, 1, 8, 1);
+export const clampCopyCount = (n: number): number => clampRound(n, 1, 99, 1);
+
+/** Whole kilobytes, as every print text shows them. */
+export const kilobytes = (bytes: number): number => Math.round(bytes / 1024);
+
+export interface RequestInput {
+  printer: string;
+  columns: number;
+  copies: number;
+  raster: { width: number; height: number };
+  dataB64: string;
+  dryRun: boolean;
+}
+
+export function buildPrintRequest(doc: LabelDocument, input: RequestInput): PrintRequest {
+  const { dpi } = doc.page;
+  return {
+    printer: input.printer,
+    width_mm: rowWidthMm(doc, input.columns),
+    height_mm: doc.page.heightMm,
+    width_dots: input.raster.width,
+    height_dots: input.raster.height,
+    gap_mm: doc.print.rowGapMm,
+    density: doc.print.density,
+    speed: doc.print.speed,
+    copies: input.copies,
+    offset_x_dots: Math.round(mmToDots(doc.print.offsetXMm, dpi)),
+    offset_y_dots: Math.round(mmToDots(doc.print.offsetYMm, dpi)),
+    tear: false,
+    data_b64: input.dataB64,
+    dry_run: input.dryRun,
+  };
+}
+
+// ---- The print settings dialog ----
+
+export interface DialogFields {
+  copies: string;
+  columns: string;
+  copyMode: string;
+  oddAlign: string;
+  offsetX: string;
+  offsetY: string;
+  density: string;
+  speed: string;
+}
+
+export interface DialogSettings {
+  copies: number;
+  columns: number;
+  copyMode: CopyMode;
+  oddAlign: OddAlign;
+  offsetXMm: number;
+  offsetYMm: number;
+  density: number;
+  speed: number;
+}
+
+const OFFSET_LIMIT_MM = 20;
+
+/** A form number; the empty field reads as NaN, not 0. */
+function fieldNumber(text: string): number {
+  return text.trim() === '' ? NaN : Number(text);
+}
+
+/** Copies and columns: rounded, 1 when empty or 0, then clamped. */
+function countField(text: string, max: number): number {
+  const n = Math.round(fieldNumber(text));
+  if (!Number.isFinite(n) || n === 0) return 1;
+  return Math.min(max, Math.max(1, n));
+}
+
+export const dialogCopies = (text: string): number => countField(text, 99);
+
+export function readDialog(fields: DialogFields): DialogSettings {
+  const offset = (text: string) => {
+    const n = fieldNumber(text);
+    return Number.isFinite(n) ? Math.min(OFFSET_LIMIT_MM, Math.max(-OFFSET_LIMIT_MM, n)) : 0;
+  };
+  const speed = Math.round(fieldNumber(fields.speed));
+  return {
+    copies: dialogCopies(fields.copies),
+    columns: countField(fields.columns, 8),
+    copyMode:
+      fields.copyMode === 'sequence' || fields.copyMode === 'serial'
+        ? fields.copyMode
+        : 'duplicate',
+    oddAlign: fields.oddAlign === 'right' ? 'right' : 'left',
+    offsetXMm: offset(fields.offsetX),
+    offsetYMm: offset(fields.offsetY),
+    density: clampRound(fieldNumber(fields.density), 0, 15, 9),
+    speed: speed === 0 ? 3 : clampRound(speed, 1, 6, 3),
+  };
+}
+
+export const SEQUENCE_NEEDS_DATA = '按数据表顺延需要先导入 CSV / Excel 数据源。';
+
+export function copyHint(
+  mode: string,
+  copies: number,
+  dataset: Dataset | null | undefined,
+  recordIndex: number,
+  hasSymbols: boolean,
+): string {
+  if (mode === 'sequence') {
+    if (!dataset) return SEQUENCE_NEEDS_DATA;
+    const left = Math.max(0, dataset.rows.length - recordIndex);
+    return `按数据表从当前记录开始顺延，最多可打印 ${left} 份；条码/二维码字段会逐份换值。`;
+  }
+  if (mode === 'serial')
+    return '每份的 {{serial:起点:步长:位数}} 会按份数递增，适合唯一流水号条码；普通字段不会变化。';
+  if (copies > 1 && hasSymbols)
+    return '当前是“每份相同”，多份条码会重复；需要逐份唯一时请选择“按数据表顺延”或“流水号递增”。';
+  return '每份打印同一张标签，适合普通补打/复印。';
+}
+
+export function summaryEntries(
+  doc: LabelDocument,
+  printer: { selected: string; reachable: boolean },
+): [string, string][] {
+  const columns = clampColumnCount(doc.print.columns);
+  const { widthMm, heightMm } = doc.page;
+  return [
+    ['文档', doc.name],
+    ['标签', `${widthMm}×${heightMm}mm · ${columns} 列`],
+    ['打印页', `${rowWidthMm(doc, columns).toFixed(1)}×${heightMm}mm`],
+    ['打印机', printer.reachable ? printer.selected || '未选择' : '浏览器打印（系统驱动）'],
+  ];
+}
+
+// ---- Preview and browser print texts ----
+
+export function previewInfo(p: {
+  width: number;
+  height: number;
+  bytes: number;
+  groups: number;
+  columns: number;
+  total: number;
+  framed: boolean;
+}): string {
+  const page = p.groups > 1 ? `第 1/${p.groups} 页` : '单张';
+  const kind = p.framed ? '校准预览（含标签外偏移区域）' : '这是实际送打印机的 1bpp 点阵';
+  return `${p.width}×${p.height} dots · ${kilobytes(p.bytes)} KB · ${page} · ${p.columns} 列 · 共 ${p.total} 份 · ${kind}`;
+}
+
+export function previewNote(framed: boolean): string {
+  return framed
+    ? '虚线框内是实际标签，框外是负偏移带出的内容；打印机会移动整个打印原点，不会像画布那样把框外内容裁掉。'
+    : '预览就是最终送打印机的点阵，方便检查断行、条码清晰度和留白。';
+}
+
+const OFFSET_EPSILON_MM = 0.001;
+
+export function browserPrintHint(
+  label: string,
+  pages: number,
+  widthMm: number,
+  heightMm: number,
+  offsets: { x: number; y: number },
+): string {
+  const calibrated =
+    Math.abs(offsets.x) > OFFSET_EPSILON_MM || Math.abs(offsets.y) > OFFSET_EPSILON_MM;
+  return (
+    `${label}已生成 ${pages} 页，打印页 ${widthMm.toFixed(1)}×${heightMm.toFixed(1)} mm，` +
+    '请在浏览器打印对话框中选择系统打印机和正确纸张尺寸' +
+    (calibrated
+      ? '；浏览器打印不支持打印机原点校准，超出纸张的偏移部分可能被裁掉，建议使用本地 QX530 打印模式'
+      : '') +
+    '。'
+  );
+}
+
+/** The whole page written into the print window: one `print-page` per group. */
+export function browserPrintPage(
+  widthMm: number,
+  heightMm: number,
+  alignRight: boolean,
+  images: readonly string[],
+): string {
+  const w = `${widthMm}mm`;
+  const h = `${heightMm}mm`;
+  const pages = images
+    .map(
+      (src, i) =>
+        `<div class="print-page"${i < images.length - 1 ? ' style="break-after:page;page-break-after:always"' : ''}>` +
+        `<img src="${src}" alt="" style="width:${w};height:${h}"></div>`,
+    )
+    .join('');
+  return (
+    '<!doctype html><html><head><meta charset="utf-8"><title>Sorvendale</title><style>' +
+    `@page{size:${w} ${h};margin:0}` +
+    'html,body{margin:0;padding:0;background:#fff}' +
+    `.print-page{width:${w};height:${h};display:flex;align-items:flex-start;` +
+    `justify-content:${alignRight ? 'flex-end' : 'flex-start'};overflow:hidden}` +
+    '.print-page img{display:block;image-rendering:pixelated}' +
+    `</style></head><body>${pages}</body></html>`
+  );
+}

@@ -1,0 +1,151 @@
+// Measuring barcodes and QR codes as they print: the printed width and the scale for a requested
+// width (resize handles, the width field), QR module size (the document check), and the automatic
+// box that keeps a barcode's w and h equal to what it prints.
+
+import { BARCODE_FIELDS } from '../document/field-table';
+import {
+  mmToDots,
+  type BarcodeObject,
+  type LabelDocument,
+  type QrCodeObject,
+} from '../document/model';
+import type { MergeContext } from '../merge/types';
+import { barcodeModuleDots, barcodeRequest, qrRequest } from './barcode';
+import { barcodeBitmap } from './barcode-bitmap';
+
+/** Below this many dots per module a QR code may not scan. */
+export const QR_MIN_MODULE_DOTS = 2;
+
+/** The library draws 2D symbols at two pixels per module for each step of `scale`. */
+const QR_PIXELS_PER_SCALE = 2;
+
+/**
+ * Printer dots per module of a QR code as it prints (its square side over its module count), or
+ * nothing when the data cannot be encoded. The document check warns below `QR_MIN_MODULE_DOTS`.
+ */
+export function qrModuleDots(
+  obj: QrCodeObject,
+  dpi: number,
+  context: MergeContext = {},
+): number | undefined {
+  const request = qrRequest(obj, context);
+  const bitmap = barcodeBitmap(request);
+  if (!bitmap) return undefined;
+  const modules = bitmap.width / (QR_PIXELS_PER_SCALE * Math.max(1, Math.round(request.scale)));
+  const side = Math.max(1, Math.min(mmToDots(obj.w, dpi), mmToDots(obj.h, dpi)));
+  return side / modules;
+}
+
+/** Modules across the symbol of the barcode's current data, or nothing when it cannot be encoded. */
+function moduleCount(obj: BarcodeObject, context: MergeContext): number | undefined {
+  const bitmap = barcodeBitmap(barcodeRequest(obj, context));
+  return bitmap ? bitmap.width / barcodeModuleDots(obj) : undefined;
+}
+
+/** Width in mm at `widthScale` 1: `moduleWidth` dots per module. */
+export function naturalBarcodeWidth(
+  obj: BarcodeObject,
+  dpi: number,
+  context: MergeContext = {},
+): number | undefined {
+  const modules = moduleCount(obj, context);
+  if (modules === undefined) return undefined;
+  return (
+    (modules * barcodeModuleDots({ moduleWidth: obj.moduleWidth, widthScale: 1 }) * 25.4) / dpi
+  );
+}
+
+/** The width in mm that prints: whole modules of `barcodeModuleDots` dots each. */
+export function printedBarcodeWidth(
+  obj: BarcodeObject,
+  dpi: number,
+  context: MergeContext = {},
+): number | undefined {
+  const bitmap = barcodeBitmap(barcodeRequest(obj, context));
+  return bitmap ? (bitmap.width * 25.4) / dpi : undefined;
+}
+
+/**
+ * The `widthScale` whose printed width comes nearest a requested width, for the resize handles
+ * and the inspector's width field. Only whole dots per module can print, so the scale moves in
+ * steps of 1 / `moduleWidth`, inside the field's range. When the data cannot be encoded, the
+ * current box width stands for the natural width.
+ */
+export function widthScaleForWidth(
+  obj: BarcodeObject,
+  requestedMm: number,
+  dpi: number,
+  context: MergeContext = {},
+): number {
+  const { min, max } = BARCODE_FIELDS.widthScale;
+  const modules = moduleCount(obj, context);
+  if (modules === undefined) {
+    return Math.min(max, Math.max(min, requestedMm / Math.max(1, obj.w)));
+  }
+  const moduleWidth = barcodeModuleDots({ moduleWidth: obj.moduleWidth, widthScale: 1 });
+  const dots = Math.round(mmToDots(requestedMm, dpi) / modules);
+  const fewest = Math.max(1, Math.ceil(min * moduleWidth));
+  const most = Math.floor(max * moduleWidth);
+  return Math.min(most, Math.max(fewest, dots)) / moduleWidth;
+}
+
+/** Millimetres reserved under the bars for the human-readable line. */
+export function textBandHeight(obj: Pick<BarcodeObject, 'showText' | 'barHeight'>): number {
+  return obj.showText ? obj.barHeight * 0.16 + 1.2 : 0;
+}
+
+/** The box a barcode prints in: its printed width, and the bars with the text band below. */
+export function measureBarcode(
+  obj: BarcodeObject,
+  dpi: number,
+  context: MergeContext = {},
+): { w: number; h: number } | undefined {
+  const w = printedBarcodeWidth(obj, dpi, context);
+  if (w === undefined) return undefined;
+  return { w, h: obj.barHeight + textBandHeight(obj) };
+}
+
+let lastSignature: string | undefined;
+
+export function autoSizeSignature(
+  doc: LabelDocument,
+  context: MergeContext,
+  recordIndex: number,
+): string {
+  const parts = doc.objects.map((o) => {
+    if (o.type === 'barcode') {
+      return `b${o.id}:${o.symbology}:${o.data}:${o.moduleWidth}:${o.barHeight}:${o.showText}:${o.widthScale ?? 1}`;
+    }
+    if (o.type === 'qrcode') return `q${o.id}:${o.data}:${o.ecc}:${o.moduleSize}`;
+    return '';
+  });
+  return `${parts.join('|')}#${recordIndex}#${JSON.stringify(context.row ?? {})}`;
+}
+
+/**
+ * Keeps every encodable barcode's box equal to its measured size: the width to 0.01 mm, as the
+ * inspector shows it (well under a dot, so it converts back to the printed dots), the height to
+ * 0.1 mm. Runs only when something
+ * that changes the measurement changed; writes into the document without an undo step.
+ */
+export function autoSizeBarcodes(
+  doc: LabelDocument,
+  context: MergeContext,
+  recordIndex: number,
+): void {
+  const signature = autoSizeSignature(doc, context, recordIndex);
+  if (signature === lastSignature) return;
+  lastSignature = signature;
+  for (const obj of doc.objects) {
+    if (obj.type !== 'barcode') continue;
+    const size = measureBarcode(obj, doc.page.dpi, context);
+    if (!size) continue;
+    obj.w = Math.max(1, Math.round(size.w * 100) / 100);
+    obj.h = Math.max(1, Math.round(size.h * 10) / 10);
+  }
+}
+
+/** Forgets the last signature so that the next run measures again. */
+export function resetAutoSize(): void {
+  lastSignature = undefined;
+}

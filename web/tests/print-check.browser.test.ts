@@ -1,0 +1,176 @@
+import { describe, expect, test } from 'vitest';
+import type { LabelDocument, LabelObject } from '../src/document/model';
+import type { Dataset, MergeContext } from '../src/merge/types';
+import { checkDocument, fieldCheck, type CheckIssue } from '../src/print/check';
+import { checkSummary } from '../src/print/check-sheet';
+import { barcode, doc, image, line, qrcode, rect, text } from './render-fixtures';
+
+const data: Dataset = { name: 'd.csv', fields: ['名称', '编码'], rows: [{ 名称: 'A', 编码: '1' }] };
+
+function withObjects(
+  objects: LabelObject[],
+  page: Partial<LabelDocument['page']> = {},
+  print: Partial<LabelDocument['print']> = {},
+): LabelDocument {
+  const d = doc(page, { columns: 1, ...print });
+  d.objects = objects;
+  return d;
+}
+
+const named = <T extends LabelObject>(obj: T, name: string, id = 'x1'): T => ({ ...obj, name, id });
+
+describe('checkDocument', () => {
+  const cases: {
+    name: string;
+    doc: LabelDocument;
+    dataset?: Dataset;
+    context?: MergeContext;
+    issues: CheckIssue[];
+  }[] = [
+    { name: 'a clean label', doc: withObjects([rect(1, 1, 10, 10)]), issues: [] },
+    {
+      name: 'no objects',
+      doc: withObjects([]),
+      issues: [{ level: 'warning', message: '画布还是空的，先添加对象或套用模板' }],
+    },
+    {
+      name: 'page under 10 mm',
+      doc: withObjects([], { widthMm: 9.9 }, {}),
+      issues: [
+        { level: 'warning', message: '画布还是空的，先添加对象或套用模板' },
+        { level: 'error', message: '页面尺寸过小，无法正常打印' },
+      ],
+    },
+    {
+      name: 'wide row: 4 × 80 + 3 × 2.5 mm',
+      doc: withObjects([rect(1, 1, 5, 5)], { widthMm: 80 }, { columns: 4, columnGapMm: 2.5 }),
+      issues: [{ level: 'warning', message: '整排宽度 327.5mm 较大，请确认打印机和介质宽度' }],
+    },
+    {
+      name: 'exactly 300 mm is not wide',
+      doc: withObjects([rect(1, 1, 5, 5)], { widthMm: 100 }, { columns: 3, columnGapMm: 0 }),
+      issues: [],
+    },
+    {
+      name: 'copies 0 and 100',
+      doc: withObjects([rect(1, 1, 5, 5)], {}, { copies: 100 }),
+      issues: [{ level: 'error', message: '打印份数需要在 1~99 之间' }],
+    },
+    {
+      name: 'outside the page, beyond the 0.01 mm tolerance only',
+      doc: withObjects([
+        named(rect(-0.02, 0, 5, 5), '边框', 'r1'),
+        named(rect(45.01, 0, 5, 5), '贴边', 'r2'),
+        named(line(10, 10, -10.5, 0), '', 'l1'),
+      ]),
+      issues: [
+        { level: 'warning', message: '边框 超出页面范围，打印时会被裁掉', objectId: 'r1' },
+        { level: 'warning', message: '直线 超出页面范围，打印时会被裁掉', objectId: 'l1' },
+      ],
+    },
+    {
+      name: 'barcode data blank after resolving, qrcode unencodable, picture missing',
+      doc: withObjects([
+        named(barcode(1, 1, { data: '  ' }), '条码', 'b1'),
+        named(barcode(1, 20, { symbology: 'ean13', data: 'ABC' }), '', 'b2'),
+        named(image(1, 40, 5, 5), '', 'i1'),
+      ]),
+      issues: [
+        { level: 'error', message: '条码 的数据为空', objectId: 'b1' },
+        { level: 'error', message: '一维码 的数据不合法，无法生成条码', objectId: 'b2' },
+        { level: 'warning', message: '图片 还没有选择图片', objectId: 'i1' },
+      ],
+    },
+    {
+      name: 'field bound barcode: empty field value is an error, the field itself is known',
+      doc: withObjects([named(barcode(1, 1, { data: '{{编码}}' }), '码', 'b1')]),
+      dataset: data,
+      context: { row: { 名称: 'A', 编码: '' }, index: 0, total: 1 },
+      issues: [{ level: 'error', message: '码 的数据为空', objectId: 'b1' }],
+    },
+    {
+      name: 'fields without a data set: one warning per object, names distinct, no id',
+      doc: withObjects([
+        named(text(1, 1, 20, 5, { text: '{{名称}} {{ 编码 }} {{名称}} {{__index__}}' }), '标题'),
+        named(qrcode(1, 10, 10, 10, { data: 'p/{{编码}}' }), '', 'q1'),
+      ]),
+      issues: [
+        {
+          level: 'warning',
+          message: '标题 使用了数据字段 {{名称}}、{{编码}}，但当前没有导入数据源',
+        },
+        { level: 'warning', message: '二维码 使用了数据字段 {{编码}}，但当前没有导入数据源' },
+      ],
+    },
+    {
+      name: 'fields with a data set: only the unknown ones',
+      doc: withObjects([
+        named(text(1, 1, 20, 5, { text: '{{名称}}{{价格}}{{规格}}{{价格}}' }), 'T'),
+      ]),
+      dataset: data,
+      context: { row: data.rows[0], index: 0, total: 1 },
+      issues: [{ level: 'warning', message: 'T 的字段 {{价格}}、{{规格}} 不在当前数据源里' }],
+    },
+    {
+      // 60 characters need a version-3 symbol (29 modules): 29 modules in 5 mm at 203 dpi are
+      // about 1.4 dots each, while 10 mm give about 2.8.
+      name: 'a QR code under two dots per module warns last, after the other objects',
+      doc: withObjects(
+        [
+          named(qrcode(1, 1, 5, 5, { data: 'x'.repeat(60) }), 'Q1', 'q1'),
+          named(qrcode(10, 1, 10, 10, { data: 'x'.repeat(60) }), 'Q2', 'q2'),
+          named(image(1, 20, 10, 10, { src: '' }), '图', 'i1'),
+        ],
+        { dpi: 203 },
+      ),
+      issues: [
+        { level: 'warning', message: '图 还没有选择图片', objectId: 'i1' },
+        { level: 'warning', message: 'Q1 的二维码模块不足 2 点，可能无法扫描', objectId: 'q1' },
+      ],
+    },
+  ];
+  test.each(cases)('$name', ({ doc: d, dataset, context, issues }) => {
+    expect(checkDocument(d, dataset ?? null, context ?? {})).toEqual(issues);
+  });
+
+  test('copies 0 is out of range too', () => {
+    const d = withObjects([rect(1, 1, 5, 5)], {}, { copies: 0 });
+    expect(checkDocument(d, null, {}).map((i) => i.message)).toEqual(['打印份数需要在 1~99 之间']);
+  });
+});
+
+describe('field check: built-in names are never fields', () => {
+  const builtins = [
+    '__index__',
+    '__rows__',
+    '__date__',
+    '__datetime__',
+    'date',
+    'date+3',
+    'date-3:yyyy',
+    'date:yyyy/MM/dd',
+    'serial',
+    'serial:1',
+    'serial:1:2',
+    'serial:1:2:3',
+  ];
+  test.each(builtins)('%s', (name) => {
+    expect(fieldCheck('T', `{{${name}}}`, null)).toBeUndefined();
+    expect(fieldCheck('T', `{{ ${name} }}`, data)).toBeUndefined();
+  });
+  test.each(['serial:1:2:3:4', 'serial:a', 'date*3', 'dates', '__index'])(
+    '%s is a field name',
+    (name) => {
+      expect(fieldCheck('T', `{{${name}}}`, null)?.message).toBe(
+        `T 使用了数据字段 {{${name}}}，但当前没有导入数据源`,
+      );
+    },
+  );
+});
+
+test('check summary counts errors and warnings', () => {
+  const w: CheckIssue = { level: 'warning', message: 'w' };
+  const e: CheckIssue = { level: 'error', message: 'e' };
+  expect(checkSummary([])).toBe('未发现明显问题，可以进入打印预览。');
+  expect(checkSummary([w, e, w])).toBe('3 个问题（1 个错误，2 个提醒）');
+});

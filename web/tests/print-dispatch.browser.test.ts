@@ -1,0 +1,213 @@
+import { describe, expect, test } from 'vitest';
+import type { PrintRecordInput } from '../src/document/print-history';
+import type { LabelObject } from '../src/document/model';
+import { DocumentStore } from '../src/editor/store';
+import type { StatusLine } from '../src/page/status';
+import { PrintDispatcher, type CallService } from '../src/print/dispatch';
+import type { PrintReply, PrintRequest } from '../src/print/rules';
+import { barcode, doc, rect, text } from './render-fixtures';
+
+interface Harness {
+  dispatcher: PrintDispatcher;
+  store: DocumentStore;
+  log: string[];
+  requests: PrintRequest[];
+  history: PrintRecordInput[];
+  printButton: HTMLButtonElement;
+  release: () => void;
+}
+
+/** A dispatcher whose service answers at once, or fails with `fail`, or waits for `release`. */
+function harness(
+  objects: LabelObject[],
+  opts: { printer?: string; fail?: string; hold?: boolean } = {},
+): Harness {
+  const store = new DocumentStore();
+  const d = doc({ widthMm: 20, heightMm: 10, dpi: 203 }, { columns: 2, copies: 1 });
+  d.objects = objects;
+  store.doc = d;
+  const log: string[] = [];
+  const requests: PrintRequest[] = [];
+  const history: PrintRecordInput[] = [];
+  let release = () => {};
+  const call = (async (_command: string, args?: Record<string, unknown> | null) => {
+    const request = (args as { request: PrintRequest }).request;
+    requests.push(request);
+    if (opts.hold) await new Promise<void>((r) => (release = r));
+    if (opts.fail) throw new Error(opts.fail);
+    return { bytes: 4096, elapsed_ms: 7, printer: request.printer } satisfies PrintReply;
+  }) as CallService;
+  const status: StatusLine = {
+    setStatus: (state, t) => log.push(`status ${state} ${t}`),
+    showHint: (t, tone = 'info') => log.push(`hint ${tone} ${t}`),
+  };
+  const printButton = document.createElement('button');
+  const dispatcher = new PrintDispatcher({
+    store,
+    status,
+    call,
+    printer: () => ({ selectedPrinter: opts.printer ?? 'P1', serviceReachable: true }),
+    printButton,
+    batchButton: document.createElement('button'),
+    confirm: () => true,
+    record: (entry) => history.push(entry),
+  });
+  return { dispatcher, store, log, requests, history, printButton, release: () => release() };
+}
+
+const box = () => rect(1, 1, 5, 5);
+
+describe('sendPrintRow', () => {
+  test.each([
+    {
+      name: 'dry run',
+      dry: true,
+      fail: undefined,
+      log: [
+        'status pending 正在发送…',
+        'status online 自检通过',
+        'hint info 自检通过：生成指令 4 KB，未送纸',
+      ],
+      ok: true,
+    },
+    {
+      name: 'real run',
+      dry: false,
+      fail: undefined,
+      log: [
+        'status pending 正在发送…',
+        'status online 已发送',
+        'hint info 已发送 4 KB → P1（7 ms）',
+      ],
+      ok: true,
+    },
+    {
+      name: 'failed dry run',
+      dry: true,
+      fail: '没有选择打印机',
+      log: ['status pending 正在发送…', 'status error 自检失败', 'hint error 没有选择打印机'],
+      ok: false,
+    },
+    {
+      name: 'failed real run',
+      dry: false,
+      fail: 'WritePrinter 失败：x',
+      log: ['status pending 正在发送…', 'status error 打印失败', 'hint error WritePrinter 失败：x'],
+      ok: false,
+    },
+  ])('$name: texts, request, history, button restored', async ({ dry, fail, log, ok }) => {
+    const h = harness([box()], { fail });
+    const result = await h.dispatcher.sendPrintRow([{}, undefined], dry, false);
+    expect(result).toEqual(ok ? { ok, bytes: 4096, elapsedMs: 7 } : { ok, bytes: 0, elapsedMs: 0 });
+    expect(h.log).toEqual(log);
+    expect(h.requests[0].dry_run).toBe(dry);
+    expect(h.dispatcher.lastPrintRequest).toBe(h.requests[0]);
+    expect(h.history).toEqual([
+      {
+        docName: 'test',
+        printer: 'P1',
+        copies: 1,
+        records: 1,
+        dryRun: dry,
+        ok,
+        bytes: ok ? 4096 : 0,
+        elapsedMs: ok ? 7 : 0,
+      },
+    ]);
+    expect([h.printButton.textContent, h.printButton.disabled]).toEqual(['打印', false]);
+  });
+
+  test('quiet leaves success texts to the caller; record false writes no history', async () => {
+    const h = harness([box()]);
+    await h.dispatcher.sendPrintRow([{}], false, true, {
+      record: false,
+      copies: 150,
+      layoutColumns: 9,
+    });
+    expect(h.log).toEqual([]);
+    expect(h.history).toEqual([]);
+    expect(h.requests[0]).toMatchObject({ copies: 99, width_mm: 8 * 20 + 7 * 2 });
+  });
+
+  test('a second send while one is in flight fails silently', async () => {
+    const h = harness([box()], { hold: true });
+    const first = h.dispatcher.sendPrintRow([{}], false, false);
+    while (h.requests.length === 0) await new Promise((r) => setTimeout(r, 1));
+    expect([h.printButton.textContent, h.printButton.disabled]).toEqual(['正在发送…', true]);
+    const before = h.log.length;
+    expect(await h.dispatcher.sendPrintRow([{}], false, false)).toMatchObject({ ok: false });
+    expect(h.log.length).toBe(before);
+    h.release();
+    expect((await first).ok).toBe(true);
+    expect(h.requests).toHaveLength(1);
+  });
+
+  test.each([
+    {
+      name: 'no printer',
+      objects: [box()],
+      printer: '',
+      hint: 'hint error 先选择打印机（或点 ↻ 重新查找）',
+    },
+    { name: 'no objects', objects: [], printer: 'P1', hint: 'hint error 画布还是空的，先加个对象' },
+  ])('$name', async ({ objects, printer, hint }) => {
+    const h = harness(objects, { printer });
+    expect((await h.dispatcher.sendPrintRow([{}], false, false)).ok).toBe(false);
+    expect(h.log).toEqual([hint]);
+    expect(h.requests).toEqual([]);
+  });
+
+  test('check errors of any slot stop the row; warnings do not', async () => {
+    const objects = [
+      { ...barcode(1, 1, { data: '{{code}}', w: 10, h: 5 }), name: '条码' },
+      { ...text(1, 6, 5, 3, { text: '{{missing}}' }), name: 'T' },
+    ];
+    const h = harness(objects);
+    const good = { row: { code: '42' }, index: 0, total: 2 };
+    const blank = { row: { code: ' ' }, index: 1, total: 2 };
+    expect((await h.dispatcher.sendPrintRow([good, blank], false, false)).ok).toBe(false);
+    expect(h.log).toEqual([
+      'status error 打印前检查未通过',
+      'hint error 发现 1 个错误：条码 的数据为空',
+    ]);
+    h.log.length = 0;
+    // Two copies of one broken label are one error, not two.
+    await h.dispatcher.sendPrintRow([blank, blank], false, false);
+    expect(h.log[1]).toBe('hint error 发现 1 个错误：条码 的数据为空');
+    h.log.length = 0;
+    expect((await h.dispatcher.sendPrintRow([good, undefined], false, false)).ok).toBe(true);
+  });
+});
+
+describe('printCopies', () => {
+  test('sequence with 3 records left of 5 copies: three labels and the suffix', async () => {
+    const h = harness([box()]);
+    h.store.doc.print = { ...h.store.doc.print, copies: 5, columns: 2, copyMode: 'sequence' };
+    h.store.setDataset({
+      name: 'd',
+      fields: ['a'],
+      rows: [{ a: '1' }, { a: '2' }, { a: '3' }, { a: '4' }],
+    });
+    h.store.setRecord(1);
+    await h.dispatcher.printCopies(true);
+    expect(h.requests.map((r) => r.copies)).toEqual([1, 1]);
+    expect(h.log).toEqual([
+      'status pending 打印 1/3',
+      'status pending 打印 3/3',
+      'status online 自检通过',
+      'hint info 自检通过：单张 3 份（数据表仅够 3 份）（未送纸）',
+    ]);
+    expect(h.history).toEqual([
+      expect.objectContaining({ copies: 3, records: 3, ok: true, bytes: 8192, elapsedMs: 14 }),
+    ]);
+  });
+
+  test('sequence without data has no plan', async () => {
+    const h = harness([box()]);
+    h.store.doc.print.copyMode = 'sequence';
+    await h.dispatcher.printCopies(false);
+    expect(h.log).toEqual([
+      'hint error 当前多份数据策略没有可用记录，请导入数据表或改用“每份相同”。',
+    ]);
+  });
+});
