@@ -188,9 +188,12 @@ test('searching 800 matches in the data table shows 500 and says so', async () =
   await page.locator('#btn-data-table').click();
   expect(await page.locator('#data-search').inputValue()).toBe('');
   expect(await text('data-table-count')).toBe('1000 / 1000 条（仅显示前 500 条）');
+  await page.keyboard.press('Escape');
+  expect(await hidden('data-sheet')).toBe(true);
 });
 
 test('the backdrop closes the table; 清除 drops the data set', async () => {
+  await page.locator('#btn-data-table').click();
   await page.mouse.click(8, 450);
   expect(await hidden('data-sheet')).toBe(true);
   await page.locator('#btn-clear-data').click();

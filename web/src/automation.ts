@@ -27,8 +27,9 @@ declare global {
 }
 
 /**
- * Installs the hook with the store-derived members and whatever the areas add (`extras`); getters
- * in them stay getters, so values such as the last print request are read when asked for.
+ * Installs the hook with the store-derived members and whatever the areas add (`extras`, one
+ * object per area); getters stay getters, so values such as the last print request are read when
+ * asked for.
  */
 export function installAutomation(
   store: DocumentStore,
@@ -53,9 +54,8 @@ export function installAutomation(
     parseDoc: sanitizeDocument,
     parseCsv,
   };
-  for (const extra of extras) {
+  for (const extra of extras)
     Object.defineProperties(hook, Object.getOwnPropertyDescriptors(extra));
-  }
   window.__sv = hook;
   return hook;
 }

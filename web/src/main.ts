@@ -4,6 +4,7 @@ import { installAutomation } from './automation';
 import { installDataPanel } from './data/data-panel';
 import { DRAFT_RESTORED_HINT, startDocument } from './editor/document-session';
 import { installDocumentFiles } from './editor/document-files';
+import { installEditor } from './editor/install';
 import { DocumentStore } from './editor/store';
 import { resolveElements } from './page/elements';
 import { showStartupFailure } from './page/fatal';
@@ -37,7 +38,17 @@ function start(): void {
     call: callService,
     printer: () => printerState,
   });
-  installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
+  const editor = installEditor(el, store, {
+    status,
+    save: () => files.saveToFile(),
+    openPreview: print.openPreview,
+  });
+  const files = installDocumentFiles(el, store, {
+    status,
+    demo,
+    beforeLoad: clearRenderCaches,
+    afterLoad: editor.afterLoad,
+  });
   installLabelConfigButton(el, store, status);
   installSheetBackdrops(SHEET_IDS.map((id) => el[id]));
   installTheme();
@@ -45,15 +56,20 @@ function start(): void {
   // The one store listener, with the views the controls handed back. The data panel follows
   // record changes too, which raise no revision, so it runs on every emit with a cheap check.
   installStoreListener(store, {
-    everyEmit: [(s) => showDocumentStatus(el, s.doc, s.dirty), dataPanel.follow],
-    onStructureChange: [inspector.rebuild, print.refreshPrintControls],
+    everyEmit: [
+      ...editor.everyEmit,
+      (s) => showDocumentStatus(el, s.doc, s.dirty),
+      dataPanel.follow,
+    ],
+    onStructureChange: [...editor.onStructureChange, inspector.rebuild, print.refreshPrintControls],
   });
 
   // 3. The start-up document: demo sample, restored draft, or a fresh one.
   const restored = startDocument(store, demo);
 
-  // 4. First frame and panels.
+  // 4. First frame and panels, the zoom fitted; pictures appear once decoded.
   store.emit();
+  editor.afterLoad(store.doc);
   printers.renderLocalServiceCard();
 
   // 5. Printer discovery; the draft hint waits for it so discovery's texts do not replace it.
@@ -65,8 +81,9 @@ function start(): void {
   hideSplashLater(el.splash);
 
   // 7. The automation hook.
-  // print.openPreview is Ctrl/Meta+P for the editor's keyboard, once that is installed here.
-  installAutomation(store, callService, print.automation, { dataImported: dataPanel.settled });
+  installAutomation(store, callService, print.automation, editor.automation, {
+    dataImported: dataPanel.settled,
+  });
 }
 
 try {
