@@ -97,8 +97,13 @@ test('records step with the buttons and change a bound text', async () => {
     });
   expect(await boundText()).toEqual(['品名：{{名称}}', '品名：苹果']);
 
+  const canvas = () =>
+    page.locator('#editor-canvas').evaluate((c: HTMLCanvasElement) => c.toDataURL());
+  const before = await canvas();
   await page.locator('#btn-next-record').click();
   expect(await text('record-label')).toBe('2 / 3');
+  // The canvas redraws the bound text for the new record.
+  expect(await canvas()).not.toBe(before);
   expect((await boundText())[1]).toBe('品名：香蕉');
   expect(await page.locator('#field-list .field-chip').first().getAttribute('title')).toBe(
     '名称：香蕉\n点击插入 {{名称}}',
