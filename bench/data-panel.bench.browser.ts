@@ -5,11 +5,11 @@ import { test } from 'vitest';
 import pageHtml from '../web/index.html?raw';
 import { installDataPanel } from '../web/src/data/data-panel';
 import { createObject } from '../web/src/document/factory';
+import { installEditor } from '../web/src/editor/install';
 import { DocumentStore } from '../web/src/editor/store';
 import { installInspector } from '../web/src/inspector/inspector';
 import { resolveElements } from '../web/src/page/elements';
 import { createStatusLine } from '../web/src/page/status';
-import { drawLabel, labelSizeDots } from '../web/src/render/label';
 import { installStoreListener } from '../web/src/shell/store-listener';
 
 const ROWS = 100_000;
@@ -39,19 +39,10 @@ function mountPage() {
   const status = createStatusLine(el);
   const data = installDataPanel(el, store, { status });
   const inspector = installInspector(el, store);
-  const canvas = el['editor-canvas'];
-  const ctx = canvas.getContext('2d')!;
+  const editor = installEditor(el, store, { status, save: () => {}, openPreview: () => {} });
   installStoreListener(store, {
-    everyEmit: [
-      (s) => {
-        const size = labelSizeDots(s.doc);
-        if (canvas.width !== size.width) canvas.width = size.width;
-        if (canvas.height !== size.height) canvas.height = size.height;
-        drawLabel(ctx, s.doc, s.dataContext());
-      },
-      data.follow,
-    ],
-    onStructureChange: [inspector.rebuild],
+    everyEmit: [...editor.everyEmit, data.follow],
+    onStructureChange: [...editor.onStructureChange, inspector.rebuild],
   });
   store.emit();
   return { el, store, data };
@@ -88,7 +79,7 @@ test('data card: 100,000-row import, a search keystroke, a record step', async (
     imports.push(performance.now() - t0);
   }
 
-  // A label bound to three fields, as the canvas redraws it on every record step.
+  // A label bound to three fields, which the editor's canvas redraws on every record step.
   store.update((doc) => {
     const t = createObject('text', { x: 2, y: 2, w: 40, h: 10 });
     t.text = '{{字段1}} {{字段2}}';
