@@ -34,8 +34,14 @@ export interface AreaMembers {
   readonly guides: { x: number[]; y: number[] };
 }
 
-/** All thirteen members; an area not yet installed leaves its members out. */
-export type AutomationHook = CoreMembers & Partial<AreaMembers>;
+/** Beyond the thirteen: what scripted checks wait on. */
+export interface WaitMembers {
+  /** Settles when the data import under way (if any) has finished. */
+  dataImported(): Promise<void>;
+}
+
+/** All thirteen members (and the waits); an area not installed leaves its members out. */
+export type AutomationHook = CoreMembers & Partial<AreaMembers & WaitMembers>;
 
 declare global {
   interface Window {
@@ -50,7 +56,7 @@ declare global {
 export function installAutomation(
   store: DocumentStore,
   call: CallService,
-  ...extras: Partial<AreaMembers>[]
+  ...extras: Partial<AreaMembers & WaitMembers>[]
 ): AutomationHook {
   const hook: CoreMembers = {
     store,

@@ -1,8 +1,10 @@
 // The composition root: it reads as the designer's start-up order and holds nothing else.
 import './style.css';
 import { installAutomation } from './automation';
+import { installDataPanel } from './data/data-panel';
 import { DRAFT_RESTORED_HINT, startDocument } from './editor/document-session';
 import { installDocumentFiles } from './editor/document-files';
+import { installEditor } from './editor/install';
 import { DocumentStore } from './editor/store';
 import { resolveElements } from './page/elements';
 import { showStartupFailure } from './page/fatal';
@@ -11,6 +13,7 @@ import { installSheetBackdrops, SHEET_IDS } from './page/sheets';
 import { createStatusLine } from './page/status';
 import { clearRenderCaches } from './render/caches';
 import { bridgePresent, callService } from './service/client';
+import { installInspector } from './inspector/inspector';
 import { installPrinterControls } from './service/printer-ui';
 import { printerState } from './service/printers';
 import { installLabelConfigButton } from './shell/label-config';
@@ -30,13 +33,25 @@ function start(): void {
   const demo = new URLSearchParams(window.location.search).has('demo');
 
   // 2. Every control, then the stored theme.
+  const inspector = installInspector(el, store);
+  const dataPanel = installDataPanel(el, store, { status });
   const printers = installPrinterControls(el, status);
   const print = installPrint(el, store, {
     status,
     call: callService,
     printer: () => printerState,
   });
-  const files = installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
+  const editor = installEditor(el, store, {
+    status,
+    save: () => files.saveToFile(),
+    openPreview: print.openPreview,
+  });
+  const files = installDocumentFiles(el, store, {
+    status,
+    demo,
+    beforeLoad: clearRenderCaches,
+    afterLoad: editor.afterLoad,
+  });
   installLabelConfigButton(el, store, status);
   installTemplateSheet(el, store, {
     status,
@@ -49,17 +64,23 @@ function start(): void {
   installTheme();
   installWindowButtons(el, { bridgePresent, call: callService, status });
 
-  // The one store listener, with the views the controls handed back.
+  // The one store listener, with the views the controls handed back. The data panel follows
+  // record changes too, which raise no revision, so it runs on every emit with a cheap check.
   installStoreListener(store, {
-    everyEmit: [(s) => showDocumentStatus(el, s.doc, s.dirty)],
-    onStructureChange: [print.refreshPrintControls],
+    everyEmit: [
+      ...editor.everyEmit,
+      (s) => showDocumentStatus(el, s.doc, s.dirty),
+      dataPanel.follow,
+    ],
+    onStructureChange: [...editor.onStructureChange, inspector.rebuild, print.refreshPrintControls],
   });
 
   // 3. The start-up document: demo sample, restored draft, or a fresh one.
   const restored = startDocument(store, demo);
 
-  // 4. First frame and panels.
+  // 4. First frame and panels, the zoom fitted; pictures appear once decoded.
   store.emit();
+  editor.afterLoad(store.doc);
   printers.renderLocalServiceCard();
 
   // 5. Printer discovery; the draft hint waits for it so discovery's texts do not replace it.
@@ -71,8 +92,9 @@ function start(): void {
   hideSplashLater(el.splash);
 
   // 7. The automation hook.
-  // print.openPreview is Ctrl/Meta+P for the editor's keyboard, once that is installed here.
-  installAutomation(store, callService, print.automation);
+  installAutomation(store, callService, print.automation, editor.automation, {
+    dataImported: dataPanel.settled,
+  });
 }
 
 try {
