@@ -113,6 +113,8 @@ describe('one page', () => {
         'batchDry:function',
         'call:function',
         'copyContexts:function',
+        'dataImported:function',
+        'guides:object',
         'lastPrintRequest:undefined',
         'parseCsv:function',
         'parseDoc:function',
@@ -168,6 +170,29 @@ describe('one page', () => {
     await page.click('#btn-label-config');
     expect(await page.evaluate(() => window.__sv!.store.selection)).toEqual([]);
     expect(await text(page, 'printer-hint')).toBe('标签配置：可设置标签宽高、列数、列间距和行间距');
+  });
+
+  test('Escape closes the preview, template, data-table and check sheets, one per press', async () => {
+    await page.evaluate((ids) => {
+      for (const id of ids) (document.getElementById(id) as HTMLElement).hidden = false;
+      (document.activeElement as HTMLElement | null)?.blur();
+    }, SHEETS);
+    const seen: string[][] = [];
+    for (let press = 0; press < 5; press++) {
+      await page.keyboard.press('Escape');
+      seen.push(await openSheets(page));
+    }
+    const others = ['settings-sheet', 'help-sheet', 'print-sheet'];
+    expect(seen).toEqual([
+      [...others, 'template-sheet', 'data-sheet', 'check-sheet'],
+      [...others, 'data-sheet', 'check-sheet'],
+      [...others, 'check-sheet'],
+      others,
+      others,
+    ]);
+    await page.evaluate((ids) => {
+      for (const id of ids) (document.getElementById(id) as HTMLElement).hidden = true;
+    }, others);
   });
 
   test('a backdrop click closes its sheet, a click on the card does not', async () => {
