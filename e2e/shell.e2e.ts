@@ -137,17 +137,24 @@ describe('one page', () => {
   test('status texts follow an edit and a save through a real download', async () => {
     expect(await page.title()).toBe('未命名标签 · Sorvendale');
     expect(await text(page, 'status-light')).toBe('0 个对象 · 50×80mm');
-    await page.evaluate(() =>
-      window.__sv!.store.update((doc) => {
-        doc.name = '货架签';
-        doc.page.widthMm = 60;
-        doc.objects.push(
-          window.__sv!.parseDoc({
-            objects: [{ type: 'rect', id: 'r1', x: 2, y: 2, w: 20, h: 10 }],
-          }).objects[0],
-        );
-      }),
-    );
+    // Real input: add a rectangle, then name the label and widen it in the label configuration.
+    await page.click('[data-add="rect"]');
+    expect(await page.title()).toBe('● 未命名标签 · Sorvendale');
+    await page.click('#btn-label-config');
+    const row = (caption: string) =>
+      page
+        .locator('#props .prop-row')
+        .filter({ has: page.locator('.prop-label', { hasText: new RegExp(`^${caption}$`) }) })
+        .locator('input');
+    for (const [caption, value] of [
+      ['名称', '货架签'],
+      ['标签宽 mm', '60'],
+    ]) {
+      await row(caption).click();
+      await page.keyboard.press('Control+A');
+      await page.keyboard.type(value);
+      await page.keyboard.press('Tab');
+    }
     expect(await page.title()).toBe('● 货架签 · Sorvendale');
     expect(await text(page, 'doc-name')).toBe('货架签 ·未保存');
     expect(await text(page, 'status-light')).toBe('1 个对象 · 60×80mm');
