@@ -235,9 +235,10 @@ StateAndReasons cups_printer_state(int printer_state, const std::vector<std::str
   Reasons r;
   if (unreachable_message(message)) r.add(Reason::unreachable);
   for (const std::string& keyword : keywords) {
-    const auto [name, severity] = split_severity(keyword);
+    const auto split = split_severity(keyword);
+    const auto& severity = split.second;
     const auto* known = std::find_if(std::begin(kKeywords), std::end(kKeywords),
-                                     [&](const Keyword& k) { return k.name == name; });
+                                     [&](const Keyword& k) { return k.name == split.first; });
     if (known != std::end(kKeywords)) {
       r.add(known->reason);
     } else if (severity == "-error") {

@@ -3,11 +3,12 @@
 // listens.
 #include <gtest/gtest.h>
 
+#include <boost/json.hpp>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,19 +28,27 @@ struct Job {
   std::int64_t submitted_ms = 0;
 };
 
-// The reply's printer state (its last member) and its jobs.
+// The reply's printer state and its jobs, read with a real JSON parser.
 std::string state_of(const std::string& body) {
-  static const std::regex kState(R"re("state":"([a-z]+)"\}$)re");
-  std::smatch m;
-  return std::regex_search(body, m, kState) ? m[1].str() : "?";
+  boost::system::error_code ec;
+  const boost::json::value v = boost::json::parse(body, ec);
+  if (ec || !v.is_object()) return "?";
+  const auto* state = v.as_object().if_contains("state");
+  return state != nullptr && state->is_string() ? std::string(state->as_string()) : "?";
 }
 
 std::vector<Job> jobs_of(const std::string& body) {
-  static const std::regex kJob(R"re(\{"id":(\d+),"state":"([a-z]+)","submitted_ms":(\d+)\})re");
   std::vector<Job> out;
-  for (std::sregex_iterator it(body.begin(), body.end(), kJob), end; it != end; ++it) {
-    out.push_back({static_cast<std::uint32_t>(std::stoul((*it)[1].str())), (*it)[2].str(),
-                   std::stoll((*it)[3].str())});
+  boost::system::error_code ec;
+  const boost::json::value v = boost::json::parse(body, ec);
+  if (ec || !v.is_object()) return out;
+  const auto* jobs = v.as_object().if_contains("jobs");
+  if (jobs == nullptr || !jobs->is_array()) return out;
+  for (const auto& j : jobs->as_array()) {
+    const auto& o = j.as_object();
+    out.push_back({static_cast<std::uint32_t>(o.at("id").to_number<std::uint64_t>()),
+                   std::string(o.at("state").as_string()),
+                   o.at("submitted_ms").to_number<std::int64_t>()});
   }
   return out;
 }
