@@ -10,8 +10,9 @@ import { installPrint } from './print/install';
 import { installSheetBackdrops, SHEET_IDS } from './page/sheets';
 import { createStatusLine } from './page/status';
 import { clearRenderCaches } from './render/caches';
-import { callService } from './service/client';
+import { bridgePresent, callService } from './service/client';
 import { installPrinterControls } from './service/printer-ui';
+import { createPrinterStatusClient } from './service/printer-status';
 import { printerState } from './service/printers';
 import { installLabelConfigButton } from './shell/label-config';
 import { installStoreListener } from './shell/store-listener';
@@ -27,11 +28,13 @@ function start(): void {
   const demo = new URLSearchParams(window.location.search).has('demo');
 
   // 2. Every control, then the stored theme.
-  const printers = installPrinterControls(el, status);
+  const queue = createPrinterStatusClient(callService, bridgePresent);
+  const printers = installPrinterControls(el, status, callService, queue);
   const print = installPrint(el, store, {
     status,
     call: callService,
     printer: () => printerState,
+    queue: { ...queue, afterPrint: () => void printers.refreshPrinterState() },
   });
   installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
   installLabelConfigButton(el, store, status);
