@@ -34,7 +34,15 @@ function start(): void {
     status,
     call: callService,
     printer: () => printerState,
-    queue: { ...queue, afterPrint: () => void printers.refreshPrinterState() },
+    queue: {
+      printerStatus: async (printer) => {
+        const probe = await queue.printerStatus(printer);
+        printers.showPrinterState(printer, probe);
+        return probe;
+      },
+      cancelJobs: queue.cancelJobs,
+      afterPrint: () => void printers.refreshPrinterState(),
+    },
   });
   installDocumentFiles(el, store, { status, demo, beforeLoad: clearRenderCaches });
   installLabelConfigButton(el, store, status);

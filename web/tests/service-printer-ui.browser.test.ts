@@ -157,4 +157,23 @@ describe('the printer state beside the menu', () => {
     // Unknown state leaves discovery's own words alone: printing stays possible.
     expect(byId('status-title').textContent).toBe('打印机就绪');
   });
+
+  it('paints a status a batch already asked for, only for the selected printer', async () => {
+    const paused: StatusProbe = {
+      kind: 'status',
+      status: { jobs: [], message: '', reasons: ['已暂停'], state: 'paused' },
+    };
+    const ui = controls(list, {
+      printerStatus: async () => ({
+        kind: 'status',
+        status: { jobs: [], message: '', reasons: [], state: 'idle' },
+      }),
+      cancelJobs: async () => ({ kind: 'cancelled', count: 0 }),
+    });
+    await ui.refreshPrinters(false);
+    ui.showPrinterState('Other', paused);
+    expect(byId('printer-state').textContent).toBe('打印机就绪');
+    ui.showPrinterState('Zeko', paused);
+    expect(byId('printer-state').textContent).toBe('打印机已暂停');
+  });
 });

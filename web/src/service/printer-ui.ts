@@ -3,7 +3,7 @@
 import type { Elements } from '../page/elements';
 import type { StatusLine } from '../page/status';
 import { bridgePresent, callService, type CallService } from './client';
-import { printerStateLine, type PrinterStatusClient } from './printer-status';
+import { printerStateLine, type PrinterStatusClient, type StatusProbe } from './printer-status';
 import { discoverPrinters, printerState, rememberPrinter, type PrinterInfo } from './printers';
 
 export const NO_SERVICE_HINT =
@@ -30,6 +30,8 @@ export interface PrinterControls {
   renderLocalServiceCard(): void;
   /** The selected printer's state beside the menu; never throws, unknown hides it. */
   refreshPrinterState(): Promise<void>;
+  /** A status another area already asked for (a batch's polls), painted without asking again. */
+  showPrinterState(printer: string, probe: StatusProbe): void;
 }
 
 function badgeOf(p: PrinterInfo): string {
@@ -156,5 +158,12 @@ export function installPrinterControls(
   el['btn-download-server'].addEventListener('click', () => {
     status.showHint(DOWNLOAD_HINT);
   });
-  return { refreshPrinters, renderLocalServiceCard, refreshPrinterState };
+  const showPrinterState = (printer: string, probe: StatusProbe): void => {
+    if (printer !== printerState.selectedPrinter) return;
+    // Newer than any question still on its way.
+    stateAsked++;
+    const line = printerStateLine(probe);
+    showState(line.text, line.tone);
+  };
+  return { refreshPrinters, renderLocalServiceCard, refreshPrinterState, showPrinterState };
 }
