@@ -5,7 +5,7 @@ import tseslint from 'typescript-eslint';
 // UI; render/image/compose need only a canvas, and image/ is pixel work that knows nothing of
 // drawing label objects. page/ is the UI's bottom layer (element lookup, status line); the UI
 // areas sit on it and meet only through the store and the hooks main.ts passes in.
-const uiAreas = ['editor', 'print', 'shell', 'inspector', 'service'];
+const uiAreas = ['editor', 'print', 'shell', 'inspector', 'data', 'service'];
 const banImports = (areas, storeOpen = false) => ({
   'no-restricted-imports': [
     'error',

@@ -9,7 +9,8 @@ import { resolvePlaceholders } from './merge/placeholders';
 import type { MergeContext } from './merge/types';
 import type { CallService } from './service/client';
 
-export interface AutomationHook {
+/** The members the store, the client and the model give. */
+export interface CoreMembers {
   store: DocumentStore;
   call: CallService;
   resolve(text: string): string;
@@ -17,8 +18,30 @@ export interface AutomationHook {
   copyContexts(): MergeContext[];
   parseDoc: typeof sanitizeDocument;
   parseCsv: typeof parseCsv;
-  [member: string]: unknown;
 }
+
+/** The members the print and editor areas hand back from their install functions. */
+export interface AreaMembers {
+  /** Single print as a dry run. */
+  printDry(): Promise<unknown>;
+  /** Batch print as a dry run, without the confirmation. */
+  batchDry(): Promise<unknown>;
+  print(): Promise<unknown>;
+  preview(): Promise<unknown>;
+  /** The last print request sent, or nothing; read when asked for (a getter). */
+  readonly lastPrintRequest: unknown;
+  /** Copies of the current snapping guides. */
+  readonly guides: { x: number[]; y: number[] };
+}
+
+/** Beyond the thirteen: what scripted checks wait on. */
+export interface WaitMembers {
+  /** Settles when the data import under way (if any) has finished. */
+  dataImported(): Promise<void>;
+}
+
+/** All thirteen members (and the waits); an area not installed leaves its members out. */
+export type AutomationHook = CoreMembers & Partial<AreaMembers & WaitMembers>;
 
 declare global {
   interface Window {
@@ -27,15 +50,15 @@ declare global {
 }
 
 /**
- * Installs the hook with the store-derived members and whatever the areas add (`extra`); getters
- * in `extra` stay getters, so values such as the last print request are read when asked for.
+ * Installs the hook with the store-derived members and whatever the areas add (one object per
+ * area); getters stay getters, so values such as the last print request are read when asked for.
  */
 export function installAutomation(
   store: DocumentStore,
   call: CallService,
-  extra: object = {},
+  ...extras: Partial<AreaMembers & WaitMembers>[]
 ): AutomationHook {
-  const hook: AutomationHook = {
+  const hook: CoreMembers = {
     store,
     call,
     resolve: (text: string) => resolvePlaceholders(text, store.dataContext()),
@@ -53,7 +76,8 @@ export function installAutomation(
     parseDoc: sanitizeDocument,
     parseCsv,
   };
-  Object.defineProperties(hook, Object.getOwnPropertyDescriptors(extra));
+  for (const extra of extras)
+    Object.defineProperties(hook, Object.getOwnPropertyDescriptors(extra));
   window.__sv = hook;
-  return hook;
+  return hook as AutomationHook;
 }

@@ -8,10 +8,16 @@ import { MemoryStorage, STORAGE_KEYS } from '../src/document/storage';
 import {
   createServiceClient,
   findBridge,
+  isHealthReply,
   resolveApiBase,
   SERVICE_ADDRESS,
+  ServiceConnectionError,
+  ServiceReplyError,
+  settleApiBase,
+  shouldProbeOwnOrigin,
   type CallService,
 } from '../src/service/client';
+import { discoveryFailureHint, NO_SERVICE_HINT } from '../src/service/printer-ui';
 import {
   choosePrinter,
   discoverPrinters,
@@ -73,6 +79,90 @@ describe('API base', () => {
     expect(at('http://127.0.0.1:5173/?api=http://10.0.0.2:9000')).toBe('http://10.0.0.2:9000');
     expect(at('file:///x/index.html?api=')).toBe('');
     expect(at('http://127.0.0.1:17890/?demo&api=')).toBe('');
+  });
+});
+
+describe('own origin on another port', () => {
+  const where = (href: string) => {
+    const u = new URL(href);
+    return { search: u.search, protocol: u.protocol, hostname: u.hostname, port: u.port };
+  };
+  const health = JSON.stringify({ ok: true, printers: 0 });
+  // Each case: page address, what its origin answers at /api/health (or a refused connection),
+  // whether the page asks at all, and the base it settles on.
+  const cases: Array<[string, number | 'refused', string, boolean, string]> = [
+    ['http://127.0.0.1:8080/', 200, health, true, ''],
+    ['http://localhost:8080/index.html', 200, '{"ok":true,"printers":3}', true, ''],
+    ['http://[::1]:8080/', 200, health, true, ''],
+    ['http://127.0.0.1:5173/', 200, '<!doctype html><html></html>', true, SERVICE_ADDRESS],
+    ['http://127.0.0.1:5173/', 404, '', true, SERVICE_ADDRESS],
+    ['http://127.0.0.1:8080/', 200, '{"ok":true}', true, SERVICE_ADDRESS],
+    ['http://127.0.0.1:8080/', 200, '{"ok":true,"printers":1,"x":1}', true, SERVICE_ADDRESS],
+    ['http://127.0.0.1:8080/', 200, '{"ok":false,"printers":1}', true, SERVICE_ADDRESS],
+    ['http://127.0.0.1:8080/', 500, health, true, SERVICE_ADDRESS],
+    ['http://127.0.0.1:8080/', 'refused', '', true, SERVICE_ADDRESS],
+    // Every other setting keeps the rule without asking.
+    ['http://127.0.0.1:8080/?api=http://10.0.0.2:9', 200, health, false, 'http://10.0.0.2:9'],
+    ['http://127.0.0.1:8080/?api=', 200, health, false, ''],
+    ['http://127.0.0.1:17890/', 200, health, false, ''],
+    ['http://labels.example.com:8080/', 200, health, false, SERVICE_ADDRESS],
+    ['https://127.0.0.1:8443/', 200, health, false, SERVICE_ADDRESS],
+    ['file:///C:/label/index.html', 200, health, false, SERVICE_ADDRESS],
+  ];
+  it.each(cases)('%s answering %s %s', async (href, status, body, asks, base) => {
+    const seen: string[] = [];
+    const fake = (async (url: string) => {
+      seen.push(url);
+      if (status === 'refused') throw new TypeError('Failed to fetch');
+      return new Response(body, { status });
+    }) as typeof fetch;
+    expect(shouldProbeOwnOrigin(where(href))).toBe(asks);
+    expect(await settleApiBase(where(href), fake)).toBe(base);
+    expect(seen).toEqual(asks ? ['/api/health'] : []);
+  });
+
+  it('recognises only the health reply', () => {
+    expect(isHealthReply({ ok: true, printers: 0 })).toBe(true);
+    for (const v of [null, [], { ok: true, printers: -1 }, { ok: true, printers: 1.5 }, { ok: 1 }])
+      expect(isHealthReply(v), JSON.stringify(v)).toBe(false);
+  });
+
+  it('calls wait for the settled base', async () => {
+    const urls: string[] = [];
+    let settle: (base: string) => void = () => undefined;
+    const call = createServiceClient({
+      apiBase: new Promise<string>((done) => (settle = done)),
+      origin: 'http://127.0.0.1:8080',
+      fetch: (async (url: string) => {
+        urls.push(url);
+        return new Response('[]', { status: 200 });
+      }) as typeof fetch,
+    });
+    const pending = call('list_printers');
+    await Promise.resolve();
+    expect(urls).toEqual([]);
+    settle('');
+    expect(await pending).toEqual([]);
+    expect(urls).toEqual(['/api/list_printers']);
+  });
+});
+
+describe('discovery failure hint', () => {
+  const cases: Array<[string, unknown, boolean, string, string]> = [
+    ['no connection', new ServiceConnectionError('无法连接'), false, NO_SERVICE_HINT, 'info'],
+    [
+      'service text',
+      new ServiceReplyError(500, '枚举打印机失败：x'),
+      false,
+      '枚举打印机失败：x',
+      'error',
+    ],
+    ['empty body', new ServiceReplyError(500, ''), false, NO_SERVICE_HINT, 'info'],
+    ['plain error', new Error('boom'), false, NO_SERVICE_HINT, 'info'],
+    ['bridge', new Error('boom'), true, 'Error: boom', 'info'],
+  ];
+  it.each(cases)('%s', (_label, error, bridge, text, tone) => {
+    expect(discoveryFailureHint(error, bridge)).toEqual({ text, tone });
   });
 });
 
@@ -150,6 +240,7 @@ describe('failures without the service', () => {
     const { port } = server.address() as AddressInfo;
     const call = createServiceClient({ apiBase: `http://127.0.0.1:${port}`, origin: '' });
     await expect(call('health')).rejects.toThrow(/^请求失败：500$/);
+    await expect(call('health')).rejects.toBeInstanceOf(ServiceReplyError);
     await new Promise((done) => server.close(done));
   });
 });

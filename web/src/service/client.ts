@@ -6,6 +6,7 @@ export const SERVICE_PORT = '17890';
 export interface PageLocation {
   search: string;
   protocol: string;
+  hostname: string;
   port: string;
   origin: string;
 }
@@ -29,6 +30,55 @@ export function resolveApiBase(
   return SERVICE_ADDRESS;
 }
 
+const LOOPBACK_HOSTS = new Set(['127.0.0.1', 'localhost', '[::1]']);
+
+/**
+ * The service can listen on another port (--port). A page it serves there would still call the
+ * fixed address by the rule above, so such a page (loopback, plain http, the rule picked the fixed
+ * address) first asks its own origin whether it is this service.
+ */
+export function shouldProbeOwnOrigin(location: Omit<PageLocation, 'origin'>): boolean {
+  return (
+    resolveApiBase(location) === SERVICE_ADDRESS &&
+    location.protocol === 'http:' &&
+    LOOPBACK_HOSTS.has(location.hostname) &&
+    location.port !== SERVICE_PORT
+  );
+}
+
+/** This service's health reply: exactly `ok` true and a whole printer count. */
+export function isHealthReply(value: unknown): boolean {
+  if (typeof value !== 'object' || value === null || Array.isArray(value)) return false;
+  const keys = Object.keys(value);
+  const { ok, printers } = value as { ok?: unknown; printers?: unknown };
+  return (
+    keys.length === 2 &&
+    ok === true &&
+    typeof printers === 'number' &&
+    Number.isInteger(printers) &&
+    printers >= 0
+  );
+}
+
+/**
+ * The API base for this page: the rule's answer, or the own origin ('') when the probe finds
+ * this service there. Any failure of the probe keeps the rule.
+ */
+export async function settleApiBase(
+  location: Omit<PageLocation, 'origin'>,
+  doFetch: typeof fetch = globalThis.fetch.bind(globalThis),
+): Promise<string> {
+  const ruled = resolveApiBase(location);
+  if (!shouldProbeOwnOrigin(location)) return ruled;
+  try {
+    const reply = await doFetch('/api/health', { method: 'GET', cache: 'no-store' });
+    if (reply.status !== 200) return ruled;
+    return isHealthReply(JSON.parse(await reply.text())) ? '' : ruled;
+  } catch {
+    return ruled;
+  }
+}
+
 export function findBridge(scope: object = globalThis): Bridge | undefined {
   if (!('__TAURI_INTERNALS__' in scope)) return undefined;
   return (scope as { __TAURI_INTERNALS__: Bridge }).__TAURI_INTERNALS__;
@@ -38,22 +88,43 @@ export function connectionFailureText(base: string, origin: string): string {
   return `无法连接本地打印服务（${base === '' ? origin : base}）。请确认 run-web.cmd 的窗口还开着。`;
 }
 
+/** The request never got an answer: no service there, refused or blocked. */
+export class ServiceConnectionError extends Error {
+  constructor(message: string) {
+    super(message);
+    this.name = 'ServiceConnectionError';
+  }
+}
+
+/** The service answered with a status outside 200–299; `body` is its own text (maybe empty). */
+export class ServiceReplyError extends Error {
+  constructor(
+    readonly status: number,
+    readonly body: string,
+  ) {
+    super(body === '' ? `请求失败：${status}` : body);
+    this.name = 'ServiceReplyError';
+  }
+}
+
 export type CallService = <T = unknown>(
   command: string,
   args?: Record<string, unknown> | null,
 ) => Promise<T>;
 
 export interface ServiceClientOptions {
-  apiBase: string;
+  /** A promise while the base is still being settled at load; every call waits for it. */
+  apiBase: string | Promise<string>;
   origin: string;
   bridge?: Bridge;
   fetch?: typeof fetch;
 }
 
 export function createServiceClient(options: ServiceClientOptions): CallService {
-  const { apiBase, origin, bridge } = options;
+  const { origin, bridge } = options;
   return async <T>(command: string, args?: Record<string, unknown> | null): Promise<T> => {
     if (bridge) return (await bridge.invoke(command, args ?? {})) as T;
+    const apiBase = await options.apiBase;
     const doFetch = options.fetch ?? globalThis.fetch.bind(globalThis);
     let response: Response;
     try {
@@ -63,7 +134,7 @@ export function createServiceClient(options: ServiceClientOptions): CallService 
         body: JSON.stringify(args ?? {}),
       });
     } catch {
-      throw new Error(connectionFailureText(apiBase, origin));
+      throw new ServiceConnectionError(connectionFailureText(apiBase, origin));
     }
     if (response.status < 200 || response.status > 299) {
       let text = '';
@@ -72,7 +143,7 @@ export function createServiceClient(options: ServiceClientOptions): CallService 
       } catch {
         // A body cut off mid-way is reported by status alone.
       }
-      throw new Error(text === '' ? `请求失败：${response.status}` : text);
+      throw new ServiceReplyError(response.status, text);
     }
     return JSON.parse(await response.text()) as T;
   };
@@ -80,15 +151,19 @@ export function createServiceClient(options: ServiceClientOptions): CallService 
 
 function pageLocation(): PageLocation {
   const loc = (globalThis as { location?: PageLocation }).location;
-  return loc ?? { search: '', protocol: 'file:', port: '', origin: 'null' };
+  return loc ?? { search: '', protocol: 'file:', hostname: '', port: '', origin: 'null' };
 }
 
-/** Settled once at load and fixed for the page's life. */
-export const apiBase = resolveApiBase(pageLocation());
-export const bridgePresent = findBridge() !== undefined;
+const bridge = findBridge();
+export const bridgePresent = bridge !== undefined;
+
+/** Settled once at load and fixed for the page's life; with the bridge HTTP is never used. */
+export const apiBase: Promise<string> = bridgePresent
+  ? Promise.resolve(resolveApiBase(pageLocation()))
+  : settleApiBase(pageLocation());
 
 export const callService: CallService = createServiceClient({
   apiBase,
   origin: pageLocation().origin,
-  bridge: findBridge(),
+  bridge,
 });

@@ -2,7 +2,7 @@
 
 import type { Elements } from '../page/elements';
 import type { StatusLine } from '../page/status';
-import { bridgePresent, callService, type CallService } from './client';
+import { bridgePresent, callService, ServiceReplyError, type CallService } from './client';
 import { printerStateLine, type PrinterStatusClient, type StatusProbe } from './printer-status';
 import { discoverPrinters, printerState, rememberPrinter, type PrinterInfo } from './printers';
 
@@ -32,6 +32,21 @@ export interface PrinterControls {
   refreshPrinterState(): Promise<void>;
   /** A status another area already asked for (a batch's polls), painted without asking again. */
   showPrinterState(printer: string, probe: StatusProbe): void;
+}
+
+/**
+ * The hint after a failed discovery. Only a connection failure means "no service here"; when
+ * the service itself answered with its own text (say, no CUPS server to ask), that text is what
+ * the user needs, not an advice to download what is already running.
+ */
+export function discoveryFailureHint(
+  error: unknown,
+  bridge: boolean,
+): { text: string; tone: 'info' | 'error' } {
+  if (bridge) return { text: String(error), tone: 'info' };
+  if (error instanceof ServiceReplyError && error.body !== '')
+    return { text: error.body, tone: 'error' };
+  return { text: NO_SERVICE_HINT, tone: 'info' };
 }
 
 function badgeOf(p: PrinterInfo): string {
@@ -134,11 +149,13 @@ export function installPrinterControls(
         status.setStatus('error', '未检测到打印机');
         status.showHint('系统里没有安装任何打印队列，请先装驱动', 'error');
         break;
-      case 'failed':
+      case 'failed': {
         setPrinterValue('浏览器打印模式');
         status.setStatus('online', '浏览器打印就绪');
-        status.showHint(bridgePresent ? String(outcome.error) : NO_SERVICE_HINT);
+        const hint = discoveryFailureHint(outcome.error, bridgePresent);
+        status.showHint(hint.text, hint.tone);
         break;
+      }
     }
     renderPrinterMenu();
     renderLocalServiceCard();

@@ -1,0 +1,410 @@
+/// <reference types="node" />
+// The canvas editor on the page the binary serves, driven by real mouse, keyboard and clipboard
+// input: adding objects, dragging with snapping and guides, handles, the marquee, shortcuts and
+// the zoom limits.
+import { join } from 'node:path';
+import type { Browser, BrowserContext, Page } from 'playwright-core';
+import { afterAll, beforeAll, beforeEach, describe, expect, test } from 'vitest';
+import type { LabelObject } from '../web/src/document/model';
+import { collectPageErrors, launchChromium } from './support/chromium';
+import { testOutputDir } from './support/paths';
+import { startService, type RunningService } from './support/service';
+
+let service: RunningService;
+let browser: Browser;
+let context: BrowserContext;
+let page: Page;
+let errors: string[];
+
+// A 1×1 PNG of one red pixel.
+const RED_DOT_PNG = Buffer.from(
+  'iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJRU5ErkJggg==',
+  'base64',
+);
+
+beforeAll(async () => {
+  service = await startService();
+  browser = await launchChromium();
+  context = await browser.newContext({ viewport: { width: 1440, height: 900 } });
+  await context.grantPermissions(['clipboard-read', 'clipboard-write'], {
+    origin: service.url.replace(/\/$/, ''),
+  });
+  page = await context.newPage();
+  errors = collectPageErrors(page);
+  await page.goto(`${service.url}?api=`);
+  await page.waitForFunction(() => window.__sv !== undefined);
+  // The start-up splash covers the page for a moment; raw mouse input would land on it.
+  await page.waitForSelector('#splash', { state: 'detached' });
+});
+
+afterAll(async () => {
+  await browser?.close();
+  await service?.stop();
+});
+
+type Box = [x: number, y: number, w: number, h: number];
+
+/** Replaces the document by rectangles (the last ones locked when asked) and fits the zoom. */
+async function loadRects(boxes: Box[], locked: number[] = [], page_: [number, number] = [50, 80]) {
+  await page.evaluate(
+    ({ boxes, locked, size }) => {
+      const sv = window.__sv!;
+      const doc = sv.parseDoc({
+        schemaVersion: 1,
+        name: '测试',
+        page: { widthMm: size[0], heightMm: size[1], dpi: 300 },
+        objects: boxes.map(([x, y, w, h], i) => ({
+          id: `r${i}`,
+          type: 'rect',
+          name: `矩形${i}`,
+          x,
+          y,
+          w,
+          h,
+          locked: locked.includes(i),
+        })),
+      });
+      sv.store.reset(doc, false);
+      sv.store.undoStack.length = 0;
+    },
+    { boxes, locked, size: page_ },
+  );
+  await page.click('#btn-fit');
+}
+
+const objects = () => page.evaluate(() => window.__sv!.store.doc.objects) as Promise<LabelObject[]>;
+const selection = () => page.evaluate(() => [...window.__sv!.store.selection]);
+const guides = () => page.evaluate(() => window.__sv!.guides as { x: number[]; y: number[] });
+const zoom = () => page.evaluate(() => window.__sv!.store.zoom);
+
+/** Screen position of a point given in millimetres, and millimetres per screen pixel. */
+async function mapping() {
+  const rect = await page.locator('#editor-canvas').boundingBox();
+  const size = await page.evaluate(() => window.__sv!.store.doc.page);
+  if (!rect) throw new Error('canvas not shown');
+  const perPx = size.widthMm / rect.width;
+  return {
+    at: (x: number, y: number) => ({
+      x: rect.x + (x / size.widthMm) * rect.width,
+      y: rect.y + (y / size.heightMm) * rect.height,
+    }),
+    perPx,
+    mm: (px: number) => px * perPx,
+  };
+}
+
+beforeEach(() => {
+  errors.length = 0;
+});
+
+describe('adding objects', () => {
+  test('each button adds its type, centred and selected', async () => {
+    await loadRects([]);
+    const types = ['text', 'barcode', 'qrcode', 'rect', 'line'];
+    for (const type of types) await page.click(`[data-add="${type}"]`);
+    const objs = await objects();
+    expect(objs.map((o) => o.type)).toEqual(types);
+    const boxes = objs.map((o) => [o.type, o.x, o.y, o.w]);
+    // 50 × 80 mm page: text and rect 36 mm wide, the qrcode 16 mm, the line 30 mm; barcodes get
+    // their measured width, so only their position is checked.
+    expect(boxes.filter(([t]) => t !== 'barcode')).toEqual([
+      ['text', 7, 36, 36],
+      ['qrcode', 17, 32, 16],
+      ['rect', 7, 31, 36],
+      ['line', 10, 40, 30],
+    ]);
+    expect(await selection()).toEqual([objs[4].id]);
+    const rows = await page.locator('#layer-list .layer-row').allTextContents();
+    expect(rows).toEqual(['直线直线', '矩形矩形', '二维码二维码', '一维码一维码', '文本文本']);
+    expect(await page.locator('#btn-undo').isDisabled()).toBe(false);
+  });
+
+  test('a picture from the image button and from a clipboard paste', async () => {
+    await loadRects([]);
+    const chooser = page.waitForEvent('filechooser');
+    await page.click('[data-add="image"]');
+    await (await chooser).setFiles({ name: 'dot.png', mimeType: 'image/png', buffer: RED_DOT_PNG });
+    await page.waitForFunction(() => window.__sv!.store.doc.objects.length === 1);
+    let objs = await objects();
+    expect(objs[0]).toMatchObject({ type: 'image', x: 4, y: 4, w: 24, h: 24 });
+
+    // A real paste: a 40 × 20 PNG on the system clipboard, then Ctrl+V on the page.
+    await page.evaluate(async () => {
+      const c = document.createElement('canvas');
+      c.width = 40;
+      c.height = 20;
+      c.getContext('2d')!.fillRect(0, 0, 40, 20);
+      const blob = await new Promise<Blob>((r) => c.toBlob((b) => r(b!), 'image/png'));
+      await navigator.clipboard.write([new ClipboardItem({ 'image/png': blob })]);
+    });
+    await page.locator('#editor-canvas').click({ position: { x: 2, y: 2 } });
+    await page.keyboard.press('Control+V');
+    await page.waitForFunction(() => window.__sv!.store.doc.objects.length === 2);
+    objs = await objects();
+    expect(objs[1]).toMatchObject({ type: 'image', x: 4, y: 4, w: 24, h: 12 });
+    expect(await selection()).toEqual([objs[1].id]);
+    expect(errors).toEqual([]);
+  });
+});
+
+describe('dragging', () => {
+  test('an edge snaps onto another object with a guide, and the drag undoes in one step', async () => {
+    // r0's right edge is at 15.3 mm; r1 starts at x 20.
+    await loadRects([
+      [5, 10, 10.3, 8],
+      [20, 40, 10, 10],
+    ]);
+    const m = await mapping();
+    const from = m.at(25, 45);
+    await page.mouse.move(from.x, from.y);
+    await page.mouse.down();
+    // Steps to 15.5 mm for the left edge: 0.2 mm from r0's edge, 0.5 mm from a whole millimetre.
+    const to = m.at(20.5, 45.3);
+    await page.mouse.move(to.x, to.y, { steps: 6 });
+    expect((await guides()).x).toEqual([15.3]);
+    expect((await objects())[1].x).toBeCloseTo(15.3, 9);
+    await page.locator('#canvas-host').screenshot({
+      path: join(testOutputDir(), 'editor-drag-guides.png'),
+    });
+    await page.mouse.up();
+    expect(await guides()).toEqual({ x: [], y: [] });
+    const moved = (await objects())[1];
+    expect(moved.x).toBeCloseTo(15.3, 9);
+    expect(Number.isInteger(moved.y)).toBe(true);
+    await page.click('#btn-undo');
+    expect((await objects())[1]).toMatchObject({ x: 20, y: 40 });
+    expect(await page.locator('#btn-undo').isDisabled()).toBe(true);
+  });
+
+  test('with Alt held the box lands exactly under the pointer', async () => {
+    await loadRects([
+      [5, 10, 10.3, 8],
+      [20, 40, 10, 10],
+    ]);
+    const m = await mapping();
+    const from = m.at(25, 45);
+    await page.keyboard.down('Alt');
+    await page.mouse.move(from.x, from.y);
+    await page.mouse.down();
+    await page.mouse.move(from.x - 37, from.y + 23, { steps: 4 });
+    await page.mouse.up();
+    await page.keyboard.up('Alt');
+    const o = (await objects())[1];
+    expect(o.x).toBeCloseTo(20 - m.mm(37), 6);
+    expect(o.y).toBeCloseTo(40 + m.mm(23), 6);
+  });
+
+  test('handles resize: a rectangle by se, a qrcode by w stays square with its right edge', async () => {
+    await loadRects([[10, 10, 10, 10]]);
+    let m = await mapping();
+    await page.mouse.click(m.at(15, 15).x, m.at(15, 15).y);
+    const se = m.at(20, 20);
+    await page.mouse.move(se.x, se.y);
+    await page.mouse.down();
+    await page.mouse.move(se.x + 40, se.y + 20, { steps: 3 });
+    await page.mouse.up();
+    const r = (await objects())[0];
+    expect(r.w).toBeCloseTo(10 + m.mm(40), 6);
+    expect(r.h).toBeCloseTo(10 + m.mm(20), 6);
+
+    await page.evaluate(() => {
+      const sv = window.__sv!;
+      sv.store.reset(
+        sv.parseDoc({
+          schemaVersion: 1,
+          name: '二维码',
+          page: { widthMm: 50, heightMm: 80, dpi: 300 },
+          objects: [{ id: 'q', type: 'qrcode', x: 30, y: 50, w: 12, h: 12, data: 'x' }],
+        }),
+        false,
+      );
+    });
+    m = await mapping();
+    await page.mouse.click(m.at(36, 56).x, m.at(36, 56).y);
+    const w = m.at(30, 56);
+    await page.mouse.move(w.x, w.y);
+    await page.mouse.down();
+    await page.mouse.move(w.x - 30, w.y + 9, { steps: 3 });
+    await page.mouse.up();
+    const q = (await objects())[0];
+    expect(q.w).toBeCloseTo(12 + m.mm(30), 6);
+    expect(q.h).toBe(q.w);
+    expect(q.x + q.w).toBeCloseTo(42, 9);
+  });
+
+  test('a marquee over a locked object selects only the unlocked ones', async () => {
+    await loadRects(
+      [
+        [5, 5, 10, 10],
+        [20, 5, 10, 10],
+        [35, 5, 10, 10],
+      ],
+      [1],
+    );
+    const m = await mapping();
+    const a = m.at(2, 30);
+    const b = m.at(40, 8);
+    await page.mouse.move(a.x, a.y);
+    await page.mouse.down();
+    await page.mouse.move(b.x, b.y, { steps: 5 });
+    await page.mouse.up();
+    expect(await selection()).toEqual(['r0', 'r2']);
+    // A click on the locked one selects it but does not drag it.
+    const c = m.at(25, 10);
+    await page.mouse.move(c.x, c.y);
+    await page.mouse.down();
+    await page.mouse.move(c.x + 30, c.y + 30, { steps: 3 });
+    await page.mouse.up();
+    expect(await selection()).toEqual(['r1']);
+    expect((await objects())[1]).toMatchObject({ x: 20, y: 5 });
+  });
+});
+
+describe('keyboard', () => {
+  test('Ctrl+Shift+Z undoes; ten quick arrows are one undo step', async () => {
+    await loadRects([[10, 10, 10, 10]]);
+    const m = await mapping();
+    await page.mouse.click(m.at(15, 15).x, m.at(15, 15).y);
+    for (let i = 0; i < 10; i++) await page.keyboard.press('ArrowRight');
+    await page.keyboard.press('Shift+ArrowDown');
+    expect((await objects())[0]).toMatchObject({ x: 15, y: 12 });
+    await page.keyboard.press('Control+Shift+Z');
+    expect((await objects())[0]).toMatchObject({ x: 10, y: 10 });
+    expect(await page.evaluate(() => window.__sv!.store.canUndo)).toBe(false);
+  });
+
+  test('Escape clears the selection, Delete removes, Ctrl+D duplicates', async () => {
+    await loadRects([[10, 10, 10, 10]]);
+    await page.keyboard.press('Control+A');
+    await page.keyboard.press('Control+D');
+    expect((await objects()).map((o) => [o.x, o.y])).toEqual([
+      [10, 10],
+      [13, 13],
+    ]);
+    await page.keyboard.press('Escape');
+    expect(await selection()).toEqual([]);
+    await page.keyboard.press('Control+A');
+    await page.keyboard.press('Delete');
+    expect(await objects()).toEqual([]);
+  });
+});
+
+describe('panels and toolbar', () => {
+  test('Escape closes the open sheets in order, then clears the selection', async () => {
+    await loadRects([[10, 10, 10, 10]]);
+    await page.keyboard.press('Control+A');
+    await page.evaluate(() => {
+      for (const id of ['check-sheet', 'preview-sheet', 'help-sheet'])
+        document.getElementById(id)!.hidden = false;
+    });
+    const open = () =>
+      page.evaluate(() =>
+        ['preview-sheet', 'check-sheet', 'help-sheet'].filter(
+          (id) => !document.getElementById(id)!.hidden,
+        ),
+      );
+    await page.keyboard.press('Escape');
+    expect(await open()).toEqual(['check-sheet', 'help-sheet']);
+    await page.keyboard.press('Escape');
+    expect(await open()).toEqual(['help-sheet']);
+    expect(await selection()).toEqual(['r0']);
+    // The help sheet is not among the ones Escape closes.
+    await page.keyboard.press('Escape');
+    expect(await open()).toEqual(['help-sheet']);
+    expect(await selection()).toEqual([]);
+    await page.evaluate(() => (document.getElementById('help-sheet')!.hidden = true));
+  });
+
+  test('layer rows select, Ctrl toggles, Shift adds; empty panel space clears', async () => {
+    await loadRects([
+      [5, 5, 10, 10],
+      [20, 5, 10, 10],
+      [35, 5, 10, 10],
+    ]);
+    const row = (name: string) => page.locator('.layer-row', { hasText: name });
+    await row('矩形1').click();
+    expect(await selection()).toEqual(['r1']);
+    await row('矩形0').click({ modifiers: ['Shift'] });
+    expect(await selection()).toEqual(['r1', 'r0']);
+    await row('矩形1').click({ modifiers: ['Control'] });
+    expect(await selection()).toEqual(['r0']);
+    expect(await page.locator('.layer-row.is-selected').allTextContents()).toEqual(['矩形0矩形']);
+    // A press on the canvas area beside the label, and on a panel's blank space.
+    const host = await page.locator('#canvas-host').boundingBox();
+    await page.mouse.click(host!.x + 6, host!.y + host!.height - 6);
+    expect(await selection()).toEqual([]);
+    await row('矩形2').click();
+    await page.locator('.layer-card .panel-title').click();
+    expect(await selection()).toEqual([]);
+    // Toolbar buttons keep it.
+    await row('矩形2').click();
+    await page.click('[data-align="bottom"]');
+    await page.click('[data-layer="bottom"]');
+    expect(await selection()).toEqual(['r2']);
+    const objs = await objects();
+    expect(objs.map((o) => o.id)).toEqual(['r2', 'r0', 'r1']);
+    expect(objs[0]).toMatchObject({ x: 35, y: 70 });
+    expect(await page.locator('.layer-row').last().textContent()).toBe('矩形2矩形');
+  });
+});
+
+describe('zoom', () => {
+  test('Ctrl+wheel stops at 20 % and 400 % and does not scroll the page', async () => {
+    await loadRects([[10, 10, 10, 10]]);
+    const m = await mapping();
+    await page.mouse.move(m.at(25, 40).x, m.at(25, 40).y);
+    await page.keyboard.down('Control');
+    for (let i = 0; i < 30; i++) await page.mouse.wheel(0, 100);
+    expect(await zoom()).toBeCloseTo(0.2, 9);
+    expect(await page.textContent('#zoom-label')).toBe('20%');
+    for (let i = 0; i < 40; i++) await page.mouse.wheel(0, -100);
+    await page.keyboard.up('Control');
+    expect(await zoom()).toBe(4);
+    expect(await page.textContent('#zoom-label')).toBe('400%');
+    expect(await page.evaluate(() => window.scrollY)).toBe(0);
+    const width = await page.evaluate(
+      () => document.querySelector<HTMLCanvasElement>('.editor-canvas')!.style.width,
+    );
+    expect(width).toBe(`${591 * 4}px`);
+  });
+
+  test('fit never goes above 200 %, and the buttons step by 1.2', async () => {
+    await loadRects([], [], [10, 10]);
+    expect(await zoom()).toBe(2);
+    expect(await page.textContent('#zoom-label')).toBe('200%');
+    await page.click('#btn-zoom-out');
+    expect(await zoom()).toBeCloseTo(2 / 1.2, 9);
+    await page.click('#btn-zoom-in');
+    expect(await zoom()).toBeCloseTo(2, 9);
+  });
+});
+
+test('the demo label opens fitted; a click selects the barcode (screenshot)', async () => {
+  const demo = await context.newPage();
+  const demoErrors = collectPageErrors(demo);
+  await demo.goto(`${service.url}?demo&api=`);
+  await demo.waitForSelector('#splash', { state: 'detached' });
+  const state = await demo.evaluate(() => {
+    const s = window.__sv!.store;
+    const host = document.getElementById('canvas-host')!;
+    const canvas = document.getElementById('editor-canvas')!.getBoundingClientRect();
+    return {
+      zoom: s.zoom,
+      fits:
+        canvas.width <= host.clientWidth - 48 + 1 && canvas.height <= host.clientHeight - 48 + 1,
+      rows: document.querySelectorAll('#layer-list .layer-row').length,
+      objects: s.doc.objects.length,
+    };
+  });
+  expect(state.zoom).toBeLessThanOrEqual(2);
+  expect(state.fits).toBe(true);
+  expect(state.rows).toBe(state.objects);
+  const rect = (await demo.locator('#editor-canvas').boundingBox())!;
+  // The barcode lies at 4…46 × 25…41 mm on the 50 × 80 mm label.
+  await demo.mouse.click(rect.x + (20 / 50) * rect.width, rect.y + (33 / 80) * rect.height);
+  const selected = await demo.evaluate(() => window.__sv!.store.single?.type);
+  expect(selected).toBe('barcode');
+  await demo.screenshot({ path: join(testOutputDir(), 'editor-demo-selected.png') });
+  expect(demoErrors).toEqual([]);
+  await demo.close();
+});

@@ -1,0 +1,44 @@
+/// <reference types="node" />
+// One designer page on the service binary, fresh storage, driven through real input.
+import type { Browser, Page } from 'playwright-core';
+import { collectPageErrors, launchChromium } from './chromium';
+import { startService, type RunningService } from './service';
+
+export interface DesignerPage {
+  page: Page;
+  errors: string[];
+  close(): Promise<void>;
+}
+
+export async function openDesigner(): Promise<DesignerPage> {
+  const service: RunningService = await startService();
+  const browser: Browser = await launchChromium();
+  const page = await browser.newPage({ viewport: { width: 1440, height: 900 } });
+  const errors = collectPageErrors(page);
+  await page.goto(`${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`);
+  await page.waitForFunction(() => window.__sv !== undefined);
+  return {
+    page,
+    errors,
+    async close() {
+      await browser.close();
+      await service.stop();
+    },
+  };
+}
+
+/** The input (or select, or textarea) of the property row captioned exactly `caption`. */
+export function propControl(page: Page, caption: string, tag = 'input') {
+  return page
+    .locator('#props .prop-row')
+    .filter({ has: page.locator('.prop-label', { hasText: new RegExp(`^${caption}$`) }) })
+    .locator(tag);
+}
+
+/** Selects all of a field's text with the keyboard, then types `text` key by key. */
+export async function retype(page: Page, caption: string, text: string): Promise<void> {
+  const input = propControl(page, caption);
+  await input.click();
+  await page.keyboard.press('Control+A');
+  await page.keyboard.type(text);
+}

@@ -1,0 +1,47 @@
+// The canvas toolbar: undo and redo, alignment, layer order and the zoom. The document check
+// button belongs to the print area.
+
+import type { Elements } from '../page/elements';
+import { ZOOM_STEP } from './placement';
+import type { AlignKind, DocumentStore, LayerDirection } from './store';
+
+const ALIGN_KINDS: readonly string[] = ['left', 'hcenter', 'right', 'top', 'vcenter', 'bottom'];
+const LAYER_DIRECTIONS: readonly string[] = ['up', 'down', 'top', 'bottom'];
+
+export type ToolbarElements = Pick<
+  Elements,
+  'app-body' | 'btn-undo' | 'btn-redo' | 'btn-zoom-in' | 'btn-zoom-out' | 'btn-fit'
+>;
+
+export interface ToolbarHooks {
+  fit(): void;
+}
+
+/** Wires the buttons; returns the view that refreshes their enabled state. */
+export function installToolbar(
+  el: ToolbarElements,
+  store: DocumentStore,
+  hooks: ToolbarHooks,
+): (store: DocumentStore) => void {
+  el['btn-undo'].addEventListener('click', () => store.undo());
+  el['btn-redo'].addEventListener('click', () => store.redo());
+  el['btn-zoom-in'].addEventListener('click', () => store.setZoom(store.zoom * ZOOM_STEP));
+  el['btn-zoom-out'].addEventListener('click', () => store.setZoom(store.zoom / ZOOM_STEP));
+  el['btn-fit'].addEventListener('click', () => hooks.fit());
+  for (const button of el['app-body'].querySelectorAll<HTMLButtonElement>('[data-align]')) {
+    const kind = button.dataset.align ?? '';
+    if (ALIGN_KINDS.includes(kind)) {
+      button.addEventListener('click', () => store.align(kind as AlignKind));
+    }
+  }
+  for (const button of el['app-body'].querySelectorAll<HTMLButtonElement>('[data-layer]')) {
+    const direction = button.dataset.layer ?? '';
+    if (LAYER_DIRECTIONS.includes(direction)) {
+      button.addEventListener('click', () => store.moveLayer(direction as LayerDirection));
+    }
+  }
+  return (s) => {
+    el['btn-undo'].disabled = !s.canUndo;
+    el['btn-redo'].disabled = !s.canRedo;
+  };
+}

@@ -1,0 +1,23 @@
+// The title bar's window buttons act only inside the desktop shell, whose bridge alone answers
+// these commands; in a browser they stay inert rather than posting to a service that has none.
+
+import type { Elements } from '../page/elements';
+import type { StatusLine } from '../page/status';
+
+export const WINDOW_COMMANDS = [
+  ['window-minimize', 'minimize_window'],
+  ['window-maximize', 'toggle_maximize_window'],
+  ['window-close', 'close_window'],
+] as const;
+
+export function installWindowButtons(
+  el: Pick<Elements, (typeof WINDOW_COMMANDS)[number][0]>,
+  deps: { bridgePresent: boolean; call: (command: string) => Promise<unknown>; status: StatusLine },
+): void {
+  if (!deps.bridgePresent) return;
+  for (const [id, command] of WINDOW_COMMANDS) {
+    el[id].addEventListener('click', () => {
+      deps.call(command).catch((error: unknown) => deps.status.showHint(String(error), 'error'));
+    });
+  }
+}

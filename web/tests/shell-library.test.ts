@@ -1,0 +1,201 @@
+import { describe, expect, it } from 'vitest';
+import { createDocument } from '../src/document/factory';
+import type { PrintRecord } from '../src/document/print-history';
+import type { LabelDocument } from '../src/document/model';
+import { MemoryStorage, STORAGE_KEYS } from '../src/document/storage';
+import { builtInTemplates } from '../src/document/templates';
+import { loadUserTemplates, saveUserTemplate } from '../src/document/user-templates';
+import { historyLines, historyView, NO_HISTORY_TEXT } from '../src/shell/history-list';
+import {
+  SAVE_FAILED_HINT,
+  TemplateLibrary,
+  thumbnailSize,
+  type TemplateLibraryHooks,
+} from '../src/shell/template-library';
+
+describe('thumbnail size', () => {
+  // [width dots, height dots, canvas width, canvas height]
+  const cases: Array<[number, number, number, number]> = [
+    [591, 945, 81, 130], // 50 × 80 mm at 300 dpi: the height limits
+    [945, 591, 180, 113], // 80 × 50 mm: the width limits
+    [180, 130, 180, 130],
+    [90, 65, 180, 130], // small labels grow to the box
+    [3543, 118, 180, 6], // 300 × 10 mm
+    [0, 0, 1, 1], // degenerate sizes: scaled as one dot, drawn at least one pixel
+    [100000, 1, 180, 1], // never below one pixel
+  ];
+  it.each(cases)('%i × %i dots → %i × %i', (w, h, cw, ch) => {
+    const size = thumbnailSize(w, h);
+    expect([size.width, size.height]).toEqual([cw, ch]);
+    expect(size.scale).toBeCloseTo(Math.min(180 / Math.max(1, w), 130 / Math.max(1, h)), 12);
+  });
+});
+
+interface Recorded {
+  calls: string[];
+  loaded: LabelDocument[];
+}
+
+function library(
+  answers: { discard?: boolean; confirm?: boolean; prompt?: string | null } = {},
+  storage = new MemoryStorage(),
+): { lib: TemplateLibrary; rec: Recorded; proposals: string[] } {
+  const rec: Recorded = { calls: [], loaded: [] };
+  const proposals: string[] = [];
+  const hooks: TemplateLibraryHooks = {
+    confirm: (m) => (rec.calls.push(`confirm ${m}`), answers.confirm ?? true),
+    prompt: (m, p) => (proposals.push(p), rec.calls.push(`prompt ${m}`), answers.prompt ?? null),
+    confirmDiscard: () => (rec.calls.push('discard?'), answers.discard ?? true),
+    loadDocument: (doc, dirty) => {
+      rec.loaded.push(doc);
+      rec.calls.push(`load ${doc.name} dirty=${dirty}`);
+    },
+    setStatus: (s, t) => rec.calls.push(`status ${s} ${t}`),
+    showHint: (t, tone = 'info') => rec.calls.push(`hint ${tone} ${t}`),
+    closeSheet: () => rec.calls.push('close'),
+    rebuild: () => rec.calls.push('rebuild'),
+  };
+  return { lib: new TemplateLibrary(hooks, storage), rec, proposals };
+}
+
+describe('template library', () => {
+  it('lists the five built-ins with their sample records, then the user templates', () => {
+    const storage = new MemoryStorage();
+    const { lib } = library({}, storage);
+    let sections = lib.sections();
+    expect(sections.map((s) => s.title)).toEqual(['内置模板']);
+    expect(sections[0].entries.map((e) => [e.id, e.name, e.info])).toEqual(
+      builtInTemplates.map((t) => [t.id, t.name, `${t.category} · ${t.description}`]),
+    );
+    expect(sections[0].entries[0].context).toEqual({
+      row: builtInTemplates[0].sample,
+      index: 0,
+      total: 1,
+    });
+    // Each rebuild creates the documents afresh, so a used template cannot be edited through.
+    expect(lib.sections()[0].entries[0].doc).not.toBe(sections[0].entries[0].doc);
+
+    saveUserTemplate('库存', createDocument('A'), storage, 1000);
+    sections = lib.sections();
+    expect(sections.map((s) => s.title)).toEqual(['内置模板', '我的模板']);
+    expect(sections[1].entries.map((e) => [e.name, e.info, e.user, e.context])).toEqual([
+      ['库存', '我的模板 · 自定义模板', true, { index: 0, total: 1 }],
+    ]);
+  });
+
+  it('uses a template only after the discard question, with a copy, not dirty', () => {
+    const yes = library({ discard: true });
+    const entry = yes.lib.sections()[0].entries[1];
+    expect(yes.lib.use(entry)).toBe(true);
+    expect(yes.rec.calls).toEqual([
+      'discard?',
+      'load 资产标签 dirty=false',
+      'close',
+      'status online 已套用模板：固定资产标签',
+    ]);
+    expect(yes.rec.loaded[0]).toEqual(entry.doc);
+    expect(yes.rec.loaded[0]).not.toBe(entry.doc);
+
+    const no = library({ discard: false });
+    expect(no.lib.use(no.lib.sections()[0].entries[0])).toBe(false);
+    expect(no.rec.calls).toEqual(['discard?']);
+  });
+
+  it('deletes a user template after its confirmation', () => {
+    for (const answer of [true, false]) {
+      const storage = new MemoryStorage();
+      saveUserTemplate('价签 B', createDocument(), storage, 5);
+      const { lib, rec } = library({ confirm: answer }, storage);
+      const entry = lib.sections()[1].entries[0];
+      expect(lib.remove(entry)).toBe(answer);
+      expect(loadUserTemplates(storage).length).toBe(answer ? 0 : 1);
+      expect(rec.calls).toEqual(
+        answer
+          ? ['confirm 删除模板「价签 B」？', 'rebuild', 'hint info 已删除模板「价签 B」']
+          : ['confirm 删除模板「价签 B」？'],
+      );
+    }
+    const builtIn = library();
+    expect(builtIn.lib.remove(builtIn.lib.sections()[0].entries[0])).toBe(false);
+    expect(builtIn.rec.calls).toEqual([]);
+  });
+
+  // [document name, prompt answer, proposal shown, saved name or nothing, calls after the prompt]
+  const saves: Array<[string, string | null, string, string | undefined, string[]]> = [
+    [
+      '  价签  ',
+      '夏季价签',
+      '价签',
+      '夏季价签',
+      ['rebuild', 'hint info 已保存模板「夏季价签」到本机'],
+    ],
+    ['   ', ' 新的 ', '我的模板', '新的', ['rebuild', 'hint info 已保存模板「新的」到本机']],
+    ['价签', null, '价签', undefined, []],
+    ['价签', '', '价签', undefined, []],
+    ['价签', '   ', '价签', undefined, []],
+  ];
+  it.each(saves)('saves "%s" answered %j', (docName, answer, proposal, saved, after) => {
+    const storage = new MemoryStorage();
+    const { lib, rec, proposals } = library({ prompt: answer }, storage);
+    expect(lib.saveCurrent(createDocument(docName), 7)).toBe(saved !== undefined);
+    expect(proposals).toEqual([proposal]);
+    expect(rec.calls).toEqual(['prompt 模板名称', ...after]);
+    expect(loadUserTemplates(storage).map((t) => t.name)).toEqual(saved ? [saved] : []);
+  });
+
+  it('says so when storage is full and keeps the stored list', () => {
+    const storage = new MemoryStorage(2000);
+    const { lib, rec } = library({ prompt: '大图' }, storage);
+    storage.setItem('filler', 'f'.repeat(1900));
+    expect(lib.saveCurrent(createDocument('p'.repeat(80)), 1)).toBe(false);
+    expect(rec.calls).toEqual(['prompt 模板名称', 'rebuild', `hint error ${SAVE_FAILED_HINT}`]);
+    expect(storage.getItem(STORAGE_KEYS.userTemplates)).toBeNull();
+  });
+});
+
+describe('print history lines', () => {
+  const record = (over: Partial<PrintRecord>): PrintRecord => ({
+    id: 'p1',
+    time: 0,
+    docName: '价签',
+    printer: 'QX530',
+    copies: 2,
+    records: 4,
+    dryRun: false,
+    ok: true,
+    bytes: 4096,
+    elapsedMs: 35,
+    ...over,
+  });
+  const time = (t: number) => `T${t}`;
+  const cases: Array<[string, Partial<PrintRecord>, string, string]> = [
+    ['printed', {}, '✓ 价签 · 4 张', 'T0 · QX530 · 2 份 · 4 KB / 35 ms'],
+    [
+      'dry run',
+      { dryRun: true, time: 9 },
+      '✓ 价签 · 4 张 · 自检',
+      'T9 · QX530 · 2 份 · 4 KB / 35 ms',
+    ],
+    ['failed', { ok: false }, '✗ 价签 · 4 张', 'T0 · QX530 · 2 份 · 失败'],
+    [
+      'failed dry run',
+      { ok: false, dryRun: true },
+      '✗ 价签 · 4 张 · 自检',
+      'T0 · QX530 · 2 份 · 失败',
+    ],
+    ['whole kilobytes', { bytes: 1535 }, '✓ 价签 · 4 张', 'T0 · QX530 · 2 份 · 1 KB / 35 ms'],
+    ['rounded up', { bytes: 1536 }, '✓ 价签 · 4 张', 'T0 · QX530 · 2 份 · 2 KB / 35 ms'],
+  ];
+  it.each(cases)('%s', (_label, over, title, detail) => {
+    expect(historyLines(record(over), time)).toEqual({ title, detail });
+  });
+
+  it('shows the newest 20, or one empty line', () => {
+    expect(historyView([], time)).toBe(NO_HISTORY_TEXT);
+    const many = Array.from({ length: 100 }, (_, i) => record({ time: 100 - i }));
+    const view = historyView(many, time) as { detail: string }[];
+    expect(view.length).toBe(20);
+    expect(view[0].detail.startsWith('T100 ')).toBe(true);
+    expect(view[19].detail.startsWith('T81 ')).toBe(true);
+  });
+});
