@@ -340,12 +340,16 @@ describe('batch print', () => {
     expect(await page.locator('#btn-batch').innerText()).toBe('正在停止…');
     const status = await waitStatus(/^批量已停止/);
     await page.unroute('**/api/print_sheet');
-    const done = Number(/^批量已停止 (\d+)\/40$/.exec(status)?.[1]);
-    expect(done % 2).toBe(0);
+    const done = sent.length * 2;
     expect(done).toBeGreaterThanOrEqual(4);
     expect(done).toBeLessThan(40);
-    expect(done).toBe(sent.length * 2);
-    expect(await hint()).toBe(`批量已停止，已处理 ${done} 条`);
+    // The stop withdraws what still waits in the queue; the rest went to the printer.
+    const [, printed, withdrawn] = /^批量已停止：(\d+) 条已送往打印机，(\d+) 条已从队列撤回$/
+      .exec(await hint())!
+      .map(Number);
+    expect(printed + withdrawn).toBe(done);
+    expect(withdrawn % 2).toBe(0);
+    expect(status).toBe(`批量已停止 ${printed}/40`);
     expect(await page.locator('#btn-batch').innerText()).toBe('批量打印全部记录');
     expect(await page.evaluate(() => window.__sv!.store.recordIndex)).toBe(1);
     await page.evaluate(() => window.__sv!.store.setDataset(null));

@@ -3,6 +3,7 @@
 // through the real service to a real spooler.
 //
 //   const printer = await startRecordingPrinter();   // TCP listener, like a port-9100 printer
+//   const slow = await startRecordingPrinter({ bytesPerSecond: 20_000 });
 //   const cups = await startCups();                   // cupsd with its own folders and socket
 //   await cups.addRawQueue('Zeko', printer.port);
 //   const service = await startService({ env: cups.env });   // the service talks to this cupsd
@@ -41,17 +42,41 @@ export interface PrivateCups {
 
 const sleep = (ms: number) => new Promise((r) => setTimeout(r, ms));
 
-export function startRecordingPrinter(): Promise<RecordingPrinter> {
+export interface RecordingOptions {
+  /**
+   * Reads at most this many bytes a second, like a printer that takes its time over each label:
+   * the spooler then holds jobs while the printer works.
+   */
+  bytesPerSecond?: number;
+}
+
+export function startRecordingPrinter(options: RecordingOptions = {}): Promise<RecordingPrinter> {
   const jobs: Buffer[] = [];
   const waiters = new Set<() => void>();
+  const { bytesPerSecond } = options;
   const server: Server = createServer((socket) => {
     const chunks: Buffer[] = [];
-    socket.on('data', (d: Buffer) => chunks.push(d));
-    socket.on('end', () => {
-      jobs.push(Buffer.concat(chunks));
-      socket.end();
-      for (const wake of [...waiters]) wake();
+    // When the slow printer is through with what it has read; the job ends no earlier.
+    let busyUntil = Date.now();
+    socket.on('data', (d: Buffer) => {
+      chunks.push(d);
+      if (!bytesPerSecond) return;
+      busyUntil = Math.max(busyUntil, Date.now()) + (d.length * 1000) / bytesPerSecond;
+      socket.pause();
+      setTimeout(() => socket.resume(), busyUntil - Date.now());
     });
+    // A paused socket still reports its end at once, so the slow printer waits out its work
+    // before it closes: the spooler's backend holds the job until then.
+    socket.on('end', () =>
+      setTimeout(
+        () => {
+          jobs.push(Buffer.concat(chunks));
+          socket.end();
+          for (const wake of [...waiters]) wake();
+        },
+        Math.max(0, busyUntil - Date.now()),
+      ),
+    );
     socket.on('error', () => socket.destroy());
   });
   return new Promise((resolve, reject) => {

@@ -15,6 +15,7 @@ import { clearRenderCaches } from './render/caches';
 import { bridgePresent, callService } from './service/client';
 import { installInspector } from './inspector/inspector';
 import { installPrinterControls } from './service/printer-ui';
+import { createPrinterStatusClient } from './service/printer-status';
 import { printerState } from './service/printers';
 import { installLabelConfigButton } from './shell/label-config';
 import { installStoreListener } from './shell/store-listener';
@@ -35,11 +36,21 @@ function start(): void {
   // 2. Every control, then the stored theme.
   const inspector = installInspector(el, store);
   const dataPanel = installDataPanel(el, store, { status });
-  const printers = installPrinterControls(el, status);
+  const queue = createPrinterStatusClient(callService, bridgePresent);
+  const printers = installPrinterControls(el, status, callService, queue);
   const print = installPrint(el, store, {
     status,
     call: callService,
     printer: () => printerState,
+    queue: {
+      printerStatus: async (printer) => {
+        const probe = await queue.printerStatus(printer);
+        printers.showPrinterState(printer, probe);
+        return probe;
+      },
+      cancelJobs: queue.cancelJobs,
+      afterPrint: () => void printers.refreshPrinterState(),
+    },
   });
   const editor = installEditor(el, store, {
     status,

@@ -4,6 +4,7 @@ import type { LabelObject } from '../src/document/model';
 import { DocumentStore } from '../src/editor/store';
 import type { StatusLine } from '../src/page/status';
 import { PrintDispatcher, type CallService } from '../src/print/dispatch';
+import type { QueueHooks, StatusProbe } from '../src/print/pacing';
 import type { PrintReply, PrintRequest } from '../src/print/rules';
 import { barcode, doc, rect, text } from './render-fixtures';
 
@@ -20,7 +21,7 @@ interface Harness {
 /** A dispatcher whose service answers at once, or fails with `fail`, or waits for `release`. */
 function harness(
   objects: LabelObject[],
-  opts: { printer?: string; fail?: string; hold?: boolean } = {},
+  opts: { printer?: string; fail?: string; hold?: boolean; queue?: QueueHooks } = {},
 ): Harness {
   const store = new DocumentStore();
   const d = doc({ widthMm: 20, heightMm: 10, dpi: 203 }, { columns: 2, copies: 1 });
@@ -33,6 +34,7 @@ function harness(
   const call = (async (_command: string, args?: Record<string, unknown> | null) => {
     const request = (args as { request: PrintRequest }).request;
     requests.push(request);
+    if (opts.queue) log.push('send');
     if (opts.hold) await new Promise<void>((r) => (release = r));
     if (opts.fail) throw new Error(opts.fail);
     return { bytes: 4096, elapsed_ms: 7, printer: request.printer } satisfies PrintReply;
@@ -51,6 +53,8 @@ function harness(
     batchButton: document.createElement('button'),
     confirm: () => true,
     record: (entry) => history.push(entry),
+    queue: opts.queue,
+    pollMs: 1,
   });
   return { dispatcher, store, log, requests, history, printButton, release: () => release() };
 }
@@ -208,6 +212,161 @@ describe('printCopies', () => {
     await h.dispatcher.printCopies(false);
     expect(h.log).toEqual([
       'hint error 当前多份数据策略没有可用记录，请导入数据表或改用“每份相同”。',
+    ]);
+  });
+});
+
+/** A queue that answers each poll with the next scripted probe (the last one repeats). */
+function scriptedQueue(
+  script: StatusProbe[],
+  log: () => string[],
+  cancelled = 0,
+  onPoll?: (n: number) => void,
+): QueueHooks {
+  let n = 0;
+  return {
+    printerStatus: async () => {
+      onPoll?.(n);
+      log().push('poll');
+      return script[Math.min(n++, script.length - 1)];
+    },
+    cancelJobs: async () => {
+      log().push('cancel');
+      return { kind: 'cancelled', count: cancelled };
+    },
+  };
+}
+const idle: StatusProbe = {
+  kind: 'status',
+  status: { jobs: [], message: '', reasons: [], state: 'idle' },
+};
+const full: StatusProbe = {
+  kind: 'status',
+  status: {
+    jobs: [1, 2, 3].map((id) => ({ id, state: 'pending', submitted_ms: 0 })),
+    message: '',
+    reasons: [],
+    state: 'printing',
+  },
+};
+const paperOut: StatusProbe = {
+  kind: 'status',
+  status: { jobs: [], message: '', reasons: ['缺纸'], state: 'error' },
+};
+
+describe('batch pacing', () => {
+  const records = { name: 'd', fields: ['a'], rows: [1, 2, 3, 4].map((a) => ({ a: `${a}` })) };
+  const run = async (script: StatusProbe[], dry = false) => {
+    let log: string[] = [];
+    const h = harness([box()], { queue: scriptedQueue(script, () => log) });
+    log = h.log;
+    h.store.setDataset(records);
+    await h.dispatcher.printBatch(dry, false);
+    return h.log;
+  };
+
+  test.each<[string, StatusProbe[], boolean, string[]]>([
+    [
+      'a free queue sends at once',
+      [idle],
+      false,
+      ['poll', 'status pending 批量 2/4', 'send', 'poll', 'status pending 批量 4/4', 'send'],
+    ],
+    [
+      'a full queue waits, then sends',
+      [full, full, idle],
+      false,
+      [
+        'poll',
+        'status pending 批量 0/4，等待打印机',
+        'poll',
+        'status pending 批量 0/4，等待打印机',
+        'poll',
+        'status pending 批量 2/4',
+        'send',
+        'poll',
+        'status pending 批量 4/4',
+        'send',
+      ],
+    ],
+    [
+      'paper out pauses and resumes by itself',
+      [idle, paperOut, idle],
+      false,
+      [
+        'poll',
+        'status pending 批量 2/4',
+        'send',
+        'poll',
+        'status error 批量已暂停：缺纸',
+        'hint error 批量已暂停：缺纸。打印机恢复后自动继续，也可以停止批量',
+        'poll',
+        'hint info 打印机已恢复，批量继续',
+        'status pending 批量 4/4',
+        'send',
+      ],
+    ],
+    [
+      'an older service: asked once, then as before',
+      [{ kind: 'missing' }],
+      false,
+      ['poll', 'status pending 批量 2/4', 'send', 'status pending 批量 4/4', 'send'],
+    ],
+    [
+      'a dry run never asks',
+      [paperOut],
+      true,
+      ['status pending 批量 2/4', 'send', 'status pending 批量 4/4', 'send'],
+    ],
+  ])('%s', async (_name, script, dry, expected) => {
+    const log = await run(script, dry);
+    expect(log.slice(0, expected.length)).toEqual(expected);
+    expect(log.at(-1)).toBe(
+      dry ? 'hint info 批量自检完成 4 条（未送纸）' : 'hint info 已打印 4 条',
+    );
+  });
+
+  test('a stop while paused withdraws the queued rows and says how many', async () => {
+    let log: string[] = [];
+    const stop = { now: () => {} };
+    // Row 1 goes out, row 2 is held by the paused printer until the stop.
+    const queue = scriptedQueue(
+      [idle, paperOut],
+      () => log,
+      1,
+      (n) => {
+        if (n === 3) stop.now();
+      },
+    );
+    const h = harness([box()], { queue });
+    log = h.log;
+    stop.now = () => h.dispatcher.requestBatchStop();
+    h.store.setDataset(records);
+    await h.dispatcher.printBatch(false, false);
+    expect(h.requests).toHaveLength(1);
+    expect(h.log.slice(-3)).toEqual([
+      'cancel',
+      'status idle 批量已停止 0/4',
+      'hint info 批量已停止：0 条已送往打印机，2 条已从队列撤回',
+    ]);
+  });
+
+  test('a stop without the cancel command keeps the old words', async () => {
+    const h = harness([box()], {
+      queue: {
+        printerStatus: async () => ({ kind: 'missing' }),
+        cancelJobs: async () => {
+          throw new Error('never called');
+        },
+      },
+    });
+    h.store.setDataset(records);
+    const batch = h.dispatcher.printBatch(false, false);
+    h.dispatcher.requestBatchStop();
+    await batch;
+    expect(h.log.slice(-2)).toEqual([
+      'status idle 批量已停止 0/4',
+      'hint info 批量已停止，已处理 0 条',
     ]);
   });
 });

@@ -2,6 +2,7 @@ import { beforeEach, describe, expect, it } from 'vitest';
 import type { CallService } from '../src/service/client';
 import { createStatusLine } from '../src/page/status';
 import { installPrinterControls, NO_SERVICE_HINT } from '../src/service/printer-ui';
+import type { PrinterStatusClient, StatusProbe } from '../src/service/printer-status';
 import { printerState, type PrinterInfo } from '../src/service/printers';
 import { pickElements } from './support/elements';
 
@@ -11,13 +12,14 @@ const markup = `
     <button id="printer-trigger" aria-expanded="false"><span id="printer-value"></span></button>
     <div id="printer-menu"></div>
   </div>
+  <p id="printer-state" hidden></p>
   <p id="printer-hint" hidden></p>
   <button id="btn-refresh-printer"></button>
   <div id="local-service-card"><span id="local-service-note"></span><a id="btn-download-server"></a></div>`;
 
 const byId = (id: string) => document.getElementById(id) as HTMLElement;
 const status = () => createStatusLine(pickElements('status-dot', 'status-title', 'printer-hint'));
-const controls = (call: CallService) =>
+const controls = (call: CallService, queue?: PrinterStatusClient) =>
   installPrinterControls(
     pickElements(
       'printer-dropdown',
@@ -25,12 +27,14 @@ const controls = (call: CallService) =>
       'printer-value',
       'printer-menu',
       'btn-refresh-printer',
+      'printer-state',
       'local-service-card',
       'local-service-note',
       'btn-download-server',
     ),
     status(),
     call,
+    queue,
   );
 const refreshPrinters = (announce: boolean, call: CallService) =>
   controls(call).refreshPrinters(announce);
@@ -95,5 +99,81 @@ describe('printer discovery on the page', () => {
     expect(byId('btn-download-server').textContent).toBe('下载 EXE');
     status().setStatus('pending', 'x');
     expect(byId('status-dot').className).toBe('status-dot is-pending');
+  });
+});
+
+describe('the printer state beside the menu', () => {
+  beforeEach(() => {
+    document.body.innerHTML = markup;
+    localStorage.clear();
+    Object.assign(printerState, { printers: [], selectedPrinter: '', serviceReachable: false });
+  });
+  const list = replying([{ name: 'Zeko', is_default: true, is_zeko: true, port: 'USB001' }]);
+  const job = (id: number, state: 'pending' | 'printing' | 'done') => ({
+    id,
+    state,
+    submitted_ms: 1000,
+  });
+
+  it.each<{ probe: StatusProbe; text: string; cls: string }>([
+    {
+      probe: { kind: 'status', status: { jobs: [], message: '', reasons: [], state: 'idle' } },
+      text: '打印机就绪',
+      cls: 'is-ok',
+    },
+    {
+      probe: {
+        kind: 'status',
+        status: {
+          jobs: [job(1, 'printing'), job(2, 'pending'), job(3, 'done')],
+          message: '',
+          reasons: [],
+          state: 'printing',
+        },
+      },
+      text: '打印机正在打印（队列中 2 个作业）',
+      cls: 'is-busy',
+    },
+    {
+      probe: {
+        kind: 'status',
+        status: { jobs: [], message: 'x', reasons: ['已暂停', '缺纸'], state: 'paused' },
+      },
+      text: '打印机已暂停：缺纸',
+      cls: 'is-bad',
+    },
+    { probe: { kind: 'missing' }, text: '', cls: '' },
+    { probe: { kind: 'failed', error: new Error('spooler') }, text: '', cls: '' },
+  ])('$text$cls after discovery', async ({ probe, text, cls }) => {
+    const asked: string[] = [];
+    const queue: PrinterStatusClient = {
+      printerStatus: async (printer) => (asked.push(printer), probe),
+      cancelJobs: async () => ({ kind: 'cancelled', count: 0 }),
+    };
+    await controls(list, queue).refreshPrinters(false);
+    expect(asked).toEqual(['Zeko']);
+    const line = byId('printer-state');
+    expect([line.textContent, line.hidden, line.className]).toEqual([text, text === '', cls]);
+    // Unknown state leaves discovery's own words alone: printing stays possible.
+    expect(byId('status-title').textContent).toBe('打印机就绪');
+  });
+
+  it('paints a status a batch already asked for, only for the selected printer', async () => {
+    const paused: StatusProbe = {
+      kind: 'status',
+      status: { jobs: [], message: '', reasons: ['已暂停'], state: 'paused' },
+    };
+    const ui = controls(list, {
+      printerStatus: async () => ({
+        kind: 'status',
+        status: { jobs: [], message: '', reasons: [], state: 'idle' },
+      }),
+      cancelJobs: async () => ({ kind: 'cancelled', count: 0 }),
+    });
+    await ui.refreshPrinters(false);
+    ui.showPrinterState('Other', paused);
+    expect(byId('printer-state').textContent).toBe('打印机就绪');
+    ui.showPrinterState('Zeko', paused);
+    expect(byId('printer-state').textContent).toBe('打印机已暂停');
   });
 });

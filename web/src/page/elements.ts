@@ -73,6 +73,7 @@ export const ELEMENT_KINDS = {
   'printer-value': 'element',
   'printer-menu': 'element',
   'btn-refresh-printer': 'button',
+  'printer-state': 'element',
   'printer-hint': 'element',
   'local-service-card': 'element',
   'local-service-note': 'element',

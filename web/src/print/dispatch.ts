@@ -10,6 +10,14 @@ import type { StatusLine } from '../page/status';
 import { preloadImages } from '../render/sources';
 import { checkDocument } from './check';
 import {
+  batchGate,
+  FOLLOW_LIMIT_MS,
+  followJobs,
+  POLL_INTERVAL_MS,
+  withdrawnRecords,
+  type QueueHooks,
+} from './pacing';
+import {
   buildPrintRequest,
   clampColumnCount,
   clampCopyCount,
@@ -41,6 +49,11 @@ export interface DispatchDeps {
   compose?: (doc: LabelDocument, slots: Slots, columns: number) => ComposedRaster;
   preload?: (doc: LabelDocument) => Promise<void>;
   record?: (entry: PrintRecordInput) => void;
+  /** The printer-status commands; without them a print behaves as it always did. */
+  queue?: QueueHooks;
+  /** Between two status polls; tests pass a short one. */
+  pollMs?: number;
+  now?: () => number;
 }
 
 export interface RowResult {
@@ -83,6 +96,8 @@ export function nextTask(): Promise<void> {
   });
 }
 
+const sleep = (ms: number) => new Promise<void>((resolve) => setTimeout(resolve, ms));
+
 export function failureText(error: unknown): string {
   return error instanceof Error ? error.message : String(error);
 }
@@ -98,11 +113,17 @@ export class PrintDispatcher {
   private readonly compose;
   private readonly preload;
   private readonly record;
+  private readonly pollMs;
+  private readonly now;
+  /** A newer print ends the following of the one before. */
+  private followRun = 0;
 
   constructor(private readonly deps: DispatchDeps) {
     this.compose = deps.compose ?? composeRowRaster;
     this.preload = deps.preload ?? preloadImages;
     this.record = deps.record ?? ((entry: PrintRecordInput) => void appendPrintHistory(entry));
+    this.pollMs = deps.pollMs ?? POLL_INTERVAL_MS;
+    this.now = deps.now ?? Date.now;
   }
 
   get lastPrintRequest(): PrintRequest | undefined {
@@ -225,6 +246,8 @@ export class PrintDispatcher {
     const columns = clampColumnCount(store.doc.print.columns);
     const printer = this.deps.printer().selectedPrinter;
     const docName = store.doc.name;
+    const startedMs = this.now();
+    this.followRun++;
     this.holdingButton = true;
     this.deps.printButton.disabled = true;
     let sent = 0;
@@ -273,7 +296,72 @@ export class PrintDispatcher {
     } else {
       status.setStatus('online', '已发送');
       status.showHint(`已发送 ${sent} 份${suffix}，共 ${kilobytes(bytes)} KB`);
+      this.deps.queue?.afterPrint?.();
+      void this.followJobs(printer, startedMs);
     }
+  }
+
+  /**
+   * After a real single print: the status line and hint follow its jobs to paper for up to a
+   * minute. Only changes are written, so other messages are not repainted every second.
+   */
+  private async followJobs(printer: string, startedMs: number): Promise<void> {
+    const { queue, status } = this.deps;
+    if (!queue) return;
+    const run = this.followRun;
+    let shown = '';
+    while (this.now() - startedMs < FOLLOW_LIMIT_MS) {
+      await sleep(this.pollMs);
+      if (run !== this.followRun || this.batch.running) return;
+      const probe = await queue.printerStatus(printer);
+      if (run !== this.followRun || this.batch.running) return;
+      if (probe.kind === 'missing') return;
+      // Unknown for now: the last text stands and the next poll may know more.
+      if (probe.kind === 'failed') continue;
+      const view = followJobs(probe.status, startedMs);
+      if (view.hint !== shown) {
+        shown = view.hint;
+        const bad = view.state === 'failed' || view.state === 'held';
+        status.setStatus(view.state === 'done' ? 'online' : bad ? 'error' : 'pending', view.title);
+        status.showHint(view.hint, bad ? 'error' : 'info');
+      }
+      if (view.final) {
+        queue.afterPrint?.();
+        return;
+      }
+    }
+  }
+
+  /**
+   * Before a batch row: waits while the queue holds enough of our jobs and pauses while the
+   * printer stands still. Answers false when a stop was asked for meanwhile, and turns pacing off
+   * for the rest of the batch when the service lacks the command.
+   */
+  private async paceBatch(printer: string, progress: string, pacing: { on: boolean }) {
+    const { queue, status } = this.deps;
+    let paused = false;
+    while (pacing.on && queue) {
+      if (this.batch.stopRequested) return false;
+      const probe = await queue.printerStatus(printer);
+      if (probe.kind === 'missing') pacing.on = false;
+      const gate = batchGate(probe);
+      if (gate.kind === 'go') {
+        if (paused) status.showHint('打印机已恢复，批量继续');
+        return !this.batch.stopRequested;
+      }
+      if (gate.kind === 'pause') {
+        paused = true;
+        status.setStatus('error', `批量已暂停：${gate.reason}`);
+        status.showHint(
+          `批量已暂停：${gate.reason}。打印机恢复后自动继续，也可以停止批量`,
+          'error',
+        );
+      } else {
+        status.setStatus('pending', `${progress}，等待打印机`);
+      }
+      await sleep(this.pollMs);
+    }
+    return !this.batch.stopRequested;
   }
 
   /** The batch button's click while a batch runs. */
@@ -300,6 +388,11 @@ export class PrintDispatcher {
     if (ask && !this.deps.confirm(`将按 ${rows} 条记录打印，继续？`)) return;
 
     const remembered = store.recordIndex;
+    const printer = this.deps.printer().selectedPrinter;
+    // Pacing follows the printer only when paper really comes out.
+    const pacing = { on: !dryRun && this.deps.queue !== undefined };
+    const rowSizes: number[] = [];
+    this.followRun++;
     this.batch = { running: true, stopRequested: false };
     batchButton.textContent = BATCH_RUNNING_TEXT;
     const columns = clampColumnCount(store.doc.print.columns);
@@ -314,7 +407,12 @@ export class PrintDispatcher {
         const row = [];
         for (let k = 0; k < columns; k++)
           row.push(i + k < rows ? recordContext(store, i + k) : undefined);
-        status.setStatus('pending', `批量 ${Math.min(i + columns, rows)}/${rows}`);
+        const progress = `批量 ${Math.min(i + columns, rows)}/${rows}`;
+        if (!(await this.paceBatch(printer, `批量 ${done}/${rows}`, pacing))) {
+          outcome = 'stopped';
+          break;
+        }
+        status.setStatus('pending', progress);
         // The next row's check encodes its symbols into the render cache while the service
         // handles this one, so its own check and composition find them ready.
         const next = i + columns;
@@ -328,9 +426,13 @@ export class PrintDispatcher {
           outcome = 'failed';
           break;
         }
-        done += row.filter((slot) => slot).length;
+        const size = row.filter((slot) => slot).length;
+        done += size;
+        rowSizes.push(size);
         store.setRecord(i);
       }
+      // A stop pressed while the last row went out still withdraws what waits in the queue.
+      if (outcome === 'completed' && this.batch.stopRequested) outcome = 'stopped';
     } finally {
       this.whileSending = undefined;
       store.setRecord(remembered);
@@ -340,11 +442,22 @@ export class PrintDispatcher {
     if (outcome === 'failed') {
       status.setStatus('error', `批量中断 ${done}/${rows}`);
     } else if (outcome === 'stopped') {
-      status.setStatus('idle', `批量已停止 ${done}/${rows}`);
-      status.showHint(`批量已停止，已处理 ${done} 条`);
+      const cancel =
+        pacing.on && this.deps.queue ? await this.deps.queue.cancelJobs(printer) : undefined;
+      if (cancel?.kind === 'cancelled') {
+        const withdrawn = withdrawnRecords(rowSizes, cancel.count);
+        status.setStatus('idle', `批量已停止 ${done - withdrawn}/${rows}`);
+        status.showHint(
+          `批量已停止：${done - withdrawn} 条已送往打印机，${withdrawn} 条已从队列撤回`,
+        );
+      } else {
+        status.setStatus('idle', `批量已停止 ${done}/${rows}`);
+        status.showHint(`批量已停止，已处理 ${done} 条`);
+      }
     } else {
       status.setStatus('online', `批量完成 ${done}/${rows}`);
       status.showHint(dryRun ? `批量自检完成 ${done} 条（未送纸）` : `已打印 ${done} 条`);
     }
+    if (!dryRun) this.deps.queue?.afterPrint?.();
   }
 }

@@ -8,6 +8,7 @@ import { batchBrowserPrint, singleBrowserPrint, type BrowserPrintDeps } from './
 import { installCheckSheet, showCheckSheet, type CheckSheetElements } from './check-sheet';
 import { installPrintDialog, type PrintDialogElements } from './dialog';
 import { PrintDispatcher, type CallService, type PrinterView } from './dispatch';
+import type { QueueHooks } from './pacing';
 import { showPrintPreview, type PreviewElements } from './preview';
 import type { PrintRequest } from './rules';
 
@@ -30,6 +31,8 @@ export interface PrintDeps {
   call: CallService;
   /** The printer choice and service state, read at the moment of each print. */
   printer: () => PrinterView;
+  /** The printer-status commands, when the service offers them. */
+  queue?: QueueHooks;
 }
 
 /** Members of the automation hook; `lastPrintRequest` is a getter. */
@@ -59,6 +62,7 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
     printButton: el['btn-print'],
     batchButton: el['btn-batch'],
     confirm: (message) => window.confirm(message),
+    queue: deps.queue,
   });
   const browser: BrowserPrintDeps = { store, status };
 

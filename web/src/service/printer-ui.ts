@@ -3,6 +3,7 @@
 import type { Elements } from '../page/elements';
 import type { StatusLine } from '../page/status';
 import { bridgePresent, callService, ServiceReplyError, type CallService } from './client';
+import { printerStateLine, type PrinterStatusClient, type StatusProbe } from './printer-status';
 import { discoverPrinters, printerState, rememberPrinter, type PrinterInfo } from './printers';
 
 export const NO_SERVICE_HINT =
@@ -17,6 +18,7 @@ export type PrinterElements = Pick<
   | 'printer-value'
   | 'printer-menu'
   | 'btn-refresh-printer'
+  | 'printer-state'
   | 'local-service-card'
   | 'local-service-note'
   | 'btn-download-server'
@@ -26,6 +28,10 @@ export interface PrinterControls {
   /** Printer discovery; `announce` adds the "found N printers" hint. */
   refreshPrinters(announce?: boolean): Promise<void>;
   renderLocalServiceCard(): void;
+  /** The selected printer's state beside the menu; never throws, unknown hides it. */
+  refreshPrinterState(): Promise<void>;
+  /** A status another area already asked for (a batch's polls), painted without asking again. */
+  showPrinterState(printer: string, probe: StatusProbe): void;
 }
 
 /**
@@ -54,6 +60,7 @@ export function installPrinterControls(
   el: PrinterElements,
   status: StatusLine,
   call: CallService = callService,
+  queue?: PrinterStatusClient,
 ): PrinterControls {
   const dropdown = el['printer-dropdown'];
   const setPrinterValue = (text: string) => {
@@ -62,6 +69,27 @@ export function installPrinterControls(
   const setMenuOpen = (open: boolean) => {
     dropdown.classList.toggle('is-open', open);
     el['printer-trigger'].setAttribute('aria-expanded', open ? 'true' : 'false');
+  };
+
+  // Only the newest answer paints: a slow reply for the previous printer must not win.
+  let stateAsked = 0;
+  const showState = (text: string, tone: string) => {
+    const line = el['printer-state'];
+    line.textContent = text;
+    line.hidden = text === '';
+    for (const t of ['ok', 'busy', 'bad']) line.classList.toggle(`is-${t}`, t === tone);
+  };
+  const refreshPrinterState = async (): Promise<void> => {
+    const asked = ++stateAsked;
+    const printer = printerState.selectedPrinter;
+    if (!queue || printer === '' || !printerState.serviceReachable) {
+      showState('', 'none');
+      return;
+    }
+    const probe = await queue.printerStatus(printer);
+    if (asked !== stateAsked) return;
+    const line = printerStateLine(probe);
+    showState(line.text, line.tone);
   };
 
   const renderPrinterMenu = (): void => {
@@ -91,6 +119,7 @@ export function installPrinterControls(
         rememberPrinter(p.name);
         setMenuOpen(false);
         renderPrinterMenu();
+        void refreshPrinterState();
       });
       menu.append(item);
     }
@@ -130,6 +159,7 @@ export function installPrinterControls(
     }
     renderPrinterMenu();
     renderLocalServiceCard();
+    await refreshPrinterState();
   };
 
   el['printer-trigger'].addEventListener('click', () => {
@@ -145,5 +175,12 @@ export function installPrinterControls(
   el['btn-download-server'].addEventListener('click', () => {
     status.showHint(DOWNLOAD_HINT);
   });
-  return { refreshPrinters, renderLocalServiceCard };
+  const showPrinterState = (printer: string, probe: StatusProbe): void => {
+    if (printer !== printerState.selectedPrinter) return;
+    // Newer than any question still on its way.
+    stateAsked++;
+    const line = printerStateLine(probe);
+    showState(line.text, line.tone);
+  };
+  return { refreshPrinters, renderLocalServiceCard, refreshPrinterState, showPrinterState };
 }

@@ -1,0 +1,128 @@
+// Rules for following the printer: when a batch may send its next row, and what a single print's
+// jobs are doing. Plain functions over the `printer_status` reply, so they are tested as tables.
+
+export type PrinterStateName = 'idle' | 'printing' | 'paused' | 'offline' | 'error';
+export type JobState = 'pending' | 'printing' | 'done' | 'failed' | 'cancelled';
+
+/** The `printer_status` reply as print uses it (the service client hands it in). */
+export interface PrinterStatusView {
+  jobs: readonly { id: number; state: JobState; submitted_ms: number }[];
+  message: string;
+  reasons: readonly string[];
+  state: PrinterStateName;
+}
+
+export type StatusProbe =
+  | { kind: 'status'; status: PrinterStatusView }
+  | { kind: 'missing' }
+  | { kind: 'failed'; error: unknown };
+
+export type CancelOutcome =
+  { kind: 'cancelled'; count: number } | { kind: 'missing' } | { kind: 'failed'; error: unknown };
+
+/** The queue commands as the composition root hands them to print; absent means off. */
+export interface QueueHooks {
+  printerStatus(printer: string): Promise<StatusProbe>;
+  cancelJobs(printer: string): Promise<CancelOutcome>;
+  /** After each print, so the card's state line catches up. */
+  afterPrint?(): void;
+}
+
+/** A batch sends its next row only while at most this many of our jobs are still queued. */
+export const MAX_QUEUED_JOBS = 2;
+export const POLL_INTERVAL_MS = 1000;
+export const FOLLOW_LIMIT_MS = 60_000;
+
+const STOPPING_STATES: readonly PrinterStateName[] = ['paused', 'offline', 'error'];
+const STATE_REASON: Record<PrinterStateName, string> = {
+  idle: '就绪',
+  printing: '正在打印',
+  paused: '已暂停',
+  offline: '脱机',
+  error: '打印机故障',
+};
+
+const isQueued = (state: JobState) => state === 'pending' || state === 'printing';
+
+/** The printer's own words for why it stands still. */
+export function stopReason(status: PrinterStatusView): string {
+  if (status.reasons.length > 0) return status.reasons.join('、');
+  if (status.message !== '') return status.message;
+  return STATE_REASON[status.state];
+}
+
+export type BatchGate =
+  { kind: 'go' } | { kind: 'wait'; queued: number } | { kind: 'pause'; reason: string };
+
+/**
+ * A printer that stands still pauses the batch whatever the queue holds; otherwise the batch
+ * waits while the spooler still holds more than `MAX_QUEUED_JOBS` of our jobs, so a stop withdraws
+ * nearly everything not yet on paper.
+ */
+export function batchGate(probe: StatusProbe): BatchGate {
+  // Without the command, or when the state is unknown, the batch runs as it always did.
+  if (probe.kind !== 'status') return { kind: 'go' };
+  const { status } = probe;
+  if (STOPPING_STATES.includes(status.state)) return { kind: 'pause', reason: stopReason(status) };
+  const queued = status.jobs.filter((j) => isQueued(j.state)).length;
+  return queued > MAX_QUEUED_JOBS ? { kind: 'wait', queued } : { kind: 'go' };
+}
+
+/**
+ * Records withdrawn by a cancel of `cancelled` jobs: the spooler holds our jobs in sending order
+ * and the one on paper is never withdrawn, so the cancelled ones are the last rows sent.
+ */
+export function withdrawnRecords(rowSizes: readonly number[], cancelled: number): number {
+  const n = Math.max(0, Math.min(cancelled, rowSizes.length));
+  return rowSizes.slice(rowSizes.length - n).reduce((a, b) => a + b, 0);
+}
+
+export type FollowState = 'queued' | 'printing' | 'done' | 'failed' | 'held';
+
+export interface FollowView {
+  state: FollowState;
+  /** True once nothing more will change. */
+  final: boolean;
+  title: string;
+  hint: string;
+}
+
+/** Printer reasons as the hint's subject: "缺纸" reads "打印机缺纸". */
+function printerPhrase(reason: string): string {
+  return reason.includes('打印机') ? reason : `打印机${reason}`;
+}
+
+/**
+ * What the jobs sent since `sinceMs` are doing. CUPS keeps whole seconds, so a job submitted in
+ * the same second as the send still belongs to it. A job Windows already dropped from its queue
+ * (printed) simply is not listed: no listed job counts as done.
+ */
+export function followJobs(status: PrinterStatusView, sinceMs: number): FollowView {
+  const ours = status.jobs.filter((j) => j.submitted_ms >= Math.floor(sinceMs / 1000) * 1000);
+  if (ours.some((j) => j.state === 'failed'))
+    return { state: 'failed', final: true, title: '打印失败', hint: '打印机未能完成作业' };
+  if (ours.some((j) => j.state === 'printing'))
+    return { state: 'printing', final: false, title: '正在打印', hint: '打印机正在打印' };
+  const waiting = ours.filter((j) => j.state === 'pending').length;
+  if (waiting === 0) {
+    const cancelled = ours.length > 0 && ours.every((j) => j.state === 'cancelled');
+    return cancelled
+      ? { state: 'failed', final: true, title: '作业已撤回', hint: '作业已从队列撤回' }
+      : { state: 'done', final: true, title: '打印完成', hint: '打印完成' };
+  }
+  if (STOPPING_STATES.includes(status.state)) {
+    const reason = printerPhrase(stopReason(status));
+    return {
+      state: 'held',
+      final: false,
+      title: reason,
+      hint: `${reason}，作业在队列中等待`,
+    };
+  }
+  return {
+    state: 'queued',
+    final: false,
+    title: '排队中',
+    hint: waiting === 1 ? '作业在队列中等待' : `${waiting} 个作业在队列中等待`,
+  };
+}

@@ -1,0 +1,119 @@
+import { describe, expect, test } from 'vitest';
+import {
+  batchGate,
+  followJobs,
+  withdrawnRecords,
+  type JobState,
+  type PrinterStatusView,
+  type StatusProbe,
+} from '../src/print/pacing';
+
+const status = (
+  state: PrinterStatusView['state'],
+  jobs: JobState[] = [],
+  reasons: string[] = [],
+  message = '',
+): PrinterStatusView => ({
+  state,
+  reasons,
+  message,
+  jobs: jobs.map((s, i) => ({ id: i + 1, state: s, submitted_ms: 10_000 + i * 1000 })),
+});
+const probe = (s: PrinterStatusView): StatusProbe => ({ kind: 'status', status: s });
+
+describe('batchGate', () => {
+  test.each<[string, StatusProbe, ReturnType<typeof batchGate>]>([
+    ['idle, empty queue', probe(status('idle')), { kind: 'go' }],
+    ['two queued still go', probe(status('printing', ['printing', 'pending'])), { kind: 'go' }],
+    [
+      'three queued wait',
+      probe(status('printing', ['printing', 'pending', 'pending'])),
+      { kind: 'wait', queued: 3 },
+    ],
+    [
+      'finished jobs do not count',
+      probe(status('idle', ['done', 'done', 'failed', 'cancelled', 'pending'])),
+      { kind: 'go' },
+    ],
+    [
+      'paused with its reason, even with room in the queue',
+      probe(status('paused', [], ['已暂停'])),
+      { kind: 'pause', reason: '已暂停' },
+    ],
+    [
+      'error outranks a full queue',
+      probe(status('error', ['pending', 'pending', 'pending'], ['缺纸', '机盖打开'])),
+      { kind: 'pause', reason: '缺纸、机盖打开' },
+    ],
+    [
+      'offline without reasons uses the message',
+      probe(status('offline', [], [], 'The printer is unreachable')),
+      { kind: 'pause', reason: 'The printer is unreachable' },
+    ],
+    ['offline with nothing said', probe(status('offline')), { kind: 'pause', reason: '脱机' }],
+    ['command missing', { kind: 'missing' }, { kind: 'go' }],
+    ['state unknown', { kind: 'failed', error: new Error('x') }, { kind: 'go' }],
+  ])('%s', (_name, p, gate) => {
+    expect(batchGate(p)).toEqual(gate);
+  });
+});
+
+describe('withdrawnRecords', () => {
+  test.each([
+    [[2, 2, 2, 1], 2, 3],
+    [[2, 2, 2], 0, 0],
+    [[2, 2], 5, 4],
+    [[], 3, 0],
+  ])('rows %j, %i cancelled → %i records', (rows, cancelled, records) => {
+    expect(withdrawnRecords(rows, cancelled)).toBe(records);
+  });
+});
+
+describe('followJobs', () => {
+  // Jobs were submitted at 10 s, 11 s, 12 s; the send began at 11.4 s, so 11 s and 12 s are ours.
+  const since = 11_400;
+  test.each<[string, PrinterStatusView, string, boolean, string]>([
+    ['waiting', status('idle', ['pending', 'pending']), 'queued', false, '作业在队列中等待'],
+    [
+      'two waiting',
+      status('idle', ['printing', 'pending', 'pending']),
+      'queued',
+      false,
+      '2 个作业在队列中等待',
+    ],
+    [
+      'on paper',
+      status('printing', ['done', 'printing', 'pending']),
+      'printing',
+      false,
+      '打印机正在打印',
+    ],
+    ['done', status('idle', ['pending', 'done', 'done']), 'done', true, '打印完成'],
+    ['gone from the queue', status('idle', ['pending']), 'done', true, '打印完成'],
+    [
+      'paper out',
+      status('error', ['done', 'pending', 'pending'], ['缺纸']),
+      'held',
+      false,
+      '打印机缺纸，作业在队列中等待',
+    ],
+    [
+      'unreachable keeps its own subject',
+      status('offline', ['done', 'pending'], ['无法连接打印机']),
+      'held',
+      false,
+      '无法连接打印机，作业在队列中等待',
+    ],
+    ['failed', status('idle', ['done', 'failed', 'done']), 'failed', true, '打印机未能完成作业'],
+    [
+      'withdrawn',
+      status('idle', ['done', 'cancelled', 'cancelled']),
+      'failed',
+      true,
+      '作业已从队列撤回',
+    ],
+  ])('%s', (_name, s, state, final, hint) => {
+    const view = followJobs(s, since);
+    expect([view.state, view.final, view.hint]).toEqual([state, final, hint]);
+  });
+});
