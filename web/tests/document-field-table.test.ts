@@ -21,11 +21,13 @@ const tables: [string, FieldTable][] = [
 describe('field tables', () => {
   it('every default survives its own sanitiser unchanged', () => {
     for (const [name, table] of tables) {
-      for (const [key, spec] of Object.entries(table)) {
-        expect(readField(spec, spec.default), `${name}.${key}`).toBe(spec.default);
-        if (spec.kind === 'number') {
-          expect(spec.step, `${name}.${key}`).toBeGreaterThan(0);
-          expect(spec.max - spec.min, `${name}.${key}`).toBeGreaterThanOrEqual(spec.step);
+      for (const [key, fieldRule] of Object.entries(table)) {
+        expect(readField(fieldRule, fieldRule.default), `${name}.${key}`).toBe(fieldRule.default);
+        if (fieldRule.kind === 'number') {
+          expect(fieldRule.step, `${name}.${key}`).toBeGreaterThan(0);
+          expect(fieldRule.max - fieldRule.min, `${name}.${key}`).toBeGreaterThanOrEqual(
+            fieldRule.step,
+          );
         }
       }
     }
@@ -41,8 +43,9 @@ describe('field tables', () => {
         string,
         unknown
       >;
-      for (const [key, spec] of Object.entries(OWN_FIELDS[type])) {
-        const expected = spec.kind === 'text' ? (spec.sanitizedDefault ?? made[key]) : made[key];
+      for (const [key, fieldRule] of Object.entries(OWN_FIELDS[type])) {
+        const expected =
+          fieldRule.kind === 'text' ? (fieldRule.sanitizedDefault ?? made[key]) : made[key];
         expect(read[key], `${type}.${key}`).toEqual(expected);
       }
       // Stored order: the base fields, then the table's.
@@ -61,8 +64,8 @@ describe('field tables', () => {
       [PAGE_FIELDS.dpi, 204, 300],
       [OWN_FIELDS.qrcode.ecc, 'h', 'M'],
     ];
-    for (const [spec, input, expected] of cases)
-      expect(readField(spec, input), String(input)).toBe(expected);
+    for (const [fieldRule, input, expected] of cases)
+      expect(readField(fieldRule, input), String(input)).toBe(expected);
   });
 });
 

@@ -26,7 +26,7 @@ function numberRow<T>(rows: readonly Row<T>[], caption: string, target: T): Numb
 /** Types `text` into the row the way the panel does and returns what the target then holds. */
 function typeInto<T>(rows: readonly Row<T>[], caption: string, target: T, text: string, ctx = CTX) {
   const row = numberRow(rows, caption, target);
-  const value = numberFromInput(text, row.spec(ctx, target));
+  const value = numberFromInput(text, row.numberLimits(ctx, target));
   if (value !== undefined) row.set(target, value, ctx);
   return row.get(target, ctx);
 }

@@ -184,6 +184,6 @@ export const OWN_FIELDS = {
 /** The factory defaults of a table, in its order. */
 export function defaultValues<T extends FieldTable>(table: T): FieldValues<T> {
   const out: Record<string, unknown> = {};
-  for (const [key, spec] of Object.entries(table)) out[key] = spec.default;
+  for (const [key, fieldRule] of Object.entries(table)) out[key] = fieldRule.default;
   return out as FieldValues<T>;
 }

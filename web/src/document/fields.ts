@@ -56,35 +56,40 @@ function readBoolean(value: unknown, fallback: boolean): boolean {
 
 /** One field by its table entry: clamped and rounded, cut, or replaced by its default. */
 export function readField<S extends FieldSpec>(
-  spec: S,
+  fieldRule: S,
   value: unknown,
   fallback?: FieldValue<S>,
 ): FieldValue<S> {
-  return readSpec(spec, value, fallback) as FieldValue<S>;
+  return readSpec(fieldRule, value, fallback) as FieldValue<S>;
 }
 
-function readSpec(spec: FieldSpec, value: unknown, fallback: unknown): unknown {
-  switch (spec.kind) {
+function readSpec(fieldRule: FieldSpec, value: unknown, fallback: unknown): unknown {
+  switch (fieldRule.kind) {
     case 'number': {
-      const n = readNumber(value, spec.min, spec.max, (fallback as number) ?? spec.default);
-      if (spec.decimals === undefined) return n;
-      const unit = 10 ** spec.decimals;
+      const n = readNumber(
+        value,
+        fieldRule.min,
+        fieldRule.max,
+        (fallback as number) ?? fieldRule.default,
+      );
+      if (fieldRule.decimals === undefined) return n;
+      const unit = 10 ** fieldRule.decimals;
       return Math.round(n * unit) / unit;
     }
     case 'text':
       return readText(
         value,
-        spec.maxLength,
-        (fallback as string) ?? spec.sanitizedDefault ?? spec.default,
+        fieldRule.maxLength,
+        (fallback as string) ?? fieldRule.sanitizedDefault ?? fieldRule.default,
       );
     case 'boolean':
-      return readBoolean(value, (fallback as boolean) ?? spec.default);
+      return readBoolean(value, (fallback as boolean) ?? fieldRule.default);
     case 'choice': {
       // Numeric choices (the dpi) accept numeric text as the number conversion reads it.
-      const v = typeof spec.default === 'number' ? toNumber(value) : value;
-      return (spec.choices as readonly unknown[]).includes(v)
+      const v = typeof fieldRule.default === 'number' ? toNumber(value) : value;
+      return (fieldRule.choices as readonly unknown[]).includes(v)
         ? v
-        : ((fallback as unknown) ?? spec.default);
+        : ((fallback as unknown) ?? fieldRule.default);
     }
   }
 }
@@ -92,7 +97,7 @@ function readSpec(spec: FieldSpec, value: unknown, fallback: unknown): unknown {
 /** Every field of a table from a raw object, in the table's order. */
 export function readFields<T extends FieldTable>(table: T, raw: PlainObject): FieldValues<T> {
   const out: Record<string, unknown> = {};
-  for (const [key, spec] of Object.entries(table))
-    out[key] = readSpec(spec, member(raw, key), undefined);
+  for (const [key, fieldRule] of Object.entries(table))
+    out[key] = readSpec(fieldRule, member(raw, key), undefined);
   return out as FieldValues<T>;
 }

@@ -72,7 +72,7 @@ export function buildRows<T>(
   };
 
   function numberControl(row: NumberRow<T>): HTMLElement {
-    const s = row.spec(ctx, target);
+    const s = row.numberLimits(ctx, target);
     const input = element('input', 'prop-input');
     input.type = 'number';
     input.min = String(s.min);

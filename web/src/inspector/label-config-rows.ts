@@ -7,7 +7,7 @@ import {
   type NumberField,
 } from '../document/field-table';
 import type { CopyMode, LabelDocument, OddAlign } from '../document/model';
-import { spec, type NumberRow, type Row } from './row-types';
+import { numberLimits, type NumberRow, type Row } from './row-types';
 import { committedName, layoutSummary, shownColumnSegment, shownCopyMode } from './rules';
 
 type Doc = LabelDocument;
@@ -44,7 +44,7 @@ function sectionNumber<S extends keyof typeof SECTIONS>(
     kind: 'number',
     caption,
     half,
-    spec: spec(min, max, step, decimals ?? 'none'),
+    numberLimits: numberLimits(min, max, step, decimals ?? 'none'),
     get: (d) => fields(d)[key],
     set: (d, v) => (fields(d)[key] = v),
   };

@@ -39,7 +39,7 @@ import type {
   SwitchRow,
   TextRow,
 } from './row-types';
-import { spec } from './row-types';
+import { numberLimits } from './row-types';
 import {
   applyDitherMode,
   applyTextStyle,
@@ -66,7 +66,7 @@ export function num<T>(
   return {
     kind: 'number',
     caption,
-    spec: spec(field.min, field.max, field.step, round),
+    numberLimits: numberLimits(field.min, field.max, field.step, round),
     get: (o) => o[key] as number,
     set: (o, v) => put(o, key, v),
   };
@@ -162,14 +162,14 @@ const BARCODE_ROWS: Row<BarcodeObject>[] = [
   {
     kind: 'number',
     caption: '宽度 mm',
-    spec: (ctx) => ({ min: 2, max: ctx.pageW, step: 0.5, round: 'none' }),
+    numberLimits: (ctx) => ({ min: 2, max: ctx.pageW, step: 0.5, round: 'none' }),
     get: (o) => o.w,
     set: (o, v, ctx) => (o.widthScale = ctx.barcodeWidthScale?.(o, v) ?? o.widthScale),
   },
   {
     kind: 'number',
     caption: '高度 mm',
-    spec: (ctx) => ({ min: 4, max: ctx.pageH, step: 0.5, round: 'none' }),
+    numberLimits: (ctx) => ({ min: 4, max: ctx.pageH, step: 0.5, round: 'none' }),
     get: (o) => o.h,
     set: (o, v, ctx) =>
       (o.barHeight = barcodeBarHeight(v, ctx.barcodeTextBand ?? textBandHeight(o))),
@@ -309,7 +309,7 @@ export const POSITION_ROWS: readonly Row<LabelObject>[] = [
     kind: 'number',
     caption: 'X mm',
     half: true,
-    spec: (ctx) => ({ min: 0, max: ctx.pageW, step: 0.5, round: 'none' }),
+    numberLimits: (ctx) => ({ min: 0, max: ctx.pageW, step: 0.5, round: 'none' }),
     get: (o) => o.x,
     set: (o, v) => (o.x = v),
   },
@@ -317,7 +317,7 @@ export const POSITION_ROWS: readonly Row<LabelObject>[] = [
     kind: 'number',
     caption: 'Y mm',
     half: true,
-    spec: (ctx) => ({ min: 0, max: ctx.pageH, step: 0.5, round: 'none' }),
+    numberLimits: (ctx) => ({ min: 0, max: ctx.pageH, step: 0.5, round: 'none' }),
     get: (o) => o.y,
     set: (o, v) => (o.y = v),
   },
@@ -326,7 +326,12 @@ export const POSITION_ROWS: readonly Row<LabelObject>[] = [
     caption: '尺寸 mm',
     half: true,
     when: isQr,
-    spec: (ctx) => ({ min: 2, max: Math.min(ctx.pageW, ctx.pageH), step: 0.5, round: 'none' }),
+    numberLimits: (ctx) => ({
+      min: 2,
+      max: Math.min(ctx.pageW, ctx.pageH),
+      step: 0.5,
+      round: 'none',
+    }),
     get: (o) => o.w,
     set: (o, v) => {
       o.w = v;
@@ -338,7 +343,7 @@ export const POSITION_ROWS: readonly Row<LabelObject>[] = [
     caption: '宽 mm',
     half: true,
     when: isBoxed,
-    spec: (ctx) => ({ min: 1, max: ctx.pageW, step: 0.5, round: 'none' }),
+    numberLimits: (ctx) => ({ min: 1, max: ctx.pageW, step: 0.5, round: 'none' }),
     get: (o) => o.w,
     set: (o, v) => (o.w = v),
   },
@@ -348,7 +353,7 @@ export const POSITION_ROWS: readonly Row<LabelObject>[] = [
     half: true,
     when: isBoxed,
     // A line's height is the vertical part of its vector, so 0 (horizontal) is allowed.
-    spec: (ctx, o) => ({
+    numberLimits: (ctx, o) => ({
       min: o.type === 'line' ? 0 : 1,
       max: ctx.pageH,
       step: 0.5,

@@ -42,7 +42,7 @@ interface RowBase<T> {
 
 export interface NumberRow<T> extends RowBase<T> {
   kind: 'number';
-  spec: (ctx: RowContext, target: T) => NumberSpec;
+  numberLimits: (ctx: RowContext, target: T) => NumberSpec;
   get: (target: T, ctx: RowContext) => number;
   set: (target: T, value: number, ctx: RowContext) => void;
   /** Runs when the field is committed (change, Enter or leaving it), after the typed values. */
@@ -114,6 +114,6 @@ export type Row<T> =
   | ActionRow<T>
   | DecorRow<T>;
 
-export function spec(min: number, max: number, step: number, round: Rounding = 'none') {
+export function numberLimits(min: number, max: number, step: number, round: Rounding = 'none') {
   return (): NumberSpec => ({ min, max, step, round });
 }
