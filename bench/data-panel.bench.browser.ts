@@ -7,7 +7,7 @@ import { installDataPanel } from '../web/src/data/data-panel';
 import { createObject } from '../web/src/document/factory';
 import { installEditor } from '../web/src/editor/install';
 import { DocumentStore } from '../web/src/editor/store';
-import { installInspector } from '../web/src/inspector/inspector';
+import { installInspector } from '../web/src/inspector/panel';
 import { resolveElements } from '../web/src/page/elements';
 import { createStatusLine } from '../web/src/page/status';
 import { installStoreListener } from '../web/src/shell/store-listener';

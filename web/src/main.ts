@@ -13,7 +13,7 @@ import { installSheetBackdrops, SHEET_IDS } from './page/sheets';
 import { createStatusLine } from './page/status';
 import { clearRenderCaches } from './render/caches';
 import { bridgePresent, callService } from './service/client';
-import { installInspector } from './inspector/inspector';
+import { installInspector } from './inspector/panel';
 import { installPrinterControls } from './service/printer-ui';
 import { createPrinterStatusClient } from './service/printer-status';
 import { printerState } from './service/printers';

@@ -5,7 +5,7 @@ import { createObject } from '../src/document/factory';
 import { mmToDots, type BarcodeObject } from '../src/document/model';
 import { barcodeModuleDots } from '../src/render/barcode';
 import { DocumentStore } from '../src/editor/store';
-import { installInspector } from '../src/inspector/inspector';
+import { installInspector } from '../src/inspector/panel';
 import { printedBarcodeWidth } from '../src/render/barcode-size';
 import { installStoreListener } from '../src/shell/store-listener';
 import { pickElements } from './support/elements';
