@@ -16,6 +16,11 @@ if (Array.isArray(report.testsuites)) {
 } else {
   passed = report.numPassedTests ?? 0;
   failed = (report.numFailedTests ?? 0) + (report.numRuntimeErrorTestSuites ?? 0);
+  // A test file that fails to load runs no test; it still counts as one failure.
+  for (const file of report.testResults ?? []) {
+    const failing = (file.assertionResults ?? []).some((t) => t.status === 'failed');
+    if (file.status === 'failed' && !failing) failed++;
+  }
   skipped = (report.numPendingTests ?? 0) + (report.numTodoTests ?? 0);
 }
 console.log(`${passed} ${failed} ${skipped}`);

@@ -27,6 +27,9 @@ export default defineConfig({
         },
       },
       {
+        // Pre-bundled up front: a dependency discovered mid-run makes Vite re-optimise and
+        // reload the page, and the test file being imported at that moment fails to load.
+        optimizeDeps: { include: ['bwip-js/browser', 'xlsx'] },
         test: {
           name: 'browser',
           root: 'web',
