@@ -194,9 +194,16 @@ TEST(ServicePressure, AcceptFailuresAreReportedAtMostOncePerSecond) {
   EXPECT_GE(reports, 1) << errors;
   EXPECT_LE(reports, 3) << errors;
   EXPECT_TRUE(errors.starts_with("连接失败：")) << errors;
-  // Once connections end, the service serves again.
+  // Once connections end, the service serves again. Their threads release descriptors a moment
+  // after the clients close, so an early attempt may still meet the limit.
   idle.clear();
-  EXPECT_TRUE(is_health_reply(exchange(server.port(), kHealthRequest, 10s)));
+  bool served = false;
+  for (const auto deadline = std::chrono::steady_clock::now() + 10s;
+       !served && std::chrono::steady_clock::now() < deadline;) {
+    served = is_health_reply(exchange(server.port(), kHealthRequest, 10s));
+    if (!served) std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_TRUE(served);
   EXPECT_TRUE(server.running());
 }
 
