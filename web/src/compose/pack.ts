@@ -24,47 +24,67 @@ function readContext(
   return ctx;
 }
 
+/** True when the pixel 0xAABBGGRR prints white: 0.299 R + 0.587 G + 0.114 B >= 128, in thousandths. */
+function lightPixel(w: number): number {
+  return 299 * (w & 255) + 587 * ((w >>> 8) & 255) + 114 * ((w >>> 16) & 255) >= 128000 ? 1 : 0;
+}
+
 /**
- * Packs the surface's pixels: a dot is white (bit 1) when 0.299 R + 0.587 G + 0.114 B >= 128.
- * The weights are applied in thousandths so that grey v counts as exactly v (127 black, 128 white).
+ * Packs pixels given as little-endian words (one per pixel, 0xAABBGGRR, lines of `width` words
+ * one after another). Eight pixels that are all pure white, by far the most common case on a
+ * label, become 0xFF with one test; only the others are weighed pixel by pixel.
  */
-export function packRaster(surface: Surface, size: RasterSize): Uint8Array {
+export function packPixels(words: Uint32Array, size: RasterSize): Uint8Array {
   const { width, height, bytesPerRow } = size;
   const out = new Uint8Array(bytesPerRow * height);
   if (width <= 0 || height <= 0) return out;
-  const pixels = readContext(surface).getImageData(0, 0, width, height).data;
-  // Little-endian view: one word per pixel, 0xAABBGGRR.
-  const words = new Uint32Array(pixels.buffer, pixels.byteOffset, width * height);
   const fullBytes = width >> 3;
   const tail = width & 7;
   let p = 0;
   for (let y = 0; y < height; y++) {
     let o = y * bytesPerRow;
-    for (let b = 0; b < fullBytes; b++) {
-      let acc = 0;
-      for (let k = 0; k < 8; k++) {
-        const w = words[p++];
-        acc <<= 1;
-        if ((w | 0xff000000) === -1) {
-          acc |= 1; // white, the common case
-        } else if (299 * (w & 255) + 587 * ((w >>> 8) & 255) + 114 * ((w >>> 16) & 255) >= 128000) {
-          acc |= 1;
-        }
+    for (let b = 0; b < fullBytes; b++, p += 8) {
+      const w0 = words[p];
+      const w1 = words[p + 1];
+      const w2 = words[p + 2];
+      const w3 = words[p + 3];
+      const w4 = words[p + 4];
+      const w5 = words[p + 5];
+      const w6 = words[p + 6];
+      const w7 = words[p + 7];
+      // Alpha is ignored: composed surfaces are opaque.
+      if (((w0 & w1 & w2 & w3 & w4 & w5 & w6 & w7) | 0xff000000) === -1) {
+        out[o++] = 0xff;
+        continue;
       }
-      out[o++] = acc;
+      out[o++] =
+        (lightPixel(w0) << 7) |
+        (lightPixel(w1) << 6) |
+        (lightPixel(w2) << 5) |
+        (lightPixel(w3) << 4) |
+        (lightPixel(w4) << 3) |
+        (lightPixel(w5) << 2) |
+        (lightPixel(w6) << 1) |
+        lightPixel(w7);
     }
     if (tail) {
       let acc = 0;
-      for (let k = 0; k < tail; k++) {
-        const w = words[p++];
-        acc <<= 1;
-        if (299 * (w & 255) + 587 * ((w >>> 8) & 255) + 114 * ((w >>> 16) & 255) >= 128000)
-          acc |= 1;
-      }
+      for (let k = 0; k < tail; k++) acc = (acc << 1) | lightPixel(words[p++]);
       out[o] = acc << (8 - tail);
     }
   }
   return out;
+}
+
+/**
+ * Packs the surface's pixels: a dot is white (bit 1) when 0.299 R + 0.587 G + 0.114 B >= 128.
+ * The weights are applied in thousandths so that grey v counts as exactly v (127 black, 128 white).
+ */
+export function packRaster(surface: Surface, size: RasterSize): Uint8Array {
+  const { width, height } = size;
+  if (width <= 0 || height <= 0) return new Uint8Array(size.bytesPerRow * height);
+  const pixels = readContext(surface).getImageData(0, 0, width, height).data;
+  return packPixels(new Uint32Array(pixels.buffer, pixels.byteOffset, width * height), size);
 }
 
 /** Expands packed bits into opaque black and white pixels for display; padding bits are not shown. */
