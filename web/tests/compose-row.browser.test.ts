@@ -1,7 +1,8 @@
 import { describe, expect, test } from 'vitest';
 import { composePreviewRaster, composeRow, composeRowRaster } from '../src/compose/row';
-import { encodeBase64 } from '../src/compose/pack';
+import { encodeBase64, packRaster } from '../src/compose/pack';
 import { rowGeometry } from '../src/compose/geometry';
+import type { Slots } from '../src/compose/row';
 import { darkColumns, doc, rect, text } from './render-fixtures';
 
 const full = () => rect(0, 0, 50, 80, { fill: true });
@@ -120,5 +121,45 @@ describe('preview raster', () => {
     const p = composePreviewRaster(d, [{}, {}]);
     expect(p.frame).toBeUndefined();
     expect(p.bytes).toEqual(composeRowRaster(d, [{}, {}]).bytes);
+  });
+});
+
+describe('the reused row surface', () => {
+  const black = () => {
+    const d = doc({}, { columns: 3, columnGapMm: 2 });
+    d.objects.push(full());
+    return d;
+  };
+  const words = () => {
+    const d = doc({}, { columns: 3, columnGapMm: 2 });
+    d.objects.push(text(0, 0, 50, 20, { text: '{{a}}' }));
+    return d;
+  };
+  const fresh = (d: ReturnType<typeof doc>, slots: Slots, columns: number, offset: boolean) => {
+    const row = composeRow(d, slots, columns, { applyOffset: offset });
+    return packRaster(row.canvas, row.metrics);
+  };
+
+  // Each row follows rows that left ink in every column and gap (long texts, then black labels
+  // shifted over the gaps); it must pack exactly as on a new surface.
+  test.each([
+    { name: 'an empty middle column', d: black, slots: [{}, undefined, {}], columns: 3 },
+    { name: 'no labels at all', d: black, slots: [undefined, undefined, undefined], columns: 3 },
+    { name: 'shorter texts', d: words, slots: [{ row: { a: 'H' } }, undefined, {}], columns: 3 },
+    { name: 'fewer columns', d: black, slots: [undefined, {}], columns: 2 },
+    { name: 'offsets drawn in', d: black, slots: [{}, undefined, {}], columns: 3, offset: true },
+  ])('$name', ({ d, slots, columns, offset = false }) => {
+    const long = { row: { a: 'HHHHHHHH' } };
+    composeRowRaster(words(), [long, long, long]);
+    const shifted = black();
+    shifted.print.offsetXMm = -3;
+    composeRowRaster(shifted, [{}, {}, {}], 3, { applyOffset: true });
+    const document = d();
+    document.print.offsetXMm = 1.5;
+    const bytes = composeRowRaster(document, slots, columns, { applyOffset: offset }).bytes;
+    const expected = fresh(document, slots, columns, offset);
+    // The first differing byte, not a diff of 200 kB that would take minutes to print.
+    expect(bytes.length).toBe(expected.length);
+    expect(bytes.findIndex((b, i) => b !== expected[i])).toBe(-1);
   });
 });

@@ -33,6 +33,36 @@ function surface(width: number, height: number): { canvas: HTMLCanvasElement; ct
 }
 
 /**
+ * The print row surface, kept between rows of the same size: a batch composes thousands of rows
+ * of one geometry, and a new 7 MB surface per row costs more than drawing the labels on it.
+ */
+let rowSurface: { canvas: HTMLCanvasElement; ctx: Ctx2D } | undefined;
+
+function sharedSurface(width: number, height: number): { canvas: HTMLCanvasElement; ctx: Ctx2D } {
+  if (rowSurface?.canvas.width !== width || rowSurface.canvas.height !== height) {
+    rowSurface = surface(width, height);
+    rowSurface.ctx.fillStyle = '#fff';
+    rowSurface.ctx.fillRect(0, 0, width, height);
+  }
+  rowSurface.ctx.setTransform(1, 0, 0, 1, 0, 0);
+  return rowSurface;
+}
+
+/**
+ * Whitens what the labels of this row will not cover: the gaps and the empty columns. Each
+ * present label is drawn by `drawLabel`, which starts by filling its whole rectangle white, so a
+ * reused surface needs no second fill of the whole row (a measurable share of a batch row).
+ */
+function whitenUncovered(ctx: Ctx2D, g: RowGeometry, slots: Slots): void {
+  ctx.fillStyle = '#fff';
+  for (let c = 0; c < g.columns; c++) {
+    const left = columnLeft(g, c);
+    if (!slots[c]) ctx.fillRect(left, 0, g.labelWidth, g.labelHeight);
+    if (c > 0 && g.gap > 0) ctx.fillRect(left - g.gap, 0, g.gap, g.labelHeight);
+  }
+}
+
+/**
  * Draws each present slot's label straight into the row at (x, y), clipped to the label's own
  * rectangle, which gives the same dots as drawing it on a label-sized surface and copying that
  * over, without allocating and copying a label surface per column.
@@ -58,20 +88,38 @@ function drawSlots(
   }
 }
 
+function composeOn(
+  shared: boolean,
+  doc: LabelDocument,
+  slots: Slots,
+  columns: number,
+  options: { applyOffset?: boolean },
+): ComposedRow {
+  const g = rowGeometry(doc, columns);
+  const width = Math.max(1, g.rowWidth);
+  const height = Math.max(1, g.labelHeight);
+  const { canvas, ctx } = shared ? sharedSurface(width, height) : surface(width, height);
+  // Shifted labels leave their columns, and a degenerate label covers nothing: whiten it all.
+  if (shared && !options.applyOffset && g.labelWidth > 0 && g.labelHeight > 0 && g.gap >= 0) {
+    whitenUncovered(ctx, g, slots);
+  } else {
+    ctx.fillStyle = '#fff';
+    ctx.fillRect(0, 0, canvas.width, canvas.height);
+  }
+  const ox = options.applyOffset ? mmToDots(doc.print.offsetXMm, doc.page.dpi) : 0;
+  const oy = options.applyOffset ? mmToDots(doc.print.offsetYMm, doc.page.dpi) : 0;
+  drawSlots(ctx, doc, g, slots, (c) => ({ x: columnLeft(g, c) + ox, y: oy }));
+  return { canvas, metrics: rowMetrics(g) };
+}
+
+/** The row on a surface of its own, which the caller may keep (browser print encodes it). */
 export function composeRow(
   doc: LabelDocument,
   slots: Slots,
   columns: number = doc.print.columns,
   options: { applyOffset?: boolean } = {},
 ): ComposedRow {
-  const g = rowGeometry(doc, columns);
-  const { canvas, ctx } = surface(Math.max(1, g.rowWidth), Math.max(1, g.labelHeight));
-  ctx.fillStyle = '#fff';
-  ctx.fillRect(0, 0, canvas.width, canvas.height);
-  const ox = options.applyOffset ? mmToDots(doc.print.offsetXMm, doc.page.dpi) : 0;
-  const oy = options.applyOffset ? mmToDots(doc.print.offsetYMm, doc.page.dpi) : 0;
-  drawSlots(ctx, doc, g, slots, (c) => ({ x: columnLeft(g, c) + ox, y: oy }));
-  return { canvas, metrics: rowMetrics(g) };
+  return composeOn(false, doc, slots, columns, options);
 }
 
 export function composeRowRaster(
@@ -80,7 +128,9 @@ export function composeRowRaster(
   columns: number = doc.print.columns,
   options: { applyOffset?: boolean } = {},
 ): ComposedRaster {
-  const row = composeRow(doc, slots, columns, options);
+  // Only the bytes outlive this call in practice; the canvas is the shared row surface and holds
+  // this row only until the next one is composed.
+  const row = composeOn(true, doc, slots, columns, options);
   return { ...row, bytes: packRaster(row.canvas, row.metrics) };
 }
 
