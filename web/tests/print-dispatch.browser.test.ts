@@ -3,6 +3,7 @@ import type { PrintRecordInput } from '../src/document/print-history';
 import type { LabelObject } from '../src/document/model';
 import { DocumentStore } from '../src/editor/store';
 import type { StatusLine } from '../src/page/status';
+import { composeRowRaster } from '../src/compose/row';
 import { PrintDispatcher, type CallService } from '../src/print/dispatch';
 import type { QueueHooks, StatusProbe } from '../src/print/pacing';
 import type { PrintReply, PrintRequest } from '../src/print/rules';
@@ -21,7 +22,14 @@ interface Harness {
 /** A dispatcher whose service answers at once, or fails with `fail`, or waits for `release`. */
 function harness(
   objects: LabelObject[],
-  opts: { printer?: string; fail?: string; hold?: boolean; queue?: QueueHooks } = {},
+  opts: {
+    printer?: string;
+    fail?: string;
+    hold?: boolean;
+    queue?: QueueHooks;
+    /** Told of every row composed, with its first slot's record index. */
+    onCompose?: (first: number | undefined) => void;
+  } = {},
 ): Harness {
   const store = new DocumentStore();
   const d = doc({ widthMm: 20, heightMm: 10, dpi: 203 }, { columns: 2, copies: 1 });
@@ -55,6 +63,10 @@ function harness(
     record: (entry) => history.push(entry),
     queue: opts.queue,
     pollMs: 1,
+    compose: (d, slots, columns) => {
+      opts.onCompose?.(slots[0]?.index);
+      return composeRowRaster(d, slots, columns);
+    },
   });
   return { dispatcher, store, log, requests, history, printButton, release: () => release() };
 }
@@ -367,6 +379,81 @@ describe('batch pacing', () => {
     expect(h.log.slice(-2)).toEqual([
       'status idle 批量已停止 0/4',
       'hint info 批量已停止，已处理 0 条',
+    ]);
+  });
+});
+
+describe('batch pipelining', () => {
+  const records = {
+    name: 'd',
+    fields: ['a'],
+    rows: [1, 2, 3, 4, 5, 6, 7, 8].map((a) => ({ a: `${a}` })),
+  };
+  const tick = () => new Promise((r) => setTimeout(r, 1));
+
+  test('the next row is composed while this one is in flight, and no further ahead', async () => {
+    const composed: (number | undefined)[] = [];
+    const h = harness([box()], { hold: true, onCompose: (first) => composed.push(first) });
+    h.store.setDataset(records);
+    const batch = h.dispatcher.printBatch(true, false);
+    while (h.requests.length < 1) await tick();
+    for (let i = 0; i < 20 && composed.length < 2; i++) await tick();
+    // Row 1 (records 0, 1) is with the service; row 2 (records 2, 3) is ready, row 3 is not.
+    expect(composed).toEqual([0, 2]);
+    for (let i = 0; i < 10; i++) await tick();
+    expect(composed).toEqual([0, 2]);
+    for (let sent = 1; sent <= 4; sent++) {
+      while (h.requests.length < sent) await tick();
+      h.release();
+    }
+    await batch;
+    expect(composed).toEqual([0, 2, 4, 6]);
+    expect(h.requests).toHaveLength(4);
+    expect(h.log.at(-1)).toBe('hint info 批量自检完成 8 条（未送纸）');
+  });
+
+  // Whenever the stop comes, the row being sent finishes and nothing after it goes out,
+  // including a row already composed.
+  test.each([
+    { name: 'while row 1 is in flight and row 2 is composed', when: 'inFlight' },
+    { name: 'while row 2 is being composed', when: 'composing' },
+  ])('a stop $name sends no further row', async ({ when }) => {
+    let stop = () => {};
+    const h = harness([box()], {
+      hold: when === 'inFlight',
+      onCompose: (first) => {
+        if (when === 'composing' && first === 2) stop();
+      },
+    });
+    stop = () => h.dispatcher.requestBatchStop();
+    h.store.setDataset(records);
+    const batch = h.dispatcher.printBatch(true, false);
+    if (when === 'inFlight') {
+      while (h.requests.length < 1) await tick();
+      for (let i = 0; i < 20; i++) await tick();
+      stop();
+      h.release();
+    }
+    await batch;
+    expect(h.requests).toHaveLength(1);
+    expect(h.log.slice(-2)).toEqual([
+      'status idle 批量已停止 2/8',
+      'hint info 批量已停止，已处理 2 条',
+    ]);
+  });
+
+  test('a refused row ahead is reported only at its turn, after the row before went out', async () => {
+    const objects = [{ ...barcode(1, 1, { data: '{{a}}', w: 10, h: 5 }), name: '条码' }];
+    const h = harness(objects);
+    h.store.setDataset({ name: 'd', fields: ['a'], rows: [{ a: '1' }, { a: '2' }, { a: ' ' }] });
+    await h.dispatcher.printBatch(true, false);
+    expect(h.requests).toHaveLength(1);
+    expect(h.log).toEqual([
+      'status pending 批量 2/3',
+      'status pending 批量 3/3',
+      'status error 打印前检查未通过',
+      'hint error 发现 1 个错误：条码 的数据为空',
+      'status error 批量中断 2/3',
     ]);
   });
 });

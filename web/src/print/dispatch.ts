@@ -8,7 +8,7 @@ import type { LabelDocument } from '../document/model';
 import type { DocumentStore } from '../editor/store';
 import type { StatusLine } from '../page/status';
 import { preloadImages } from '../render/sources';
-import { checkDocument } from './check';
+import { checkDocument, type CheckIssue } from './check';
 import {
   batchGate,
   FOLLOW_LIMIT_MS,
@@ -70,6 +70,28 @@ export interface RowOptions {
 
 const FAILED: RowResult = { ok: false, bytes: 0, elapsedMs: 0 };
 
+/** A composed row, ready for its request; the printer, copies and dry-run flag come at sending. */
+interface ComposedRequest {
+  columns: number;
+  raster: ComposedRaster['metrics'];
+  dataB64: string;
+}
+
+/**
+ * A batch row made ready while the row before it is with the service: composed, or refused by
+ * the pre-print check, or failed while composing. Each is reported only when the row's turn
+ * comes, so nothing about a row shows before the row before it has been answered.
+ */
+type PreparedRow =
+  | { kind: 'ready'; composed: ComposedRequest }
+  | { kind: 'refused'; errors: CheckIssue[] }
+  | { kind: 'failed'; error: unknown };
+
+/** Set when the batch no longer wants a row that is still being prepared. */
+interface Dropped {
+  dropped: boolean;
+}
+
 export const EMPTY_CANVAS = '画布还是空的，先加个对象';
 export const NO_COPY_PLAN = '当前多份数据策略没有可用记录，请导入数据表或改用“每份相同”。';
 export const NEED_DATA = '先导入数据（CSV/Excel）';
@@ -98,6 +120,20 @@ export function nextTask(): Promise<void> {
 
 const sleep = (ms: number) => new Promise<void>((resolve) => setTimeout(resolve, ms));
 
+/** A prepared batch row as `sendRow` takes it: a refusal at once, else the composed row. */
+function preparedRequest(
+  prepared: PreparedRow,
+): { kind: 'refused'; errors: CheckIssue[] } | Promise<ComposedRequest | undefined> {
+  if (prepared.kind === 'refused') return prepared;
+  if (prepared.kind === 'failed') return Promise.reject(prepared.error);
+  return Promise.resolve(prepared.composed);
+}
+
+/** Identical slots (copies of one label) repeat the same error; it is counted once. */
+function dedupeIssues(issues: readonly CheckIssue[]): CheckIssue[] {
+  return [...new Map(issues.map((i) => [`${i.objectId ?? ''}|${i.message}`, i] as const)).values()];
+}
+
 export function failureText(error: unknown): string {
   return error instanceof Error ? error.message : String(error);
 }
@@ -108,8 +144,6 @@ export class PrintDispatcher {
   private holdingButton = false;
   private lastRequest: PrintRequest | undefined;
   private batch = { running: false, stopRequested: false };
-  /** Runs once a row's request is on its way, while the page only waits for the reply. */
-  private whileSending: (() => void) | undefined;
   private readonly compose;
   private readonly preload;
   private readonly record;
@@ -140,37 +174,102 @@ export class PrintDispatcher {
     button.disabled = sending || this.holdingButton;
   }
 
+  /** The pre-print check's errors for every present slot; identical slots count once. */
+  private rowErrors(doc: LabelDocument, row: Slots): CheckIssue[] {
+    return dedupeIssues(row.flatMap((slot) => (slot ? this.slotErrors(doc, slot) : [])));
+  }
+
+  private slotErrors(doc: LabelDocument, slot: NonNullable<Slots[number]>): CheckIssue[] {
+    return checkDocument(doc, this.deps.store.dataset, slot).filter((i) => i.level === 'error');
+  }
+
+  private reportRefusal(errors: readonly CheckIssue[]): void {
+    this.deps.status.setStatus('error', '打印前检查未通过');
+    this.deps.status.showHint(`发现 ${errors.length} 个错误：${errors[0].message}`, 'error');
+  }
+
+  /** Waits for the pictures, then composes and encodes the row (the long part of a row). */
+  private async composeRequest(
+    doc: LabelDocument,
+    row: Slots,
+    layoutColumns: number | undefined,
+    drop?: Dropped,
+  ): Promise<ComposedRequest | undefined> {
+    await this.preload(doc);
+    await nextTask();
+    if (drop?.dropped) return undefined;
+    const columns = clampColumnCount(layoutColumns ?? doc.print.columns);
+    const raster = this.compose(doc, row, columns);
+    // Base64 of a row is a few milliseconds of its own; it need not share a task with drawing.
+    await nextTask();
+    return { columns, raster: raster.metrics, dataB64: encodeBase64(raster.bytes) };
+  }
+
+  /**
+   * A batch row, checked and composed ahead of its turn. The check runs one slot per task, since
+   * each slot encodes its own symbols, and the batch's drop ends the work at the next step.
+   */
+  private async prepareRow(doc: LabelDocument, row: Slots, drop: Dropped): Promise<PreparedRow> {
+    try {
+      const errors: CheckIssue[] = [];
+      for (const slot of row) {
+        if (drop.dropped) return { kind: 'failed', error: new Error('dropped') };
+        if (!slot) continue;
+        errors.push(...this.slotErrors(doc, slot));
+        await nextTask();
+      }
+      if (errors.length > 0) return { kind: 'refused', errors: dedupeIssues(errors) };
+      const composed = await this.composeRequest(doc, row, undefined, drop);
+      return composed
+        ? { kind: 'ready', composed }
+        : { kind: 'failed', error: new Error('dropped') };
+    } catch (error) {
+      return { kind: 'failed', error };
+    }
+  }
+
   async sendPrintRow(
     row: Slots,
     dryRun: boolean,
     quiet: boolean,
     options: RowOptions = {},
   ): Promise<RowResult> {
-    const { store, status } = this.deps;
+    const doc = this.deps.store.doc;
+    return this.sendRow(doc, row, dryRun, quiet, options, () => {
+      const errors = this.rowErrors(doc, row);
+      if (errors.length > 0) return { kind: 'refused', errors };
+      return this.composeRequest(doc, row, options.layoutColumns);
+    });
+  }
+
+  /**
+   * Sends one row. `prepare` answers the pre-print check at once (a refusal) or gives the
+   * composed row, which a batch has usually made while the row before was in flight.
+   * `whileSending` runs once the request is on its way.
+   */
+  private async sendRow(
+    doc: LabelDocument,
+    row: Slots,
+    dryRun: boolean,
+    quiet: boolean,
+    options: RowOptions,
+    prepare: () => { kind: 'refused'; errors: CheckIssue[] } | Promise<ComposedRequest | undefined>,
+    whileSending?: () => void,
+  ): Promise<RowResult> {
+    const { status } = this.deps;
     if (this.busy) return FAILED;
     const printer = this.deps.printer().selectedPrinter;
     if (printer === '') {
       status.showHint('先选择打印机（或点 ↻ 重新查找）', 'error');
       return FAILED;
     }
-    const doc = store.doc;
     if (doc.objects.length === 0) {
       status.showHint(EMPTY_CANVAS, 'error');
       return FAILED;
     }
-    // Identical slots (copies of one label) repeat the same error; it is counted once.
-    const errors = [
-      ...new Map(
-        row
-          .filter((slot) => slot)
-          .flatMap((slot) => checkDocument(doc, store.dataset, slot ?? {}))
-          .filter((issue) => issue.level === 'error')
-          .map((issue) => [`${issue.objectId ?? ''}|${issue.message}`, issue] as const),
-      ).values(),
-    ];
-    if (errors.length > 0) {
-      status.setStatus('error', '打印前检查未通过');
-      status.showHint(`发现 ${errors.length} 个错误：${errors[0].message}`, 'error');
+    const prepared = prepare();
+    if ('kind' in prepared) {
+      this.reportRefusal(prepared.errors);
       return FAILED;
     }
 
@@ -192,22 +291,20 @@ export class PrintDispatcher {
     };
     let copies = clampCopyCount(options.copies ?? doc.print.copies);
     try {
-      await this.preload(doc);
-      await nextTask();
-      const columns = clampColumnCount(options.layoutColumns ?? doc.print.columns);
-      const raster = this.compose(doc, row, columns);
+      const composed = await prepared;
+      if (!composed) return FAILED;
       copies = clampCopyCount(options.copies ?? doc.print.copies);
       const request = buildPrintRequest(doc, {
         printer,
-        columns,
+        columns: composed.columns,
         copies,
-        raster: raster.metrics,
-        dataB64: encodeBase64(raster.bytes),
+        raster: composed.raster,
+        dataB64: composed.dataB64,
         dryRun,
       });
       this.lastRequest = request;
       const pending = this.deps.call<PrintReply>('print_sheet', { request });
-      this.whileSending?.();
+      whileSending?.();
       const reply = await pending;
       history(true, reply.bytes, reply.elapsed_ms, copies);
       if (!quiet) {
@@ -398,35 +495,54 @@ export class PrintDispatcher {
     const columns = clampColumnCount(store.doc.print.columns);
     let done = 0;
     let outcome: 'completed' | 'stopped' | 'failed' = 'completed';
+    // Row n + 1 is checked and composed while row n is with the service, never further ahead:
+    // one composed row waits at most, and a stop drops it unsent.
+    const drop: Dropped = { dropped: false };
+    const prepare = (first: number) => {
+      const row: Slots = Array.from({ length: columns }, (_, k) =>
+        first + k < rows ? recordContext(store, first + k) : undefined,
+      );
+      const doc = store.doc;
+      return { row, doc, ready: this.prepareRow(doc, row, drop) };
+    };
+    let next: ReturnType<typeof prepare> | undefined;
     try {
       for (let i = 0; i < rows; i += columns) {
         if (this.batch.stopRequested) {
           outcome = 'stopped';
           break;
         }
-        const row = [];
-        for (let k = 0; k < columns; k++)
-          row.push(i + k < rows ? recordContext(store, i + k) : undefined);
+        const current = next ?? prepare(i);
+        next = undefined;
         const progress = `批量 ${Math.min(i + columns, rows)}/${rows}`;
         if (!(await this.paceBatch(printer, `批量 ${done}/${rows}`, pacing))) {
           outcome = 'stopped';
           break;
         }
         status.setStatus('pending', progress);
-        // The next row's check encodes its symbols into the render cache while the service
-        // handles this one, so its own check and composition find them ready.
-        const next = i + columns;
-        this.whileSending = () =>
-          void nextTask().then(() => {
-            for (let k = next; k < Math.min(next + columns, rows); k++)
-              checkDocument(store.doc, store.dataset, recordContext(store, k));
-          });
-        const result = await this.sendPrintRow(row, dryRun, true);
+        const prepared = await current.ready;
+        // A stop that came while this row was still being composed keeps it from going out.
+        if (this.batch.stopRequested) {
+          outcome = 'stopped';
+          break;
+        }
+        const following = i + columns;
+        const result = await this.sendRow(
+          current.doc,
+          current.row,
+          dryRun,
+          true,
+          {},
+          () => preparedRequest(prepared),
+          () => {
+            if (following < rows) next = prepare(following);
+          },
+        );
         if (!result.ok) {
           outcome = 'failed';
           break;
         }
-        const size = row.filter((slot) => slot).length;
+        const size = current.row.filter((slot) => slot).length;
         done += size;
         rowSizes.push(size);
         store.setRecord(i);
@@ -434,7 +550,7 @@ export class PrintDispatcher {
       // A stop pressed while the last row went out still withdraws what waits in the queue.
       if (outcome === 'completed' && this.batch.stopRequested) outcome = 'stopped';
     } finally {
-      this.whileSending = undefined;
+      drop.dropped = true;
       store.setRecord(remembered);
       this.batch = { running: false, stopRequested: false };
       batchButton.textContent = BATCH_IDLE_TEXT;
