@@ -130,6 +130,38 @@ describe('symbol bitmaps', () => {
     expect(barcodeCacheSize()).toBe(1);
   });
 
+  test('symbols drawn on the canvases an overflow let go equal freshly drawn ones', () => {
+    type Request = Parameters<typeof barcodeBitmap>[0];
+    const requests: Request[] = [
+      { bcid: 'qrcode', text: 'https://example.com/p/1', scale: 4, heightMm: 0, showText: false },
+      { bcid: 'code128', text: '690000000001', scale: 2, heightMm: 10, showText: false },
+      { bcid: 'ean13', text: '690123456789', scale: 3, heightMm: 10, showText: true },
+      { bcid: 'qrcode', text: 'x', scale: 1, heightMm: 0, showText: false, ecc: 'H' },
+    ];
+    const pixels = (c: HTMLCanvasElement) => [
+      c.width,
+      c.height,
+      c.getContext('2d')!.getImageData(0, 0, c.width, c.height).data.join(''),
+    ];
+    const fresh = requests.map((r) => pixels(barcodeBitmap(r)!));
+    clearRenderCaches();
+    // Fill the cache past its limit with larger and smaller symbols, so that the let-go canvases
+    // carry other sizes and ink; the encodes below must get no new canvas.
+    for (let i = 0; i <= BARCODE_CACHE_LIMIT + 1; i++) {
+      const wide = i % 2 === 0;
+      barcodeBitmap({
+        bcid: wide ? 'qrcode' : 'code128',
+        text: `F${i}`,
+        scale: wide ? 6 : 1,
+        heightMm: wide ? 0 : 5,
+        showText: false,
+      });
+    }
+    const created = vi.spyOn(document, 'createElement');
+    expect(requests.map((r) => pixels(barcodeBitmap(r)!))).toEqual(fresh);
+    expect(created).not.toHaveBeenCalled();
+  });
+
   test('the symbology list', () => {
     expect(SYMBOLOGIES.map((s) => s.value)).toEqual([
       'code128',

@@ -17,6 +17,13 @@ export const barcodeLibrary = { toCanvas };
 
 export const BARCODE_CACHE_LIMIT = 200;
 const cache = new Map<string, HTMLCanvasElement>();
+/**
+ * Canvases of symbols an overflow let go, which the next encodes draw over (the library sizes and
+ * fills the canvas itself): a batch encodes thousands of symbols, and a new canvas with its
+ * context costs more per symbol than reusing one. Every use of a symbol is synchronous, so no
+ * one still holds a canvas when it is handed out again.
+ */
+const spare: HTMLCanvasElement[] = [];
 
 export function barcodeKey(r: BarcodeRequest): string {
   return [r.bcid, r.text, r.scale, r.heightMm, r.showText, r.ecc ?? ''].join('|');
@@ -41,13 +48,17 @@ export function barcodeBitmap(r: BarcodeRequest): HTMLCanvasElement | undefined 
   };
   if (r.heightMm > 0) options.height = r.heightMm;
   if (r.ecc !== undefined) options.eclevel = r.ecc;
-  const canvas = document.createElement('canvas');
+  const canvas = spare.pop() ?? document.createElement('canvas');
   try {
     barcodeLibrary.toCanvas(canvas, options as unknown as Parameters<typeof toCanvas>[1]);
   } catch {
+    spare.push(canvas);
     return undefined;
   }
-  if (cache.size > BARCODE_CACHE_LIMIT) cache.clear();
+  if (cache.size > BARCODE_CACHE_LIMIT) {
+    spare.push(...cache.values());
+    cache.clear();
+  }
   cache.set(key, canvas);
   return canvas;
 }
@@ -58,4 +69,5 @@ export function barcodeCacheSize(): number {
 
 export function clearBarcodeCache(): void {
   cache.clear();
+  spare.length = 0;
 }
