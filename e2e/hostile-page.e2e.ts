@@ -96,7 +96,8 @@ async function startRelay(): Promise<{ port: number; exchanges: Exchange[] }> {
       record();
       client.destroy();
     });
-    client.on('error', () => upstream.destroy());
+    // Still hear the service out when the browser resets its side.
+    client.on('error', () => upstream.end());
     upstream.on('error', () => client.destroy());
   });
   evilServers.push(relay as unknown as Server);
