@@ -5,6 +5,7 @@
 
 #include "printing/base64.h"
 #include "printing/json_faults.h"
+#include "printing/raster_memory.h"
 #include "printing/tspl.h"
 
 #include <boost/json/basic_parser_impl.hpp>
@@ -738,7 +739,7 @@ class PrintBodyStream::Impl final : public Base64Target {
   // Room for what `text_bytes` more characters can add, so memory follows the bytes received.
   void make_room(std::size_t text_bytes) {
     if (!memory_ && !reserve_failed_) {
-      memory_ = platform::ReservedMemory::reserve(kTsplHeadRoom + max_raster_ + kTsplTailRoom);
+      memory_ = take_raster_memory(kTsplHeadRoom + max_raster_ + kTsplTailRoom);
       reserve_failed_ = !memory_;
     }
     if (memory_ && !decoder_.failed()) {
@@ -749,6 +750,8 @@ class PrintBodyStream::Impl final : public Base64Target {
       }
     }
   }
+
+  ~Impl() { give_back_raster_memory(std::move(memory_)); }
 
   BodyParser parser_;
   std::size_t max_raster_;
