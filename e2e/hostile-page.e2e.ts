@@ -5,17 +5,31 @@
 // from being sent, and GETs cannot print. The designer's static files stay readable, as
 // intended. DNS rebinding: a page on rebind.test at the service's own port, resolved to
 // 127.0.0.1, is same-origin for the browser but refused by the origin gate.
+//
+// The service prints to a private cupsd whose raw queue sends to a recording TCP printer, and
+// every request names that queue for a real job: had the gate let one through, cupsd would list
+// a job and the printer would receive it. The last test is the control: the same call from the
+// service's own origin, through the same relay, is listed by cupsd and reaches the printer, so
+// a broken chain cannot let the others pass for nothing.
 import { createServer, type Server } from 'node:http';
 import { connect, createServer as createTcpServer, type AddressInfo } from 'node:net';
 import { chromium, type Browser } from 'playwright-core';
 import { afterAll, beforeAll, expect, test } from 'vitest';
 import { chromiumArgs, chromiumPath } from './support/chromium';
+import {
+  startCups,
+  startRecordingPrinter,
+  type PrivateCups,
+  type RecordingPrinter,
+} from './support/cups';
 import { startService, type RunningService } from './support/service';
 
-// A real job, not a dry run: were it ever carried out, the spooler would be asked to print.
+const QUEUE = 'Zeko_Hostile';
+
+// A real job, not a dry run: were it ever carried out, the queue would print it.
 const PRINT_BODY = JSON.stringify({
   request: {
-    printer: 'Zeko Z1',
+    printer: QUEUE,
     width_mm: 40,
     height_mm: 30,
     width_dots: 8,
@@ -37,6 +51,8 @@ interface Exchange {
   status: string;
 }
 
+let printer: RecordingPrinter;
+let cups: PrivateCups;
 let service: RunningService;
 let browser: Browser;
 const evilServers: Server[] = [];
@@ -59,8 +75,14 @@ async function startRelay(): Promise<{ port: number; exchanges: Exchange[] }> {
     let sent = '';
     let received = '';
     client.on('data', (d: Buffer) => (sent += d.toString('latin1')));
-    upstream.on('data', (d: Buffer) => (received += d.toString('latin1')));
-    client.pipe(upstream).pipe(client);
+    client.pipe(upstream);
+    // Not piped back: a pipe pauses its source once the browser has closed its side, and the
+    // reply to a request the browser gave up on would then never end and never be recorded.
+    upstream.on('data', (d: Buffer) => {
+      received += d.toString('latin1');
+      if (client.writable) client.write(d);
+    });
+    upstream.on('end', () => client.end());
     const record = () => {
       if (!sent) return;
       exchanges.push({
@@ -74,7 +96,8 @@ async function startRelay(): Promise<{ port: number; exchanges: Exchange[] }> {
       record();
       client.destroy();
     });
-    client.on('error', () => upstream.destroy());
+    // Still hear the service out when the browser resets its side.
+    client.on('error', () => upstream.end());
     upstream.on('error', () => client.destroy());
   });
   evilServers.push(relay as unknown as Server);
@@ -82,8 +105,32 @@ async function startRelay(): Promise<{ port: number; exchanges: Exchange[] }> {
   return { port: (relay.address() as AddressInfo).port, exchanges };
 }
 
+// Every job cupsd has taken for the queue, finished ones included: the service submits before
+// it answers, so once a request has its reply, any job it made is listed here.
+async function queuedJobs(): Promise<string[]> {
+  const listing = await cups.tool('lpstat', ['-W', 'all', '-o', QUEUE]);
+  return listing.split('\n').filter((line) => line.trim() !== '');
+}
+
+// An exchange is recorded when its connection closes, which a loaded machine may delay.
+async function apiExchanges(relay: { exchanges: Exchange[] }, count: number): Promise<string[]> {
+  const listed = () =>
+    relay.exchanges
+      .filter((e) => e.request.includes(' /api/'))
+      .map((e) => `${e.request.split(' ').slice(0, 2).join(' ')} ${e.origin ?? '-'} ${e.status}`)
+      .sort();
+  for (let waited = 0; listed().length < count && waited < 10_000; waited += 100) {
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  await new Promise((r) => setTimeout(r, 300)); // anything unexpected still arriving
+  return listed();
+}
+
 beforeAll(async () => {
-  service = await startService();
+  printer = await startRecordingPrinter();
+  cups = await startCups();
+  await cups.addRawQueue(QUEUE, printer.port);
+  service = await startService({ env: cups.env });
   browser = await chromium.launch({
     executablePath: chromiumPath,
     headless: true,
@@ -92,11 +139,13 @@ beforeAll(async () => {
       '--host-resolver-rules=MAP localhost.evil.test 127.0.0.1, MAP rebind.test 127.0.0.1',
     ],
   });
-});
+}, 60_000);
 
 afterAll(async () => {
   await browser?.close();
   await service?.stop();
+  await cups?.stop();
+  await printer?.close();
   for (const server of evilServers) server.close();
 });
 
@@ -162,17 +211,7 @@ test.each([
   expect(outcome.preflighted).toBe('blocked');
   expect(outcome.static).toBe('200 <!doctype html>');
   await page.close();
-  // An exchange is recorded when its connection closes, which a loaded machine may delay.
-  const listed = () =>
-    relay.exchanges
-      .filter((e) => e.request.includes(' /api/'))
-      .map((e) => `${e.request.split(' ').slice(0, 2).join(' ')} ${e.origin ?? '-'} ${e.status}`)
-      .sort();
-  for (let waited = 0; listed().length < 5 && waited < 10_000; waited += 100) {
-    await new Promise((r) => setTimeout(r, 100));
-  }
-  await new Promise((r) => setTimeout(r, 300)); // anything unexpected still arriving
-  const apiCalls = listed();
+  const apiCalls = await apiExchanges(relay, 5);
   // The simple POST, the preflight and the form POST carry the page's origin and meet 403;
   // the preflighted POST is never sent; images send no origin and cannot print.
   expect(apiCalls).toEqual(
@@ -184,7 +223,8 @@ test.each([
       `POST /api/print_sheet ${origin} HTTP/1.1 403 Forbidden`,
     ].sort(),
   );
-  await page.close();
+  expect(await queuedJobs()).toEqual([]);
+  expect(printer.jobs()).toEqual([]);
 });
 
 test('a rebound name at the service port is refused by the origin gate', async () => {
@@ -201,4 +241,38 @@ test('a rebound name at the service port is refused by the origin gate', async (
   }, PRINT_BODY);
   expect(outcome).toBe('403 origin not allowed');
   await page.close();
+  expect(await queuedJobs()).toEqual([]);
+  expect(printer.jobs()).toEqual([]);
+});
+
+// Runs last: the tests above expect cupsd never to have taken a job.
+test("the same call from the service's own origin prints, through the same relay", async () => {
+  const relay = await startRelay();
+  const page = await browser.newPage();
+  await page.goto(`${service.url}?demo`);
+  const origin = new URL(page.url()).origin;
+  const reply = await page.evaluate(
+    async ({ url, body }) => {
+      const r = await fetch(url, {
+        method: 'POST',
+        headers: { 'content-type': 'application/json' },
+        body,
+      });
+      return { status: r.status, body: await r.text() };
+    },
+    { url: `http://127.0.0.1:${relay.port}/api/print_sheet`, body: PRINT_BODY },
+  );
+  await page.close();
+  expect(reply.status, reply.body).toBe(200);
+  const printed = JSON.parse(reply.body) as { bytes: number; printer: string };
+  expect(printed.printer).toBe(QUEUE);
+  expect(await apiExchanges(relay, 2)).toEqual([
+    `OPTIONS /api/print_sheet ${origin} HTTP/1.1 204 No Content`,
+    `POST /api/print_sheet ${origin} HTTP/1.1 200 OK`,
+  ]);
+  expect(await queuedJobs()).toHaveLength(1);
+  const jobs = await printer.waitForJobs(1);
+  expect(jobs).toHaveLength(1);
+  expect(jobs[0]!.length).toBe(printed.bytes);
+  expect(jobs[0]!.toString('latin1')).toMatch(/^SIZE 40 mm, 30 mm\r\n[^]*\r\nPRINT 1,1\r\n$/);
 });

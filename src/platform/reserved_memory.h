@@ -26,6 +26,9 @@ class ReservedMemory {
   // Makes [0, bytes) usable (bytes <= max_bytes()); false when the system refuses.
   // Usable bytes stay usable; what was written stays.
   bool commit(std::size_t bytes);
+  // The contents are no longer needed: the system may take the used pages back whenever it is
+  // short of memory. They stay usable; reading them gives the old bytes or zeros.
+  void allow_reclaim();
 
  private:
   ReservedMemory(char* data, std::size_t max_bytes) : data_(data), max_bytes_(max_bytes) {}

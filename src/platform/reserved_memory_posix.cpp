@@ -33,6 +33,11 @@ bool ReservedMemory::commit(std::size_t bytes) {
   return true;
 }
 
+void ReservedMemory::allow_reclaim() {
+  if (data_ == nullptr || committed_ == 0) return;
+  (void)::madvise(data_, committed_, MADV_FREE);  // advice only: without it the pages just stay
+}
+
 void ReservedMemory::release() {
   if (data_ != nullptr) ::munmap(data_, max_bytes_);
   data_ = nullptr;

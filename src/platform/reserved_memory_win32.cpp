@@ -31,6 +31,11 @@ bool ReservedMemory::commit(std::size_t bytes) {
   return true;
 }
 
+void ReservedMemory::allow_reclaim() {
+  if (data_ == nullptr || committed_ == 0) return;
+  (void)VirtualAlloc(data_, committed_, MEM_RESET, PAGE_READWRITE);  // advice only
+}
+
 void ReservedMemory::release() {
   if (data_ != nullptr) VirtualFree(data_, 0, MEM_RELEASE);
   data_ = nullptr;

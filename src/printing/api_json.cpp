@@ -4,6 +4,8 @@
 #include "printing/api_json.h"
 
 #include "printing/base64.h"
+#include "printing/json_faults.h"
+#include "printing/raster_memory.h"
 #include "printing/tspl.h"
 
 #include <boost/json/basic_parser_impl.hpp>
@@ -26,6 +28,9 @@ namespace json = boost::json;
 class Base64Target {
  public:
   virtual void base64_piece(std::string_view piece) = 0;
+  // Takes the leading run of alphabet characters of body bytes that lie inside the Base64
+  // text, past the JSON parser; returns its length.
+  virtual std::size_t base64_alphabet(std::string_view bytes) = 0;
 
  protected:
   ~Base64Target() = default;
@@ -90,11 +95,6 @@ constexpr const Member& member(Field field) {
   return kMembers[static_cast<std::size_t>(field)];
 }
 
-// Arrays and objects nest at most this deep, the outermost object counting as one.
-constexpr std::size_t kMaxDepth = 127;
-// Number texts quoted in a fault description are cut to this length.
-constexpr std::size_t kMaxQuoted = 40;
-
 std::string_view expected_name(Kind kind) {
   switch (kind) {
     case Kind::text:
@@ -111,14 +111,6 @@ std::string_view expected_name(Kind kind) {
       return "a boolean";
   }
   return "";
-}
-
-std::string quoted_number(std::string_view text) {
-  std::string q = "`";
-  q += text.substr(0, kMaxQuoted);
-  if (text.size() > kMaxQuoted) q += "...";
-  q += "`";
-  return q;
 }
 
 bool has_fraction_or_exponent(std::string_view number) {
@@ -210,6 +202,9 @@ class BodyHandler {
     return ok;
   }
 
+  // True between writes while the parser waits inside data_b64's text for its next bytes.
+  bool inside_raster_text() const { return inside_raster_text_; }
+
   bool on_string_part(json::string_view s, std::size_t, json::error_code&) {
     if (skipping()) return true;
     // A string where another type belongs is refused at its end, as on_string does, so
@@ -217,6 +212,8 @@ class BodyHandler {
     if (!is_member(Kind::text)) return true;
     if (raster_ != nullptr && field_ == Field::data_b64) {
       raster_->base64_piece(std::string_view(s.data(), s.size()));
+      // Pieces also come before escapes, within one write; only the last one counts.
+      inside_raster_text_ = true;
       return true;
     }
     text_target().append(s.data(), s.size());
@@ -225,6 +222,7 @@ class BodyHandler {
   }
 
   bool on_string(json::string_view s, std::size_t, json::error_code& ec) {
+    inside_raster_text_ = false;
     if (skipping()) return done_value();
     if (!is_member(Kind::text)) return type_error("string", ec);
     if (raster_ != nullptr && field_ == Field::data_b64) {
@@ -454,19 +452,12 @@ class BodyHandler {
   std::uint32_t seen_ = 0;
   bool seen_request_ = false;
   bool string_in_parts_ = false;
+  bool inside_raster_text_ = false;
   std::string key_;
   std::string number_;
   std::string fault_;
   std::size_t fault_offset_ = std::size_t(-1);
 };
-
-std::string parser_fault(const json::error_code& ec) {
-  if (ec == json::error::incomplete) return "unexpected end of input";
-  if (ec == json::error::too_deep) return "nesting deeper than 127 levels";
-  if (ec == json::error::syntax) return "invalid JSON syntax";
-  if (ec == json::error::exponent_overflow) return "number out of range";
-  return ec.message();
-}
 
 // Line and column of byte offsets in a body seen chunk by chunk, both counted from 1; the
 // column counts bytes. An offset at the end of the body names the last byte read (column 0
@@ -476,6 +467,13 @@ class Positions {
   explicit Positions(std::size_t total) : total_(total) {}
 
   void begin_chunk(std::string_view chunk) { chunk_ = chunk; }
+  // Bytes between chunks that hold no line feed.
+  void skip(std::size_t count) {
+    if (count == 0) return;
+    prev_lines_ = lines_;
+    prev_line_start_ = line_start_;
+    base_ += count;
+  }
   void end_chunk() {
     if (chunk_.empty()) return;
     // The line feeds found by memchr: a Base64 text of many MiB usually has none.
@@ -579,7 +577,7 @@ const char* boolean(bool b) {
 class BodyParser {
  public:
   BodyParser(Base64Target* raster, std::size_t total)
-      : parser_(parse_options(), raster), positions_(total) {}
+      : raster_(raster), parser_(parse_options(), raster), positions_(total) {}
 
   // No write ends inside a literal (null, true, false) or inside a UTF-8
   // sequence: the parser places a fault there by where the write began, and the positions
@@ -640,6 +638,16 @@ class BodyParser {
       base_ += chunk.size();
       return;
     }
+    if (raster_ != nullptr && parser_.handler().inside_raster_text()) {
+      // The parser waits inside the Base64 text, where plain alphabet characters change
+      // nothing but the raster: they go straight to the decoder, which spares the parser's
+      // scan of many MiB. The parser goes on with the first other byte.
+      const std::size_t taken = raster_->base64_alphabet(chunk);
+      positions_.skip(taken);
+      base_ += taken;
+      chunk.remove_prefix(taken);
+      if (chunk.empty() && more) return;
+    }
     positions_.begin_chunk(chunk);
     parser_.handler().set_chunk(chunk, base_);
     std::size_t used = 0;
@@ -672,7 +680,7 @@ class BodyParser {
  private:
   static json::parse_options parse_options() {
     json::parse_options options;
-    options.max_depth = kMaxDepth;
+    options.max_depth = kMaxJsonDepth;
     return options;
   }
 
@@ -690,6 +698,7 @@ class BodyParser {
   static constexpr std::size_t kLongestLiteral = 5;  // "false"
   static constexpr std::size_t kLongestEscape = 12;  // a surrogate pair
 
+  Base64Target* raster_;
   json::basic_parser<BodyHandler> parser_;
   Positions positions_;
   std::string held_;
@@ -718,20 +727,31 @@ class PrintBodyStream::Impl final : public Base64Target {
         max_raster_(static_cast<std::size_t>(body_length / 4 * 3 + 3)) {}
 
   void base64_piece(std::string_view piece) override {
+    make_room(piece.size());
+    decoder_.feed(piece);
+  }
+
+  std::size_t base64_alphabet(std::string_view bytes) override {
+    make_room(bytes.size());
+    return decoder_.feed_alphabet(bytes);
+  }
+
+  // Room for what `text_bytes` more characters can add, so memory follows the bytes received.
+  void make_room(std::size_t text_bytes) {
     if (!memory_ && !reserve_failed_) {
-      memory_ = platform::ReservedMemory::reserve(kTsplHeadRoom + max_raster_ + kTsplTailRoom);
+      memory_ = take_raster_memory(kTsplHeadRoom + max_raster_ + kTsplTailRoom);
       reserve_failed_ = !memory_;
     }
     if (memory_ && !decoder_.failed()) {
-      // Room for what this piece can add, so memory follows the bytes that arrived.
-      const std::size_t room = std::min(max_raster_, decoder_.decoded() + piece.size() / 4 * 3 + 3);
+      const std::size_t room = std::min(max_raster_, decoder_.decoded() + text_bytes / 4 * 3 + 3);
       if (room > committed_ && memory_->commit(kTsplHeadRoom + room)) {
         committed_ = room;
         decoder_.set_output(memory_->data() + kTsplHeadRoom, committed_);
       }
     }
-    decoder_.feed(piece);
   }
+
+  ~Impl() { give_back_raster_memory(std::move(memory_)); }
 
   BodyParser parser_;
   std::size_t max_raster_;

@@ -24,6 +24,10 @@ class Base64Decoder {
   void set_output(char* out, std::size_t capacity);
   // The next piece of the text. After "=" or a fault the rest is never looked at.
   void feed(std::string_view piece);
+  // Decodes the piece's leading run of alphabet characters and returns its length; stops
+  // before anything else ("=", skipped bytes, faults), which only feed() may judge. Returns 0
+  // once the text has ended.
+  std::size_t feed_alphabet(std::string_view piece);
   // After the last piece: the full decoded length, or the first fault's message.
   Result<std::size_t> finish();
   // Bytes decoded so far (written or counted).

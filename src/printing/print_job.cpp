@@ -7,6 +7,7 @@
 
 #include "printing/api_json.h"
 #include "printing/base64.h"
+#include "printing/raster_memory.h"
 #include "printing/tspl.h"
 #include "text/utf8.h"
 
@@ -80,7 +81,9 @@ Result<PrintReply> run_print_job(PrintRequest request, Spooler& spooler) {
   return submit(request, stream.value().bytes(), spooler);
 }
 
-Result<PrintReply> run_streamed_print_job(StreamedPrint print, Spooler& spooler) {
+namespace {
+
+Result<PrintReply> streamed_job(StreamedPrint& print, Spooler& spooler) {
   PrintRequest& request = print.request;
   if (text::trim_unicode_whitespace(request.printer).empty()) return Error{"没有选择打印机"};
   if (!print.raster) return Error{print.raster.error()};
@@ -97,6 +100,14 @@ Result<PrintReply> run_streamed_print_job(StreamedPrint print, Spooler& spooler)
   const std::string_view stream =
       frame_tspl_raster(request, print.memory->data() + kTsplHeadRoom, received);
   return submit(request, stream, spooler);
+}
+
+}  // namespace
+
+Result<PrintReply> run_streamed_print_job(StreamedPrint print, Spooler& spooler) {
+  auto reply = streamed_job(print, spooler);
+  give_back_raster_memory(std::move(print.memory));
+  return reply;
 }
 
 }  // namespace sv::printing

@@ -3,6 +3,8 @@
 // checked them, a repeated or absent "printer" refused, null a type error.
 #include "printing/status_json.h"
 
+#include "printing/json_faults.h"
+
 #include <boost/json/basic_parser_impl.hpp>
 
 #include <algorithm>
@@ -11,16 +13,6 @@ namespace sv::printing {
 namespace {
 
 namespace json = boost::json;
-
-constexpr std::size_t kMaxDepth = 127;
-constexpr std::size_t kMaxQuoted = 40;
-
-std::string quoted_number(std::string_view text) {
-  std::string q = "`";
-  q += text.substr(0, kMaxQuoted);
-  if (text.size() > kMaxQuoted) q += "...";
-  return q + "`";
-}
 
 class PrinterBodyHandler {
  public:
@@ -142,14 +134,6 @@ class PrinterBodyHandler {
   std::string fault_;
 };
 
-std::string parser_fault(const json::error_code& ec) {
-  if (ec == json::error::incomplete) return "unexpected end of input";
-  if (ec == json::error::too_deep) return "nesting deeper than 127 levels";
-  if (ec == json::error::syntax) return "invalid JSON syntax";
-  if (ec == json::error::exponent_overflow) return "number out of range";
-  return ec.message();
-}
-
 // " at line L column C" for the byte at `offset` (both from 1, the column in bytes); an
 // offset at the end names the last byte read.
 std::string position(std::string_view text, std::size_t offset) {
@@ -186,7 +170,7 @@ void append_string(std::string& out, std::string_view s) {
 
 Result<std::string> decode_printer_body(std::string_view body) {
   json::parse_options options;
-  options.max_depth = kMaxDepth;
+  options.max_depth = kMaxJsonDepth;
   json::basic_parser<PrinterBodyHandler> parser(options);
   json::error_code ec;
   const std::size_t used = parser.write_some(false, body.data(), body.size(), ec);

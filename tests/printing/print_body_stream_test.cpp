@@ -19,6 +19,7 @@ namespace {
 using testing::body_of;
 using testing::body_with;
 using testing::Member;
+using testing::object_of;
 using testing::valid_members;
 
 Result<StreamedPrint> stream_in_chunks(std::string_view body, std::vector<std::size_t> cuts) {
@@ -101,6 +102,50 @@ TEST(PrintBodyStream, RasterDecodedPieceByPieceEqualsTheWholeDecode) {
     EXPECT_EQ(raster_of(streamed.value()), "AB") << "cut at " << cut;
     EXPECT_EQ(streamed.value().request.printer, "Zeko Z1");
     EXPECT_EQ(streamed.value().request.width_dots, 8u);
+  }
+}
+
+// A Base64 text long enough for the block decoders, after line breaks, with escapes in it, and
+// a fault in or after it: between chunks the plain alphabet characters bypass the JSON parser,
+// yet the raster, the faults and their lines and columns stay those of the whole-body decode.
+TEST(PrintBodyStream, LongBase64TextGivesTheSameResultWhateverTheChunks) {
+  std::string text;
+  for (int i = 0; text.size() < 400; ++i) text += "QUJDREVGR0hJSktMTU5PUFFSU1RVVldY"[i % 32];
+  const auto body_around = [&](std::string_view middle, std::string_view after) {
+    std::vector<Member> members = valid_members();
+    for (Member& m : members) {
+      if (m.key == "data_b64")
+        m.value = "\"" + text.substr(0, 200) + std::string(middle) + text.substr(200) + "\"";
+      if (m.key == "density") m.value = std::string(after);
+    }
+    std::stable_partition(members.begin(), members.end(),
+                          [](const Member& m) { return m.key == "data_b64"; });
+    return "{\n\n \"request\":" + object_of(members) + "}";
+  };
+  const std::vector<std::string> bodies = {
+      body_around("\\/\\nQUJ", "8"),  // valid, escapes inside the text
+      body_around("", "1e2"),         // a fault after the text: its line and column
+      body_around("\x01", "8"),       // a control character inside the text
+      body_around("\n", "8"),         // a raw line break inside the text
+      body_around("\\u00", "8"),      // a broken escape inside the text
+  };
+  for (const std::string& body : bodies) {
+    const auto whole = decode_print_body(body);
+    for (std::size_t cut = 0; cut <= body.size(); ++cut) {
+      for (const std::vector<std::size_t>& cuts :
+           {std::vector<std::size_t>{cut}, std::vector<std::size_t>{cut / 3, cut}}) {
+        const auto streamed = stream_in_chunks(body, cuts);
+        ASSERT_EQ(streamed.ok(), whole.ok()) << body << " cut at " << cut;
+        if (!whole) {
+          EXPECT_EQ(streamed.error(), whole.error()) << body << " cut at " << cut;
+          continue;
+        }
+        const auto raster = decode_bitmap_b64(data_b64_text(whole.value()));
+        ASSERT_TRUE(raster);
+        ASSERT_TRUE(streamed.value().raster) << cut;
+        EXPECT_EQ(raster_of(streamed.value()), raster.value()) << "cut at " << cut;
+      }
+    }
   }
 }
 
