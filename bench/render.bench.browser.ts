@@ -10,7 +10,7 @@ import {
   text,
 } from '../web/tests/render-fixtures';
 import { composeRowRaster } from '../web/src/compose/row';
-import { encodeBase64 } from '../web/src/compose/pack';
+import { bytesPerRowFor, encodeBase64, packPixels } from '../web/src/compose/pack';
 import { processPicture } from '../web/src/image/process';
 import { pictureSettings } from '../web/src/render/picture';
 import { barcodeLibrary } from '../web/src/render/barcode-bitmap';
@@ -85,6 +85,39 @@ test('compose + pack + Base64 of a 3-column 300 dpi row vs one read-back pass', 
   console.log(
     `[bench] row ${r.metrics.width}x${r.metrics.height}: compose+pack+base64 ${compose.toFixed(2)} ms, ` +
       `read-back pass ${baseline.toFixed(2)} ms, ratio ${(compose / baseline).toFixed(2)} (goal <= 2) ${sink > 0 ? '' : '!'}`,
+  );
+});
+
+test('packing a composed row: white-run fast path vs plain per-pixel packing', () => {
+  const doc = sampleLabel();
+  const r = composeRowRaster(doc, [record(0), record(1), record(2)]);
+  const { width, height } = r.metrics;
+  const data = r.canvas.getContext('2d')!.getImageData(0, 0, width, height).data;
+  const words = new Uint32Array(data.buffer, data.byteOffset, width * height);
+  const size = { width, height, bytesPerRow: bytesPerRowFor(width) };
+  // The packing as it was before the fast path: every pixel weighed, one bit at a time.
+  const plain = () => {
+    const out = new Uint8Array(size.bytesPerRow * height);
+    let p = 0;
+    for (let y = 0; y < height; y++) {
+      for (let x = 0; x < width; x++) {
+        const w = words[p++];
+        if (299 * (w & 255) + 587 * ((w >>> 8) & 255) + 114 * ((w >>> 16) & 255) >= 128000)
+          out[y * size.bytesPerRow + (x >> 3)] |= 0x80 >> (x & 7);
+      }
+    }
+    return out;
+  };
+  const reference = plain();
+  const same = packPixels(words, size).every((b, i) => b === reference[i]);
+  const [fast, baseline] = timePair(
+    25,
+    () => packPixels(words, size),
+    () => plain(),
+  );
+  console.log(
+    `[bench] pack ${width}x${height}: fast path ${fast.toFixed(2)} ms, plain ${baseline.toFixed(2)} ms, ` +
+      `ratio ${(fast / baseline).toFixed(2)}${same ? '' : ' (OUTPUT DIFFERS)'}`,
   );
 });
 
