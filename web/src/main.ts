@@ -19,6 +19,7 @@ import { createPrinterStatusClient } from './service/printer-status';
 import { printerState } from './service/printers';
 import { installLabelConfigButton } from './shell/label-config';
 import { installStoreListener } from './shell/store-listener';
+import { createViewPace } from './shell/view-pace';
 import { showDocumentStatus } from './shell/document-status';
 import { hideSplashLater } from './shell/splash';
 import { installHelpSheet, installSettingsSheet } from './shell/settings-sheet';
@@ -38,8 +39,11 @@ function start(): void {
   const dataPanel = installDataPanel(el, store, { status });
   const queue = createPrinterStatusClient(callService, bridgePresent);
   const printers = installPrinterControls(el, status, callService, queue);
+  // The views follow a batch's records at a bounded rate; print says when a batch runs.
+  const viewPace = createViewPace();
   const print = installPrint(el, store, {
     status,
+    batchViews: viewPace,
     call: callService,
     printer: () => printerState,
     queue: {
@@ -77,14 +81,22 @@ function start(): void {
 
   // The one store listener, with the views the controls handed back. The data panel follows
   // record changes too, which raise no revision, so it runs on every emit with a cheap check.
-  installStoreListener(store, {
-    everyEmit: [
-      ...editor.everyEmit,
-      (s) => showDocumentStatus(el, s.doc, s.dirty),
-      dataPanel.follow,
-    ],
-    onStructureChange: [...editor.onStructureChange, inspector.rebuild, print.refreshPrintControls],
-  });
+  installStoreListener(
+    store,
+    {
+      everyEmit: [
+        ...editor.everyEmit,
+        (s) => showDocumentStatus(el, s.doc, s.dirty),
+        dataPanel.follow,
+      ],
+      onStructureChange: [
+        ...editor.onStructureChange,
+        inspector.rebuild,
+        print.refreshPrintControls,
+      ],
+    },
+    viewPace,
+  );
 
   // 3. The start-up document: demo sample, restored draft, or a fresh one.
   const restored = startDocument(store, demo);

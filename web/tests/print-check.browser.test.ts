@@ -1,8 +1,11 @@
-import { describe, expect, test } from 'vitest';
+import { afterEach, describe, expect, test, vi } from 'vitest';
 import type { LabelDocument, LabelObject } from '../src/document/model';
 import type { Dataset, MergeContext } from '../src/merge/types';
 import { checkDocument, fieldCheck, type CheckIssue } from '../src/print/check';
 import { checkSummary } from '../src/print/check-sheet';
+import { composeRowRaster, type Slots } from '../src/compose/row';
+import { barcodeLibrary } from '../src/render/barcode-bitmap';
+import { clearRenderCaches } from '../src/render/caches';
 import { barcode, doc, image, line, qrcode, rect, text } from './render-fixtures';
 
 const data: Dataset = { name: 'd.csv', fields: ['名称', '编码'], rows: [{ 名称: 'A', 编码: '1' }] };
@@ -173,4 +176,51 @@ test('check summary counts errors and warnings', () => {
   const e: CheckIssue = { level: 'error', message: 'e' };
   expect(checkSummary([])).toBe('未发现明显问题，可以进入打印预览。');
   expect(checkSummary([w, e, w])).toBe('3 个问题（1 个错误，2 个提醒）');
+});
+
+describe('a row checked before it is composed', () => {
+  afterEach(() => vi.restoreAllMocks());
+  const records: Dataset = {
+    name: 'r.csv',
+    fields: ['编码'],
+    rows: ['6900000000007', '6900000000014', '6900000000021'].map((c) => ({ 编码: c })),
+  };
+  const slot = (i: number): MergeContext => ({ row: records.rows[i], index: i, total: 3 });
+  // A batch pays for each symbol once: the check's encode is the one the drawing reuses.
+  test.each<[string, LabelObject[], Slots, number]>([
+    [
+      'bound barcode and QR code, three records',
+      [
+        barcode(2, 2, { data: '{{编码}}', symbology: 'code128', moduleWidth: 2 }),
+        qrcode(2, 24, 20, 20, { data: 'https://example.com/p/{{编码}}', moduleSize: 4 }),
+      ],
+      [slot(0), slot(1), slot(2)],
+      6,
+    ],
+    [
+      'stretched EAN-13 with its text, QR code at level H',
+      [
+        barcode(2, 2, { data: '{{编码}}', symbology: 'ean13', widthScale: 1.6, showText: true }),
+        qrcode(2, 24, 20, 20, { data: '{{编码}}', ecc: 'H' }),
+      ],
+      [slot(0), undefined, slot(2)],
+      4,
+    ],
+    [
+      'fixed data in every slot',
+      [barcode(2, 2, { data: 'SAME' }), qrcode(2, 24, 20, 20, { data: 'SAME' })],
+      [slot(0), slot(1), slot(2)],
+      2,
+    ],
+  ])('%s', (_label, objects, row, encodes) => {
+    clearRenderCaches();
+    const d = withObjects(objects, { widthMm: 50, heightMm: 50, dpi: 300 }, { columns: 3 });
+    const spy = vi.spyOn(barcodeLibrary, 'toCanvas');
+    for (const context of row) {
+      if (context) expect(checkDocument(d, records, context)).toEqual([]);
+    }
+    expect(spy).toHaveBeenCalledTimes(encodes);
+    composeRowRaster(d, row, 3);
+    expect(spy).toHaveBeenCalledTimes(encodes);
+  });
 });

@@ -4,7 +4,7 @@ import type { LabelObject } from '../src/document/model';
 import { DocumentStore } from '../src/editor/store';
 import type { StatusLine } from '../src/page/status';
 import { composeRowRaster } from '../src/compose/row';
-import { PrintDispatcher, type CallService } from '../src/print/dispatch';
+import { PrintDispatcher, type BatchViews, type CallService } from '../src/print/dispatch';
 import type { QueueHooks, StatusProbe } from '../src/print/pacing';
 import type { PrintReply, PrintRequest } from '../src/print/rules';
 import { barcode, doc, rect, text } from './render-fixtures';
@@ -29,6 +29,7 @@ function harness(
     queue?: QueueHooks;
     /** Told of every row composed, with its first slot's record index. */
     onCompose?: (first: number | undefined) => void;
+    batchViews?: BatchViews;
   } = {},
 ): Harness {
   const store = new DocumentStore();
@@ -63,6 +64,7 @@ function harness(
     record: (entry) => history.push(entry),
     queue: opts.queue,
     pollMs: 1,
+    batchViews: opts.batchViews,
     compose: (d, slots, columns) => {
       opts.onCompose?.(slots[0]?.index);
       return composeRowRaster(d, slots, columns);
@@ -455,5 +457,36 @@ describe('batch pipelining', () => {
       'hint error 发现 1 个错误：条码 的数据为空',
       'status error 批量中断 2/3',
     ]);
+  });
+});
+
+describe('the page following a batch', () => {
+  // Paced views that are never released would leave the canvas and the data panel behind for
+  // good, so every way a batch ends tells the page, after the remembered record is back.
+  const coded = [{ ...barcode(1, 1, { data: '{{a}}', w: 10, h: 5 }), name: '条码' }];
+  test.each([
+    {
+      name: 'completed',
+      first: '1',
+      fail: undefined,
+      trace: ['record 0', 'record 2', 'record 1'],
+    },
+    { name: 'failed at the service', first: '1', fail: '打印机脱机', trace: [] },
+    { name: 'refused by the check', first: ' ', fail: undefined, trace: [] },
+  ])('$name', async ({ first, fail, trace }) => {
+    const events: string[] = [];
+    const h = harness(coded, {
+      fail,
+      batchViews: {
+        batchStarted: () => events.push('started'),
+        batchEnded: () => events.push('ended'),
+      },
+    });
+    const rows = [first, '2', '3', '4'].map((a) => ({ a }));
+    h.store.setDataset({ name: 'd', fields: ['a'], rows });
+    h.store.setRecord(1);
+    h.store.subscribe((s) => events.push(`record ${s.recordIndex}`));
+    await h.dispatcher.printBatch(true, false);
+    expect(events).toEqual(['started', ...trace, 'ended']);
   });
 });

@@ -51,9 +51,16 @@ export interface DispatchDeps {
   record?: (entry: PrintRecordInput) => void;
   /** The printer-status commands; without them a print behaves as it always did. */
   queue?: QueueHooks;
+  /** Told when a batch starts and ends, so the page follows its records at a bounded rate. */
+  batchViews?: BatchViews;
   /** Between two status polls; tests pass a short one. */
   pollMs?: number;
   now?: () => number;
+}
+
+export interface BatchViews {
+  batchStarted(): void;
+  batchEnded(): void;
 }
 
 export interface RowResult {
@@ -468,7 +475,10 @@ export class PrintDispatcher {
     this.deps.batchButton.textContent = BATCH_STOPPING_TEXT;
   }
 
-  /** One row per `columns` records; the data panel follows the record being printed. */
+  /**
+   * One row per `columns` records; the current record follows the row printed, and the page
+   * shows it at the rate `batchViews` allows.
+   */
   async printBatch(dryRun: boolean, ask = !dryRun): Promise<void> {
     const { store, status, batchButton } = this.deps;
     if (this.batch.running) return;
@@ -506,6 +516,7 @@ export class PrintDispatcher {
       return { row, doc, ready: this.prepareRow(doc, row, drop) };
     };
     let next: ReturnType<typeof prepare> | undefined;
+    this.deps.batchViews?.batchStarted();
     try {
       for (let i = 0; i < rows; i += columns) {
         if (this.batch.stopRequested) {
@@ -554,6 +565,7 @@ export class PrintDispatcher {
       store.setRecord(remembered);
       this.batch = { running: false, stopRequested: false };
       batchButton.textContent = BATCH_IDLE_TEXT;
+      this.deps.batchViews?.batchEnded();
     }
     if (outcome === 'failed') {
       status.setStatus('error', `批量中断 ${done}/${rows}`);

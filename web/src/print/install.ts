@@ -7,7 +7,7 @@ import type { StatusLine } from '../page/status';
 import { batchBrowserPrint, singleBrowserPrint, type BrowserPrintDeps } from './browser-print';
 import { installCheckSheet, showCheckSheet, type CheckSheetElements } from './check-sheet';
 import { installPrintDialog, type PrintDialogElements } from './dialog';
-import { PrintDispatcher, type CallService, type PrinterView } from './dispatch';
+import { PrintDispatcher, type BatchViews, type CallService, type PrinterView } from './dispatch';
 import type { QueueHooks } from './pacing';
 import { showPrintPreview, type PreviewElements } from './preview';
 import type { PrintRequest } from './rules';
@@ -33,6 +33,8 @@ export interface PrintDeps {
   printer: () => PrinterView;
   /** The printer-status commands, when the service offers them. */
   queue?: QueueHooks;
+  /** The page's views, paced while a batch runs. */
+  batchViews?: BatchViews;
 }
 
 /** Members of the automation hook; `lastPrintRequest` is a getter. */
@@ -63,6 +65,7 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
     batchButton: el['btn-batch'],
     confirm: (message) => window.confirm(message),
     queue: deps.queue,
+    batchViews: deps.batchViews,
   });
   const browser: BrowserPrintDeps = { store, status };
 

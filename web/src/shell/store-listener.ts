@@ -17,14 +17,27 @@ export function structureKey(store: Pick<DocumentStore, 'revision' | 'selection'
   return `${store.revision}|${store.selection.join('\u0000')}`;
 }
 
-/** Subscribes once; the first emit always counts as a structural change. Returns the unsubscribe. */
-export function installStoreListener(store: DocumentStore, views: StoreViews): () => void {
+/** Runs the views for an emit now or later (a batch follows at a bounded rate). */
+export interface EmitPace {
+  request(run: () => void): void;
+}
+
+/**
+ * Subscribes once; the first emit always counts as a structural change. A deferred run reads the
+ * store as it is then, so emits in between are shown together. Returns the unsubscribe.
+ */
+export function installStoreListener(
+  store: DocumentStore,
+  views: StoreViews,
+  pace?: EmitPace,
+): () => void {
   let lastKey: string | undefined;
-  return store.subscribe((s) => {
-    for (const view of views.everyEmit) view(s);
-    const key = structureKey(s);
+  const run = () => {
+    for (const view of views.everyEmit) view(store);
+    const key = structureKey(store);
     if (key === lastKey) return;
     lastKey = key;
-    for (const view of views.onStructureChange) view(s);
-  });
+    for (const view of views.onStructureChange) view(store);
+  };
+  return store.subscribe(() => (pace ? pace.request(run) : run()));
 }
