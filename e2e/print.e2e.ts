@@ -14,25 +14,9 @@ import {
 } from './support/cups';
 import { testOutputDir } from './support/paths';
 import { startService, type RunningService } from './support/service';
+import type { PrintRequest as Req } from '../web/src/print/rules';
 
 const QUEUE = 'Zeko_QX530';
-
-interface Req {
-  printer: string;
-  width_mm: number;
-  height_mm: number;
-  width_dots: number;
-  height_dots: number;
-  gap_mm: number;
-  density: number;
-  speed: number;
-  copies: number;
-  offset_x_dots: number;
-  offset_y_dots: number;
-  tear: boolean;
-  data_b64: string;
-  dry_run: boolean;
-}
 
 // ---- The printer protocol, as the test's own model ----
 

@@ -5,7 +5,8 @@ import { DocumentStore } from '../src/editor/store';
 import type { StatusLine } from '../src/page/status';
 import { composeRowRaster } from '../src/compose/row';
 import { PrintDispatcher, type BatchViews, type CallService } from '../src/print/dispatch';
-import type { QueueHooks, StatusProbe } from '../src/print/pacing';
+import type { StatusProbe } from '../src/page/printer-status';
+import type { QueueHooks } from '../src/print/pacing';
 import type { PrintReply, PrintRequest } from '../src/print/rules';
 import { barcode, doc, rect, text } from './render-fixtures';
 

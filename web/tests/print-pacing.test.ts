@@ -1,25 +1,19 @@
 import { describe, expect, test } from 'vitest';
-import {
-  batchGate,
-  followJobs,
-  withdrawnRecords,
-  type JobState,
-  type PrinterStatusView,
-  type StatusProbe,
-} from '../src/print/pacing';
+import { batchGate, followJobs, withdrawnRecords } from '../src/print/pacing';
+import type { JobState, PrinterStatus, StatusProbe } from '../src/page/printer-status';
 
 const status = (
-  state: PrinterStatusView['state'],
+  state: PrinterStatus['state'],
   jobs: JobState[] = [],
   reasons: string[] = [],
   message = '',
-): PrinterStatusView => ({
+): PrinterStatus => ({
   state,
   reasons,
   message,
   jobs: jobs.map((s, i) => ({ id: i + 1, state: s, submitted_ms: 10_000 + i * 1000 })),
 });
-const probe = (s: PrinterStatusView): StatusProbe => ({ kind: 'status', status: s });
+const probe = (s: PrinterStatus): StatusProbe => ({ kind: 'status', status: s });
 
 describe('batchGate', () => {
   test.each<[string, StatusProbe, ReturnType<typeof batchGate>]>([
@@ -72,7 +66,7 @@ describe('withdrawnRecords', () => {
 describe('followJobs', () => {
   // Jobs were submitted at 10 s, 11 s, 12 s; the send began at 11.4 s, so 11 s and 12 s are ours.
   const since = 11_400;
-  test.each<[string, PrinterStatusView, string, boolean, string]>([
+  test.each<[string, PrinterStatus, string, boolean, string]>([
     ['waiting', status('idle', ['pending', 'pending']), 'queued', false, '作业在队列中等待'],
     [
       'two waiting',

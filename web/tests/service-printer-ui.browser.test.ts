@@ -2,7 +2,8 @@ import { beforeEach, describe, expect, it } from 'vitest';
 import type { CallService } from '../src/service/client';
 import { createStatusLine } from '../src/page/status';
 import { installPrinterControls, NO_SERVICE_HINT } from '../src/service/printer-ui';
-import type { PrinterStatusClient, StatusProbe } from '../src/service/printer-status';
+import type { StatusProbe } from '../src/page/printer-status';
+import type { PrinterStatusClient } from '../src/service/printer-status';
 import { printerState, type PrinterInfo } from '../src/service/printers';
 import { pickElements } from './support/elements';
 

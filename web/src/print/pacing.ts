@@ -1,24 +1,13 @@
 // Rules for following the printer: when a batch may send its next row, and what a single print's
 // jobs are doing. Plain functions over the `printer_status` reply, so they are tested as tables.
 
-export type PrinterStateName = 'idle' | 'printing' | 'paused' | 'offline' | 'error';
-export type JobState = 'pending' | 'printing' | 'done' | 'failed' | 'cancelled';
-
-/** The `printer_status` reply as print uses it (the service client hands it in). */
-export interface PrinterStatusView {
-  jobs: readonly { id: number; state: JobState; submitted_ms: number }[];
-  message: string;
-  reasons: readonly string[];
-  state: PrinterStateName;
-}
-
-export type StatusProbe =
-  | { kind: 'status'; status: PrinterStatusView }
-  | { kind: 'missing' }
-  | { kind: 'failed'; error: unknown };
-
-export type CancelOutcome =
-  { kind: 'cancelled'; count: number } | { kind: 'missing' } | { kind: 'failed'; error: unknown };
+import type {
+  CancelOutcome,
+  JobState,
+  PrinterStateName,
+  PrinterStatus,
+  StatusProbe,
+} from '../page/printer-status';
 
 /** The queue commands as the composition root hands them to print; absent means off. */
 export interface QueueHooks {
@@ -45,7 +34,7 @@ const STATE_REASON: Record<PrinterStateName, string> = {
 const isQueued = (state: JobState) => state === 'pending' || state === 'printing';
 
 /** The printer's own words for why it stands still. */
-export function stopReason(status: PrinterStatusView): string {
+export function stopReason(status: PrinterStatus): string {
   if (status.reasons.length > 0) return status.reasons.join('、');
   if (status.message !== '') return status.message;
   return STATE_REASON[status.state];
@@ -97,7 +86,7 @@ function printerPhrase(reason: string): string {
  * the same second as the send still belongs to it. A job Windows already dropped from its queue
  * (printed) simply is not listed: no listed job counts as done.
  */
-export function followJobs(status: PrinterStatusView, sinceMs: number): FollowView {
+export function followJobs(status: PrinterStatus, sinceMs: number): FollowView {
   const ours = status.jobs.filter((j) => j.submitted_ms >= Math.floor(sinceMs / 1000) * 1000);
   if (ours.some((j) => j.state === 'failed'))
     return { state: 'failed', final: true, title: '打印失败', hint: '打印机未能完成作业' };

@@ -2,33 +2,15 @@
 // those jobs (`cancel_jobs`). An older service or a bridge without the commands turns both off:
 // callers then behave as if the commands never existed.
 
+import type {
+  CancelOutcome,
+  JobState,
+  PrinterJob,
+  PrinterStateName,
+  PrinterStatus,
+  StatusProbe,
+} from '../page/printer-status';
 import type { CallService } from './client';
-
-export type PrinterStateName = 'idle' | 'printing' | 'paused' | 'offline' | 'error';
-export type JobState = 'pending' | 'printing' | 'done' | 'failed' | 'cancelled';
-
-export interface PrinterJob {
-  id: number;
-  state: JobState;
-  submitted_ms: number;
-}
-
-export interface PrinterStatus {
-  jobs: PrinterJob[];
-  message: string;
-  reasons: string[];
-  state: PrinterStateName;
-}
-
-export type StatusProbe =
-  | { kind: 'status'; status: PrinterStatus }
-  /** The service does not offer the command. */
-  | { kind: 'missing' }
-  /** Unknown printer, spooler failure or no service: unknown, never a reason to block. */
-  | { kind: 'failed'; error: unknown };
-
-export type CancelOutcome =
-  { kind: 'cancelled'; count: number } | { kind: 'missing' } | { kind: 'failed'; error: unknown };
 
 export interface PrinterStatusClient {
   printerStatus(printer: string): Promise<StatusProbe>;

@@ -3,7 +3,8 @@
 import type { Elements } from '../page/elements';
 import type { StatusLine } from '../page/status';
 import { bridgePresent, callService, ServiceReplyError, type CallService } from './client';
-import { printerStateLine, type PrinterStatusClient, type StatusProbe } from './printer-status';
+import type { StatusProbe } from '../page/printer-status';
+import { printerStateLine, type PrinterStatusClient } from './printer-status';
 import { discoverPrinters, printerState, rememberPrinter, type PrinterInfo } from './printers';
 
 export const NO_SERVICE_HINT =
