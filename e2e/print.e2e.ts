@@ -301,6 +301,8 @@ describe('batch print', () => {
     expect(blank(sent[2], LABEL_DOTS, 2 * LABEL_DOTS + GAP_DOTS)).toBe(true);
     const trace = await page.evaluate(() => (window as unknown as { records: number[] }).records);
     expect([...new Set(trace)]).toEqual([0, 2, 4, 1]);
+    // The panel may skip rows during a batch, never the record restored at its end.
+    expect(await page.locator('#record-label').innerText()).toBe('2 / 5');
     expect(await page.locator('#btn-batch').innerText()).toBe('批量打印全部记录');
     // One history record per row.
     const rows = (await history()).slice(0, 3).map((r) => r.records);
@@ -317,6 +319,16 @@ describe('batch print', () => {
     });
     page.once('dialog', (d) => void d.accept());
     sent = [];
+    await page.evaluate(() => {
+      const w = window as unknown as { labels: string[] };
+      w.labels = [];
+      const label = document.getElementById('record-label')!;
+      new MutationObserver(() => w.labels.push(label.textContent ?? '')).observe(label, {
+        childList: true,
+        characterData: true,
+        subtree: true,
+      });
+    });
     await page.click('#btn-batch');
     expect(await page.locator('#btn-batch').innerText()).toBe('停止批量');
     await expect.poll(() => sent.length).toBeGreaterThanOrEqual(2);
@@ -336,6 +348,11 @@ describe('batch print', () => {
     expect(status).toBe(`批量已停止 ${printed}/40`);
     expect(await page.locator('#btn-batch').innerText()).toBe('批量打印全部记录');
     expect(await page.evaluate(() => window.__sv!.store.recordIndex)).toBe(1);
+    // Rows take 150 ms here: the panel showed the batch's progress, then the remembered record.
+    const labels = await page.evaluate(() => (window as unknown as { labels: string[] }).labels);
+    expect(labels.some((l) => /^\d*[13579] \/ 40$/.test(l))).toBe(true);
+    expect(labels.at(-1)).toBe('2 / 40');
+    expect(await page.locator('#record-label').innerText()).toBe('2 / 40');
     await page.evaluate(() => window.__sv!.store.setDataset(null));
   });
 });
