@@ -61,10 +61,24 @@ async function mainThread(cdp: CDPSession): Promise<Record<string, number>> {
   return Object.fromEntries(metrics.map((m) => [m.name, m.value]));
 }
 
+/** CPU seconds used so far by the browser's processes, by process type, and by all together. */
+async function browserCpu(): Promise<Record<string, number>> {
+  const session = await browser.newBrowserCDPSession();
+  const { processInfo } = await session.send('SystemInfo.getProcessInfo');
+  await session.detach();
+  const byType: Record<string, number> = { all: 0 };
+  for (const p of processInfo) {
+    byType[p.type] = (byType[p.type] ?? 0) + p.cpuTime;
+    byType.all += p.cpuTime;
+  }
+  return byType;
+}
+
 test(`dry-run batch of ${RECORDS} records, ${COLUMNS} columns`, async () => {
   const cdp = await page.context().newCDPSession(page);
   await cdp.send('Performance.enable');
   const threadStart = await mainThread(cdp);
+  const cpuStart = await browserCpu();
   await page.evaluate(
     ({ records, columns }) => {
       const sv = window.__sv!;
@@ -138,6 +152,7 @@ test(`dry-run batch of ${RECORDS} records, ${COLUMNS} columns`, async () => {
     () => (window as unknown as { benchBatch: Promise<number> }).benchBatch,
   );
   const threadEnd = await mainThread(cdp);
+  const cpuEnd = await browserCpu();
   const heapEnd = await heapAfterGc(cdp);
   // The forced collection is the benchmark's own; a task it fell into is not counted.
   const tasks = await page.evaluate(
@@ -163,8 +178,8 @@ test(`dry-run batch of ${RECORDS} records, ${COLUMNS} columns`, async () => {
   const baselinePerSecond = baselineCalls / (baselineMs / 1000);
   const mb = (b: number) => (b / 1048576).toFixed(1);
   const longest = Math.max(0, ...tasks);
-  // Main-thread time per row is what the batch spends of the page itself; on a shared machine it
-  // moves far less with the load than rows per second do.
+  // Main-thread time and CPU time per row are what the batch costs the browser; on a shared
+  // machine CPU time moves far less with the load than rows per second do.
   const perRow = (name: string) =>
     (((threadEnd[name] - threadStart[name]) * 1000) / rows).toFixed(1);
   console.log(
@@ -174,6 +189,12 @@ test(`dry-run batch of ${RECORDS} records, ${COLUMNS} columns`, async () => {
       `baseline (service round trip only): ${baselinePerSecond.toFixed(1)} calls/s; batch/baseline = ${(rowsPerSecond / baselinePerSecond).toFixed(3)}`,
       `heap after GC: row 100 ${mb(heapAt100)} MB, end ${mb(heapEnd)} MB, growth ${mb(heapEnd - heapAt100)} MB`,
       `main thread per row: tasks ${perRow('TaskDuration')} ms, script ${perRow('ScriptDuration')} ms, style ${perRow('RecalcStyleDuration')} ms, layout ${perRow('LayoutDuration')} ms`,
+      `browser CPU per row: ${Object.keys(cpuEnd)
+        .map(
+          (type) =>
+            `${type} ${((((cpuEnd[type] ?? 0) - (cpuStart[type] ?? 0)) * 1000) / rows).toFixed(1)} ms`,
+        )
+        .join(', ')}`,
       `longest main-thread task: ${longest > 0 ? `${longest.toFixed(0)} ms` : 'none over 50 ms'} (${tasks.length} tasks over 50 ms)`,
     ].join('\n'),
   );
