@@ -332,6 +332,10 @@ describe('batch print', () => {
     await page.click('#btn-batch');
     expect(await page.locator('#btn-batch').innerText()).toBe('停止批量');
     await expect.poll(() => sent.length).toBeGreaterThanOrEqual(2);
+    // Pending, yet still: a pulse would repaint the page every frame of the batch.
+    const dot = page.locator('#status-dot');
+    expect(await dot.getAttribute('class')).toContain('is-pending');
+    expect(await dot.evaluate((d) => getComputedStyle(d).animationName)).toBe('none');
     await page.click('#btn-batch');
     expect(await page.locator('#btn-batch').innerText()).toBe('正在停止…');
     const status = await waitStatus(/^批量已停止/);

@@ -17,6 +17,7 @@ interface Harness {
   requests: PrintRequest[];
   history: PrintRecordInput[];
   printButton: HTMLButtonElement;
+  batchButton: HTMLButtonElement;
   release: () => void;
 }
 
@@ -54,13 +55,14 @@ function harness(
     showHint: (t, tone = 'info') => log.push(`hint ${tone} ${t}`),
   };
   const printButton = document.createElement('button');
+  const batchButton = document.createElement('button');
   const dispatcher = new PrintDispatcher({
     store,
     status,
     call,
     printer: () => ({ selectedPrinter: opts.printer ?? 'P1', serviceReachable: true }),
     printButton,
-    batchButton: document.createElement('button'),
+    batchButton,
     confirm: () => true,
     record: (entry) => history.push(entry),
     queue: opts.queue,
@@ -71,7 +73,16 @@ function harness(
       return composeRowRaster(d, slots, columns);
     },
   });
-  return { dispatcher, store, log, requests, history, printButton, release: () => release() };
+  return {
+    dispatcher,
+    store,
+    log,
+    requests,
+    history,
+    printButton,
+    batchButton,
+    release: () => release(),
+  };
 }
 
 const box = () => rect(1, 1, 5, 5);
@@ -479,8 +490,8 @@ describe('the page following a batch', () => {
     const h = harness(coded, {
       fail,
       batchViews: {
-        batchStarted: () => events.push('started'),
-        batchEnded: () => events.push('ended'),
+        batchStarted: () => events.push(`started ${h.batchButton.className}`),
+        batchEnded: () => events.push(`ended ${h.batchButton.className}`),
       },
     });
     const rows = [first, '2', '3', '4'].map((a) => ({ a }));
@@ -488,6 +499,7 @@ describe('the page following a batch', () => {
     h.store.setRecord(1);
     h.store.subscribe((s) => events.push(`record ${s.recordIndex}`));
     await h.dispatcher.printBatch(true, false);
-    expect(events).toEqual(['started', ...trace, 'ended']);
+    // The running class stills the status pulse for the batch and no longer.
+    expect(events).toEqual(['started is-running', ...trace, 'ended ']);
   });
 });

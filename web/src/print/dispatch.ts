@@ -105,6 +105,8 @@ export const NEED_DATA = '先导入数据（CSV/Excel）';
 export const BATCH_IDLE_TEXT = '批量打印全部记录';
 export const BATCH_RUNNING_TEXT = '停止批量';
 export const BATCH_STOPPING_TEXT = '正在停止…';
+/** On the batch button while a batch runs; the style sheet stills the status pulse then. */
+export const BATCH_RUNNING_CLASS = 'is-running';
 const PRINT_TEXT = '打印';
 const SENDING_TEXT = '正在发送…';
 
@@ -502,6 +504,7 @@ export class PrintDispatcher {
     this.followRun++;
     this.batch = { running: true, stopRequested: false };
     batchButton.textContent = BATCH_RUNNING_TEXT;
+    batchButton.classList.add(BATCH_RUNNING_CLASS);
     const columns = clampColumnCount(store.doc.print.columns);
     let done = 0;
     let outcome: 'completed' | 'stopped' | 'failed' = 'completed';
@@ -565,6 +568,7 @@ export class PrintDispatcher {
       store.setRecord(remembered);
       this.batch = { running: false, stopRequested: false };
       batchButton.textContent = BATCH_IDLE_TEXT;
+      batchButton.classList.remove(BATCH_RUNNING_CLASS);
       this.deps.batchViews?.batchEnded();
     }
     if (outcome === 'failed') {
