@@ -78,16 +78,6 @@ describe('paceViews', () => {
       [begin, emit(0), frame(5), end(100), emit(110)],
       ['-', 'ask 0', 'run', '-', 'run'],
     ],
-    [
-      'a second batch starts with no frame asked from the first',
-      [begin, emit(0), end(5), frame(16), begin, emit(400), frame(416)],
-      ['-', 'ask 0', 'run', '-', '-', 'ask 0', 'run'],
-    ],
-    [
-      'an emit just after a batch ends is not held back',
-      [begin, emit(0), end(5), emit(6)],
-      ['-', 'ask 0', 'run', 'run'],
-    ],
   ])('%s', (_label, events, expected) => {
     expect(trace(events)).toEqual(expected);
   });
