@@ -456,6 +456,28 @@ describe('batch pipelining', () => {
     ]);
   });
 
+  test('the print button stays sending for the whole batch and a single print waits', async () => {
+    const h = harness([box()], { hold: true });
+    h.store.setDataset(records);
+    const button = () => [h.printButton.textContent, h.printButton.disabled];
+    const batch = h.dispatcher.printBatch(true, false);
+    const seen: unknown[][] = [];
+    for (let sent = 1; sent <= 4; sent++) {
+      while (h.requests.length < sent) await tick();
+      seen.push(button());
+      // Between two rows nothing is in flight, yet a single print must not slip in.
+      h.release();
+      if (sent === 4) break;
+      await tick();
+      seen.push(button());
+      await h.dispatcher.printCopies(true);
+    }
+    await batch;
+    expect(seen).toEqual(Array(7).fill(['正在发送…', true]));
+    expect(h.requests).toHaveLength(4);
+    expect(button()).toEqual(['打印', false]);
+  });
+
   test('a refused row ahead is reported only at its turn, after the row before went out', async () => {
     const objects = [{ ...barcode(1, 1, { data: '{{a}}', w: 10, h: 5 }), name: '条码' }];
     const h = harness(objects);

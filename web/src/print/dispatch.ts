@@ -177,10 +177,18 @@ export class PrintDispatcher {
     return this.batch.running;
   }
 
+  /**
+   * A batch keeps the button "sending" and disabled from its first row to its end: no single
+   * print can start between its rows, and no text flips back and forth per row (each change
+   * costs the batch a frame of the page). Unchanged values are not written again.
+   */
   private setPrintButton(sending: boolean): void {
     const button = this.deps.printButton;
-    button.textContent = sending ? SENDING_TEXT : PRINT_TEXT;
-    button.disabled = sending || this.holdingButton;
+    const shown = sending || this.batch.running;
+    const text = shown ? SENDING_TEXT : PRINT_TEXT;
+    const disabled = shown || this.holdingButton;
+    if (button.textContent !== text) button.textContent = text;
+    if (button.disabled !== disabled) button.disabled = disabled;
   }
 
   /** The pre-print check's errors for every present slot; identical slots count once. */
@@ -343,7 +351,7 @@ export class PrintDispatcher {
   async printCopies(dryRun: boolean): Promise<void> {
     const { store, status } = this.deps;
     // A second start while a run is under way would only fail its first row; ignore it.
-    if (this.busy || this.holdingButton) return;
+    if (this.busy || this.holdingButton || this.batch.running) return;
     const plan = copyGroups(store);
     if (!plan) {
       status.showHint(NO_COPY_PLAN, 'error');
@@ -567,6 +575,7 @@ export class PrintDispatcher {
       drop.dropped = true;
       store.setRecord(remembered);
       this.batch = { running: false, stopRequested: false };
+      this.setPrintButton(false);
       batchButton.textContent = BATCH_IDLE_TEXT;
       batchButton.classList.remove(BATCH_RUNNING_CLASS);
       this.deps.batchViews?.batchEnded();
