@@ -52,9 +52,12 @@ check asan-build bash -c "cmake -S . -B build-asan -DSORVENDALE_WERROR=ON -DSORV
 export SORVENDALE_WINDOWS_EXE="$root/build-windows/Sorvendale.exe"
 export SORVENDALE_TEST_OUTPUT="$out"
 suite cpp "$out/cpp.json" build/sorvendale_tests --gtest_output="json:$out/cpp.json"
-# Wine runs once, in the plain pass; everything else again under the sanitizers.
+# Wine runs once, in the plain pass; everything else again under the sanitizers, except the
+# descriptor-exhaustion test: UBSan's dynamic-type check needs a pipe whenever its small type
+# cache misses, so with no descriptor left it reports a false "invalid vptr" and aborts.
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  suite cpp-asan "$out/cpp-asan.json" build-asan/sorvendale_tests --gtest_filter='-Wine*' \
+  suite cpp-asan "$out/cpp-asan.json" build-asan/sorvendale_tests \
+  --gtest_filter='-Wine*:ServicePressure.AcceptFailuresAreReportedAtMostOncePerSecond' \
   --gtest_output="json:$out/cpp-asan.json"
 # Coverage-guided fuzzing (clang, libFuzzer, ASan and UBSan): a bounded run per target, each
 # a check that fails on any finding. Longer runs: README.
