@@ -2,8 +2,7 @@ import { beforeEach, describe, expect, it } from 'vitest';
 import type { CallService } from '../src/service/client';
 import { createStatusLine } from '../src/page/status';
 import { installPrinterControls, NO_SERVICE_HINT } from '../src/service/printer-ui';
-import type { StatusProbe } from '../src/page/printer-status';
-import type { PrinterStatusClient } from '../src/service/printer-status';
+import type { PrinterQueueCommands, StatusProbe } from '../src/page/printer-status';
 import { printerState, type PrinterInfo } from '../src/service/printers';
 import { pickElements } from './support/elements';
 
@@ -20,7 +19,7 @@ const markup = `
 
 const byId = (id: string) => document.getElementById(id) as HTMLElement;
 const status = () => createStatusLine(pickElements('status-dot', 'status-title', 'printer-hint'));
-const controls = (call: CallService, queue?: PrinterStatusClient) =>
+const controls = (call: CallService, queue?: PrinterQueueCommands) =>
   installPrinterControls(
     pickElements(
       'printer-dropdown',
@@ -147,7 +146,7 @@ describe('the printer state beside the menu', () => {
     { probe: { kind: 'failed', error: new Error('spooler') }, text: '', cls: '' },
   ])('$text$cls after discovery', async ({ probe, text, cls }) => {
     const asked: string[] = [];
-    const queue: PrinterStatusClient = {
+    const queue: PrinterQueueCommands = {
       printerStatus: async (printer) => (asked.push(printer), probe),
       cancelJobs: async () => ({ kind: 'cancelled', count: 0 }),
     };

@@ -26,3 +26,9 @@ export type StatusProbe =
 
 export type CancelOutcome =
   { kind: 'cancelled'; count: number } | { kind: 'missing' } | { kind: 'failed'; error: unknown };
+
+/** The two queue commands as the service area offers them and the print area calls them. */
+export interface PrinterQueueCommands {
+  printerStatus(printer: string): Promise<StatusProbe>;
+  cancelJobs(printer: string): Promise<CancelOutcome>;
+}

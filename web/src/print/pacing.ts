@@ -2,17 +2,15 @@
 // jobs are doing. Plain functions over the `printer_status` reply, so they are tested as tables.
 
 import type {
-  CancelOutcome,
   JobState,
   PrinterStateName,
+  PrinterQueueCommands,
   PrinterStatus,
   StatusProbe,
 } from '../page/printer-status';
 
 /** The queue commands as the composition root hands them to print; absent means off. */
-export interface QueueHooks {
-  printerStatus(printer: string): Promise<StatusProbe>;
-  cancelJobs(printer: string): Promise<CancelOutcome>;
+export interface QueueHooks extends PrinterQueueCommands {
   /** After each print, so the card's state line catches up. */
   afterPrint?(): void;
 }

@@ -3,19 +3,14 @@
 // callers then behave as if the commands never existed.
 
 import type {
-  CancelOutcome,
   JobState,
   PrinterJob,
+  PrinterQueueCommands,
   PrinterStateName,
   PrinterStatus,
   StatusProbe,
 } from '../page/printer-status';
 import type { CallService } from './client';
-
-export interface PrinterStatusClient {
-  printerStatus(printer: string): Promise<StatusProbe>;
-  cancelJobs(printer: string): Promise<CancelOutcome>;
-}
 
 const STATES: readonly string[] = ['idle', 'printing', 'paused', 'offline', 'error'];
 const JOB_STATES: readonly string[] = ['pending', 'printing', 'done', 'failed', 'cancelled'];
@@ -54,7 +49,7 @@ export function readPrinterStatus(reply: unknown): PrinterStatus | undefined {
 export function createPrinterStatusClient(
   call: CallService,
   viaBridge: boolean,
-): PrinterStatusClient {
+): PrinterQueueCommands {
   return {
     async printerStatus(printer) {
       try {

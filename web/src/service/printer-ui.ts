@@ -3,8 +3,8 @@
 import type { Elements } from '../page/elements';
 import type { StatusLine } from '../page/status';
 import { bridgePresent, callService, ServiceReplyError, type CallService } from './client';
-import type { StatusProbe } from '../page/printer-status';
-import { printerStateLine, type PrinterStatusClient } from './printer-status';
+import type { PrinterQueueCommands, StatusProbe } from '../page/printer-status';
+import { printerStateLine } from './printer-status';
 import { discoverPrinters, printerState, rememberPrinter, type PrinterInfo } from './printers';
 
 export const NO_SERVICE_HINT =
@@ -61,7 +61,7 @@ export function installPrinterControls(
   el: PrinterElements,
   status: StatusLine,
   call: CallService = callService,
-  queue?: PrinterStatusClient,
+  queue?: PrinterQueueCommands,
 ): PrinterControls {
   const dropdown = el['printer-dropdown'];
   const setPrinterValue = (text: string) => {
