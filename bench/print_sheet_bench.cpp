@@ -9,6 +9,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +21,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -180,6 +183,21 @@ std::string exchange(std::uint16_t port, const std::string& head, const std::str
 
 }  // namespace
 
+// CPU time a process has used so far, in ms. Counted in clock ticks: only a mean over many
+// requests means much.
+double cpu_ms(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t close = text.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(text.substr(close + 2));
+  std::string skip;
+  for (int i = 0; i < 11; ++i) fields >> skip;
+  double user = 0, system = 0;
+  fields >> user >> system;
+  return (user + system) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 long vm_hwm_kib(pid_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/status");
   std::string line;
@@ -238,6 +256,15 @@ int main(int argc, char** argv) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const long hwm_start = vm_hwm_kib(pid);
   std::vector<double> transfer, print;
+  double transfer_cpu = 0, print_cpu = 0, transfer_client = 0, print_client = 0;
+  const auto own_cpu_ms = [] {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    const auto ms = [](const timeval& t) {
+      return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
+    };
+    return ms(u.ru_utime) + ms(u.ru_stime);
+  };
   std::string first_print;
   // Transfers alone first, for the memory they need; then both alternately for the times, so
   // that load from elsewhere on the machine falls on both alike.
@@ -247,12 +274,19 @@ int main(int argc, char** argv) {
   }
   const long hwm_static = vm_hwm_kib(pid);
   for (int i = 0; i < runs; ++i) {
+    double c = cpu_ms(pid), own = own_cpu_ms();
     auto t = Clock::now();
     exchange(port, static_head, body);
     transfer.push_back(ms_since(t));
+    transfer_cpu += cpu_ms(pid) - c;
+    transfer_client += own_cpu_ms() - own;
+    c = cpu_ms(pid);
+    own = own_cpu_ms();
     t = Clock::now();
     const std::string r = exchange(port, print_head, body);
     print.push_back(ms_since(t));
+    print_cpu += cpu_ms(pid) - c;
+    print_client += own_cpu_ms() - own;
     if (i == 0) first_print = r;
   }
   const long hwm_print = vm_hwm_kib(pid);
@@ -268,6 +302,10 @@ int main(int argc, char** argv) {
       "over loopback (median of %d): transfer %.2f ms, print_sheet %.2f ms, ratio %.2fx "
       "(goal <= 1.15x)\n",
       runs, tm, pm, pm / tm);
+  std::printf(
+      "CPU per request (mean): service %.1f ms for a transfer, %.1f ms for a print; "
+      "this client %.1f / %.1f ms\n",
+      transfer_cpu / runs, print_cpu / runs, transfer_client / runs, print_client / runs);
   const double body_mib = double(body.size()) / (1 << 20);
   const auto mib = [](long kib) { return static_cast<double>(kib) / 1024.0; };
   std::printf("server VmHWM: start %.1f MiB, after transfers %.1f MiB, after prints %.1f MiB\n",

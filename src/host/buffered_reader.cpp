@@ -5,10 +5,19 @@
 
 namespace sv::host {
 
+Result<std::size_t> BufferedReader::read_source(std::span<char> buf) {
+  auto n = source_.read_some(buf);
+  if (n && received_ < kBulkFromBytes) {
+    received_ += n.value();
+    if (received_ >= kBulkFromBytes) source_.expect_bulk();
+  }
+  return n;
+}
+
 Status BufferedReader::fill() {
   begin_ = 0;
   end_ = 0;
-  auto n = source_.read_some(buffer_);
+  auto n = read_source(buffer_);
   if (!n) return n.status();
   end_ = n.value();
   if (end_ == 0) eof_ = true;
@@ -44,7 +53,7 @@ Status BufferedReader::read_exact(std::span<char> out) {
   // Large bodies go straight into the caller's memory, not through the buffer.
   while (!out.empty()) {
     if (eof_) return Error{"end of stream inside the body"};
-    auto n = source_.read_some(out);
+    auto n = read_source(out);
     if (!n) return n.status();
     if (n.value() == 0) {
       eof_ = true;

@@ -23,6 +23,8 @@ class ByteSource {
   virtual ~ByteSource() = default;
   // Reads at most buf.size() bytes; 0 means the stream ended.
   virtual Result<std::size_t> read_some(std::span<char> buf) = 0;
+  // The stream has proved to carry a large body: it may take in more at once.
+  virtual void expect_bulk() {}
 };
 
 class SocketSource final : public ByteSource {
@@ -30,6 +32,11 @@ class SocketSource final : public ByteSource {
   // The socket must outlive the source.
   explicit SocketSource(platform::Socket& socket) : socket_(socket) {}
   Result<std::size_t> read_some(std::span<char> buf) override { return socket_.read_some(buf); }
+  // The default receive buffer of a fresh connection holds about 100 KiB, so the peer stalls
+  // whenever we pause to decode; a few MiB let it run ahead. Only a hint: refused is fine.
+  void expect_bulk() override { (void)socket_.set_receive_buffer(kBulkReceiveBuffer); }
+
+  static constexpr std::size_t kBulkReceiveBuffer = 2 * 1024 * 1024;
 
  private:
   platform::Socket& socket_;
@@ -38,6 +45,9 @@ class SocketSource final : public ByteSource {
 class BufferedReader {
  public:
   static constexpr std::size_t kBufferBytes = 8192;
+  // After this many bytes from the source, it is told to expect bulk (ByteSource::expect_bulk).
+  // Only a client that has actually sent this much gets a larger receive buffer.
+  static constexpr std::uint64_t kBulkFromBytes = 1024 * 1024;
 
   enum class LineResult {
     kLine,     // `line` holds the line, its line feed included unless the stream ended
@@ -66,12 +76,15 @@ class BufferedReader {
 
  private:
   Status fill();
+  // Every read from the source goes through here, to count the bytes.
+  Result<std::size_t> read_source(std::span<char> buf);
 
   ByteSource& source_;
   std::array<char, kBufferBytes> buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool eof_ = false;
+  std::uint64_t received_ = 0;
 };
 
 template <class Take>
@@ -89,7 +102,7 @@ Status BufferedReader::for_each_chunk(std::uint64_t count, Take&& take) {
   while (count > 0) {
     if (eof_) return Error{"end of stream inside the body"};
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kChunkBytes));
-    auto n = source_.read_some(std::span(chunk.get(), want));
+    auto n = read_source(std::span(chunk.get(), want));
     if (!n) return n.status();
     if (n.value() == 0) {
       eof_ = true;

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "host/body_pipeline.h"
 #include "host/buffered_reader.h"
 #include "host/head_reader.h"
 #include "host/reply.h"
@@ -49,8 +48,8 @@ Status answer(platform::Socket& connection, BufferedReader& reader, const Reques
   // commands keep theirs, every other request drops it.
   if (head.is_api() && api_reads_body(head.method, head.path())) {
     printing::PrintBodyStream body(head.content_length);
-    Status read = consume_body(reader, head.content_length,
-                               [&body](std::string_view chunk) { body.feed(chunk); });
+    Status read = reader.for_each_chunk(head.content_length,
+                                        [&body](std::string_view chunk) { body.feed(chunk); });
     if (!read.ok()) return read;
     return answer_print_sheet(connection, body.finish(), allow_origin_for(origin));
   }

@@ -45,6 +45,9 @@ class Socket {
   Result<Socket> duplicate() const;
   // Applies to reads on this handle; zero means no timeout.
   Status set_receive_timeout(std::chrono::milliseconds timeout);
+  // Asks the system to hold up to `bytes` received bytes that we have not read yet, so that a
+  // fast peer keeps sending while we work on what came before. The system may grant less.
+  Status set_receive_buffer(std::size_t bytes);
   // Ends our sending side (FIN) while reads stay possible.
   void shutdown_send();
   void close();

@@ -6,7 +6,9 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 
 #include "platform/socket.h"
 #include "platform/system_error.h"
@@ -78,6 +80,15 @@ Status Socket::set_receive_timeout(std::chrono::milliseconds timeout) {
   tv.tv_sec = static_cast<time_t>(timeout.count() / 1000);
   tv.tv_usec = static_cast<suseconds_t>((timeout.count() % 1000) * 1000);
   if (::setsockopt(fd_of(handle_), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) {
+    return Error{last_system_error_text()};
+  }
+  return Status::Ok();
+}
+
+Status Socket::set_receive_buffer(std::size_t bytes) {
+  // Linux doubles the value for its bookkeeping and caps it at net.core.rmem_max.
+  const int value = static_cast<int>(std::min<std::size_t>(bytes, INT_MAX));
+  if (::setsockopt(fd_of(handle_), SOL_SOCKET, SO_RCVBUF, &value, sizeof value) != 0) {
     return Error{last_system_error_text()};
   }
   return Status::Ok();

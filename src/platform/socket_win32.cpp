@@ -1,6 +1,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <climits>
 
 #include "platform/socket.h"
@@ -92,6 +93,15 @@ Status Socket::set_receive_timeout(std::chrono::milliseconds timeout) {
   DWORD ms = static_cast<DWORD>(timeout.count());
   if (setsockopt(sock_of(handle_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms),
                  sizeof ms) != 0) {
+    return Error{last_wsa_error_text()};
+  }
+  return Status::Ok();
+}
+
+Status Socket::set_receive_buffer(std::size_t bytes) {
+  const int value = static_cast<int>(std::min<std::size_t>(bytes, INT_MAX));
+  if (setsockopt(sock_of(handle_), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&value),
+                 sizeof value) != 0) {
     return Error{last_wsa_error_text()};
   }
   return Status::Ok();

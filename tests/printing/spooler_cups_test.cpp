@@ -123,8 +123,8 @@ TEST_F(SpoolerCups, TwoJobsAtOnceBothArriveWhole) {
   ASSERT_EQ(cups_->add_raw_queue("QX5-a", printer_->port()), "");
   ASSERT_EQ(cups_->add_raw_queue("QX5-b", printer_->port()), "");
   const std::size_t before = printer_->jobs().size();
-  // Bodies of about 1.5 MB, so the two uploads overlap and each goes past the size from which
-  // a body is decoded on a second thread.
+  // Bodies of about 1.5 MB, so the two uploads overlap, only one can have the kept raster
+  // region, and each goes past the size from which its connection takes in more at once.
   const SheetJob first{.printer = "QX5-a", .width_dots = 2000, .height_dots = 4400, .seed = 1};
   const SheetJob second{.printer = "QX5-b", .width_dots = 2000, .height_dots = 4400, .seed = 2};
   HttpReply replies[2];
