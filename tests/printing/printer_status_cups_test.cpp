@@ -13,9 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/cups_fixture.h"
-#include "support/http_client.h"
-#include "support/server_process.h"
+#include "support/cups_service.h"
 
 namespace sv::test {
 namespace {
@@ -69,36 +67,19 @@ std::string body_for(const std::string& printer) {
   return "{\"printer\":" + json_string(printer) + "}";
 }
 
-class PrinterStatusCups : public ::testing::Test {
+class PrinterStatusCups : public CupsServiceTest {
  protected:
-  static void SetUpTestSuite() {
-    cups_ = new CupsServer();
-    printer_ = new RecordingPrinter();
-    if (!cups_->running()) return;
-    server_ = new ServerProcess(
-        {.args = {"--port", std::to_string(free_port()), "--no-open"}, .env = cups_->client_env()});
-  }
-  static void TearDownTestSuite() {
-    delete server_;
-    delete printer_;
-    delete cups_;
-    server_ = nullptr;
-    printer_ = nullptr;
-    cups_ = nullptr;
-  }
+  static void SetUpTestSuite() { start_rig({}); }
   void SetUp() override {
-    ASSERT_TRUE(cups_->running()) << "cupsd did not start: " << cups_->log();
-    ASSERT_NE(printer_->port(), 0);
-    ASSERT_TRUE(server_->ready()) << server_->stdout_text() << server_->stderr_text();
+    CupsServiceTest::SetUp();
+    if (HasFatalFailure()) return;
     printer_->set_read_rate(0);
-    // Removing a queue also removes its jobs, so each test starts with an empty scheduler.
-    for (const auto& q : cups_->queues()) ASSERT_EQ(cups_->lpadmin({"-x", q}), "");
+    remove_queues();
   }
-  void TearDown() override { printer_->set_read_rate(0); }
+  void TearDown() override {
+    if (printer_ != nullptr) printer_->set_read_rate(0);
+  }
 
-  static HttpReply post(const std::string& command, const std::string& body = "") {
-    return split_reply(exchange(server_->port(), api_post(command, body), 60s));
-  }
   static std::string status(const std::string& printer) {
     const HttpReply r = post("printer_status", body_for(printer));
     EXPECT_EQ(r.status_line, "HTTP/1.1 200 OK") << r.body;
@@ -127,10 +108,6 @@ class PrinterStatusCups : public ::testing::Test {
     args.insert(args.begin() + 1, {"-h", cups_->server()});
     return run_tool(args, cups_->client_env());
   }
-
-  static inline CupsServer* cups_ = nullptr;
-  static inline RecordingPrinter* printer_ = nullptr;
-  static inline ServerProcess* server_ = nullptr;
 };
 
 TEST_F(PrinterStatusCups, IdleThenPrintingOurJobThenIdleWithTheJobDone) {

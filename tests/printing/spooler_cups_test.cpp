@@ -7,54 +7,29 @@
 #include <thread>
 #include <vector>
 
-#include "support/cups_fixture.h"
-#include "support/http_client.h"
-#include "support/server_process.h"
+#include "support/cups_service.h"
 
 namespace sv::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-class SpoolerCups : public ::testing::Test {
+class SpoolerCups : public CupsServiceTest {
  protected:
-  static void SetUpTestSuite() {
-    cups_ = new CupsServer();
-    printer_ = new RecordingPrinter();
-    if (!cups_->running()) return;
-    auto env = cups_->client_env();
-    server_ = new ServerProcess(
-        {.args = {"--port", std::to_string(free_port()), "--no-open"}, .env = env});
-  }
-  static void TearDownTestSuite() {
-    delete server_;
-    delete printer_;
-    delete cups_;
-    server_ = nullptr;
-    printer_ = nullptr;
-    cups_ = nullptr;
-  }
+  static void SetUpTestSuite() { start_rig({}); }
   void SetUp() override {
-    ASSERT_TRUE(cups_->running()) << "cupsd did not start: " << cups_->log();
-    ASSERT_NE(printer_->port(), 0);
-    ASSERT_TRUE(server_->ready()) << server_->stdout_text() << server_->stderr_text();
+    CupsServiceTest::SetUp();
+    if (HasFatalFailure()) return;
     std::filesystem::remove(cups_->client_root() / ".cups" / "lpoptions");
-    for (const auto& q : cups_->queues()) ASSERT_EQ(cups_->lpadmin({"-x", q}), "");
+    remove_queues();
   }
 
-  static HttpReply post(const std::string& command, const std::string& body = "") {
-    return split_reply(exchange(server_->port(), api_post(command, body), 60s));
-  }
   static std::string device() { return "socket://127.0.0.1:" + std::to_string(printer_->port()); }
   static std::string entry(const std::string& name, bool is_default, bool is_zeko) {
     return "{\"name\":\"" + name + "\",\"is_default\":" + (is_default ? "true" : "false") +
            ",\"is_zeko\":" + (is_zeko ? "true" : "false") + ",\"port\":\"" + device() +
            "\",\"driver\":\"Local Raw Printer\"}";
   }
-
-  static inline CupsServer* cups_ = nullptr;
-  static inline RecordingPrinter* printer_ = nullptr;
-  static inline ServerProcess* server_ = nullptr;
 };
 
 TEST_F(SpoolerCups, NoQueuesListAsEmptyArray) {

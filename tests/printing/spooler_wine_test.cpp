@@ -8,9 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "support/cups_fixture.h"
-#include "support/http_client.h"
-#include "support/server_process.h"
+#include "support/cups_service.h"
 
 namespace sv::test {
 namespace {
@@ -26,60 +24,46 @@ std::string wine64() {
   return "wine64";
 }
 
-class WineSpooler : public ::testing::Test {
+class WineSpooler : public CupsServiceTest {
  protected:
   static void SetUpTestSuite() {
     const char* exe = std::getenv("SORVENDALE_WINDOWS_EXE");
     if (exe == nullptr || *exe == '\0') return;
-    cups_ = new CupsServer();
-    printer_ = new RecordingPrinter();
-    if (!cups_->running()) return;
-    // Wine reads the CUPS queues when the process starts, so they exist first.
-    for (const char* q : {"A10", "ZekoQ", "A2"}) {
-      setup_error_ += cups_->add_raw_queue(q, printer_->port());
-    }
-    setup_error_ += cups_->lpadmin({"-d", "A2"});
     base_ = make_temp_dir("sv-wine-spooler");
     fs::create_directory(base_ / "prefix");
-    auto env = cups_->client_env();
-    env.emplace_back("WINEDEBUG", "-all");
-    env.emplace_back("WINEPREFIX", (base_ / "prefix").string());
-    server_ = new ServerProcess({
-        .command = {wine64(), exe},
-        .args = {"--port", std::to_string(free_port()), "--no-open"},
-        .env = env,
-        // A fresh prefix is created on the first start.
-        .ready_timeout = std::chrono::minutes(4),
-    });
+    start_rig(
+        {
+            .command = {wine64(), exe},
+            .env = {{"WINEDEBUG", "-all"}, {"WINEPREFIX", (base_ / "prefix").string()}},
+            // A fresh prefix is created on the first start.
+            .ready_timeout = std::chrono::minutes(4),
+        },
+        // Wine reads the CUPS queues when the process starts, so they exist first.
+        [] {
+          std::string error;
+          for (const char* q : {"A10", "ZekoQ", "A2"}) {
+            error += cups_->add_raw_queue(q, printer_->port());
+          }
+          return error + cups_->lpadmin({"-d", "A2"});
+        });
   }
   static void TearDownTestSuite() {
-    delete server_;
-    delete printer_;
-    delete cups_;
-    server_ = nullptr;
-    printer_ = nullptr;
-    cups_ = nullptr;
+    CupsServiceTest::TearDownTestSuite();
     std::error_code ignored;
     if (!base_.empty()) fs::remove_all(base_, ignored);
+    base_.clear();
   }
   void SetUp() override {
     if (std::getenv("SORVENDALE_WINDOWS_EXE") == nullptr) {
       GTEST_SKIP() << "SORVENDALE_WINDOWS_EXE is not set";
     }
-    ASSERT_TRUE(cups_->running()) << "cupsd did not start: " << cups_->log();
-    ASSERT_EQ(setup_error_, "");
-    ASSERT_TRUE(server_->ready()) << server_->stdout_text() << server_->stderr_text();
+    CupsServiceTest::SetUp();
   }
-
   static HttpReply post(const std::string& command, const std::string& body = "") {
-    return split_reply(exchange(server_->port(), api_post(command, body), 120s));
+    return CupsServiceTest::post(command, body, 120s);
   }
 
-  static inline CupsServer* cups_ = nullptr;
-  static inline RecordingPrinter* printer_ = nullptr;
-  static inline ServerProcess* server_ = nullptr;
   static inline fs::path base_;
-  static inline std::string setup_error_;
 };
 
 std::string entry(const std::string& name, bool is_default, bool is_zeko) {
