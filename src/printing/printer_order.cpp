@@ -3,40 +3,36 @@
 #include <algorithm>
 #include <array>
 
-#include "printing/unicode_upper_table.h"
 #include "text/utf8.h"
 
 namespace sv::printing {
-std::string to_upper_full(std::string_view utf8) {
-  const auto table = upper_case_table();
+std::string fold_for_target_marks(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
   std::size_t i = 0;
   while (i < utf8.size()) {
     char32_t c = 0;
     const std::size_t len = text::decode_utf8(utf8, i, c);
-    if (len == 0) {
+    if (len == 0) {  // not UTF-8: the byte cannot be part of a mark, keep it
       out.push_back(utf8[i]);
       ++i;
       continue;
     }
     i += len;
-    const auto it = std::lower_bound(table.begin(), table.end(), c,
-                                     [](const UpperMapping& m, char32_t v) { return m.from < v; });
-    if (it == table.end() || it->from != c) {
+    if (c >= U'a' && c <= U'z') {
+      out.push_back(static_cast<char>(c - U'a' + U'A'));
+    } else if (c == U'\u1E9A') {
+      // The one character outside ASCII whose full upper case holds a letter of the marks.
+      out += "A\u02BE";
+    } else {
       text::append_utf8(out, c);
-      continue;
-    }
-    for (char32_t u : it->to) {
-      if (u == 0) break;
-      text::append_utf8(out, u);
     }
   }
   return out;
 }
 
 bool is_target_printer(std::string_view name) {
-  const std::string upper = to_upper_full(name);
+  const std::string upper = fold_for_target_marks(name);
   constexpr std::array<std::string_view, 3> kWords = {"ZEKO", "MORVA", "QX5"};
   return std::any_of(kWords.begin(), kWords.end(),
                      [&](std::string_view word) { return upper.find(word) != std::string::npos; });

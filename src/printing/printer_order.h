@@ -10,11 +10,13 @@
 
 namespace sv::printing {
 
-// The full Unicode upper case of UTF-8 text (special casings such as "ß" -> "SS" included).
-// Bytes that are not valid UTF-8 are copied unchanged.
-std::string to_upper_full(std::string_view utf8);
+// UTF-8 text upper-cased as far as the target marks can tell: wherever the full Unicode upper
+// case (special casings included) would produce a letter or digit of "ZEKO", "MORVA" or
+// "QX5", this produces the same; everything else is copied unchanged, malformed bytes too.
+// The printer-order tests prove this against the Unicode data for every code point.
+std::string fold_for_target_marks(std::string_view utf8);
 
-// True when the upper-cased name contains "ZEKO", "MORVA" or "QX5" anywhere.
+// True when the full upper case of the name contains "ZEKO", "MORVA" or "QX5" anywhere.
 bool is_target_printer(std::string_view name);
 
 // Stable sort: target printers first, then the default printer, then by the UTF-8 bytes of
