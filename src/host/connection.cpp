@@ -8,7 +8,6 @@
 #include "host/request.h"
 #include "host/routing.h"
 #include "host/static_files.h"
-#include "printing/api_json.h"
 
 namespace sv::host {
 namespace {
@@ -32,7 +31,7 @@ void drain_after_reply(platform::Socket& connection, platform::Socket& reading) 
 
 // Everything after the head: gates, body, dispatch. Returns the reply's write status.
 Status answer(platform::Socket& connection, BufferedReader& reader, const RequestHead& head,
-              const std::optional<std::filesystem::path>& frontend_dir) {
+              const ServiceContext& service) {
   std::optional<std::string_view> origin;
   if (head.origin) origin = *head.origin;
 
@@ -43,32 +42,28 @@ Status answer(platform::Socket& connection, BufferedReader& reader, const Reques
   if (head.content_length > kMaxBodyBytes) {
     return write_text_reply(connection, 413, "request body too large", std::nullopt);
   }
-  // The body is read to its end before any reply, as a client that ends early gets none, but
-  // it is never held whole for printing: print_sheet decodes it as it arrives, the small printer
-  // commands keep theirs, every other request drops it.
-  if (head.is_api() && api_reads_body(head.method, head.path())) {
-    printing::PrintBodyStream body(head.content_length);
+  const Route* route = head.is_api() ? find_api_route(head.method, head.path()) : nullptr;
+  const BodyMode mode = route ? route->body : BodyMode::drop;
+  std::string kept;
+  if (mode == BodyMode::keep) {
     Status read = reader.for_each_chunk(head.content_length,
-                                        [&body](std::string_view chunk) { body.feed(chunk); });
+                                        [&kept](std::string_view chunk) { kept += chunk; });
     if (!read.ok()) return read;
-    return answer_print_sheet(connection, body.finish(), allow_origin_for(origin));
+  } else if (mode == BodyMode::drop) {
+    if (Status read = reader.skip_exact(head.content_length); !read.ok()) return read;
   }
-  if (head.is_api() && api_keeps_body(head.method, head.path())) {
-    std::string body;
-    Status read = reader.for_each_chunk(head.content_length,
-                                        [&body](std::string_view chunk) { body += chunk; });
-    if (!read.ok()) return read;
-    return route_api(connection, head.method, head.path(), origin, body);
+  if (!head.is_api()) {
+    return serve_static(connection, head.path(), head.head_only(), service.frontend_dir);
   }
-  if (Status read = reader.skip_exact(head.content_length); !read.ok()) return read;
-  if (head.is_api()) return route_api(connection, head.method, head.path(), origin, {});
-  return serve_static(connection, head.path(), head.head_only(), frontend_dir);
+  const std::string_view allow = allow_origin_for(origin);
+  if (!route) return answer_no_such_api(connection, allow);
+  ApiCall call{connection, allow, service.spooler, reader, head.content_length, kept};
+  return route->handler(call);
 }
 
 }  // namespace
 
-Status handle_connection(platform::Socket& connection,
-                         const std::optional<std::filesystem::path>& frontend_dir) {
+Status handle_connection(platform::Socket& connection, const ServiceContext& service) {
   auto duplicate = connection.duplicate();
   if (!duplicate) return duplicate.status();
   platform::Socket reading = std::move(duplicate).value();
@@ -78,7 +73,7 @@ Status handle_connection(platform::Socket& connection,
   BufferedReader reader(source);
   RequestHead head;
   if (!read_request_head(reader, head)) return Error{"request head not read"};
-  Status replied = answer(connection, reader, head, frontend_dir);
+  Status replied = answer(connection, reader, head, service);
   if (replied.ok()) drain_after_reply(connection, reading);
   return replied;
 }

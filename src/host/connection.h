@@ -9,6 +9,7 @@
 
 #include "platform/result.h"
 #include "platform/socket.h"
+#include "printing/spooler.h"
 
 namespace sv::host {
 
@@ -20,10 +21,15 @@ inline constexpr std::chrono::milliseconds kIdleTimeout = std::chrono::seconds(3
 // with unread input does not reset the connection before the client has read the reply.
 inline constexpr std::chrono::milliseconds kDrainTime = std::chrono::seconds(2);
 
+// What every connection shares, fixed at start-up.
+struct ServiceContext {
+  printing::Spooler& spooler;
+  std::optional<std::filesystem::path> frontend_dir;  // none: the compiled-in designer
+};
+
 // Serves exactly one request on `connection`. An error (failed read or write, a limit
 // exceeded) means the connection was ended without a complete reply; nothing is logged.
 // The reading handle is closed before returning; the caller closes `connection`.
-Status handle_connection(platform::Socket& connection,
-                         const std::optional<std::filesystem::path>& frontend_dir);
+Status handle_connection(platform::Socket& connection, const ServiceContext& service);
 
 }  // namespace sv::host

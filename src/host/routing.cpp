@@ -13,33 +13,56 @@
 namespace sv::host {
 namespace {
 
-std::size_t count_printers() {
-  auto printers = printing::system_spooler().enumerate_printers();
-  return printers ? printers.value().size() : 0;
+Status answer_health(ApiCall& call) {
+  auto printers = call.spooler.enumerate_printers();
+  const std::size_t count = printers ? printers.value().size() : 0;
+  return write_json_reply(call.connection, printing::encode_health(count), call.allow);
 }
 
-Status answer_health(platform::Socket& connection, std::string_view allow) {
-  return write_json_reply(connection, printing::encode_health(count_printers()), allow);
+Status answer_list_printers(ApiCall& call) {
+  auto printers = call.spooler.enumerate_printers();
+  if (!printers) return write_text_reply(call.connection, 500, printers.error(), call.allow);
+  return write_json_reply(call.connection, printing::encode_printer_list(printers.value()),
+                          call.allow);
 }
 
-Status answer_list_printers(platform::Socket& connection, std::string_view allow) {
-  auto printers = printing::system_spooler().enumerate_printers();
-  if (!printers) return write_text_reply(connection, 500, printers.error(), allow);
-  return write_json_reply(connection, printing::encode_printer_list(printers.value()), allow);
+// Decodes the body as it arrives, straight into the print stream's raster.
+Status answer_print_sheet(ApiCall& call) {
+  printing::PrintBodyStream body(call.content_length);
+  Status read = call.reader.for_each_chunk(call.content_length,
+                                           [&body](std::string_view chunk) { body.feed(chunk); });
+  if (!read.ok()) return read;
+  auto decoded = body.finish();
+  if (!decoded) {
+    return write_text_reply(call.connection, 400, "请求格式不对：" + decoded.error(), call.allow);
+  }
+  auto reply = printing::run_streamed_print_job(std::move(decoded).value(), call.spooler);
+  if (!reply) return write_text_reply(call.connection, 500, reply.error(), call.allow);
+  return write_json_reply(call.connection, printing::encode_print_reply(reply.value()), call.allow);
 }
 
 // printer_status and cancel_jobs: the {"printer": NAME} body, then the spooler call.
-template <typename Call, typename Encode>
-Status answer_printer_command(platform::Socket& connection, std::string_view body,
-                              std::string_view allow, Call call, Encode encode) {
-  auto printer = printing::decode_printer_body(body);
+template <auto Run, auto Encode>
+Status answer_printer_command(ApiCall& call) {
+  auto printer = printing::decode_printer_body(call.body);
   if (!printer) {
-    return write_text_reply(connection, 400, "请求格式不对：" + printer.error(), allow);
+    return write_text_reply(call.connection, 400, "请求格式不对：" + printer.error(), call.allow);
   }
-  auto result = call(printer.value(), printing::system_spooler());
-  if (!result) return write_text_reply(connection, 500, result.error(), allow);
-  return write_json_reply(connection, encode(result.value()), allow);
+  auto result = Run(printer.value(), call.spooler);
+  if (!result) return write_text_reply(call.connection, 500, result.error(), call.allow);
+  return write_json_reply(call.connection, Encode(result.value()), call.allow);
 }
+
+constexpr Route kRoutes[] = {
+    {"GET", "/api/health", BodyMode::drop, answer_health},
+    {"POST", "/api/health", BodyMode::drop, answer_health},
+    {"POST", "/api/list_printers", BodyMode::drop, answer_list_printers},
+    {"POST", "/api/print_sheet", BodyMode::stream, answer_print_sheet},
+    {"POST", "/api/printer_status", BodyMode::keep,
+     answer_printer_command<printing::run_printer_status, printing::encode_printer_status>},
+    {"POST", "/api/cancel_jobs", BodyMode::keep,
+     answer_printer_command<printing::run_cancel_jobs, printing::encode_cancel_reply>},
+};
 
 }  // namespace
 
@@ -85,46 +108,18 @@ Status answer_preflight(platform::Socket& connection, std::optional<std::string_
   return write_preflight(connection, allow_origin_for(origin));
 }
 
-Status answer_print_sheet(platform::Socket& connection, Result<printing::StreamedPrint> decoded,
-                          std::string_view allow) {
-  if (!decoded) {
-    return write_text_reply(connection, 400, "请求格式不对：" + decoded.error(), allow);
-  }
-  auto reply =
-      printing::run_streamed_print_job(std::move(decoded).value(), printing::system_spooler());
-  if (!reply) return write_text_reply(connection, 500, reply.error(), allow);
-  return write_json_reply(connection, printing::encode_print_reply(reply.value()), allow);
+std::span<const Route> api_routes() {
+  return kRoutes;
 }
 
-bool api_reads_body(std::string_view method, std::string_view path) {
-  return method == "POST" && path == "/api/print_sheet";
+const Route* find_api_route(std::string_view method, std::string_view path) {
+  for (const Route& route : kRoutes) {
+    if (route.method == method && route.path == path) return &route;
+  }
+  return nullptr;
 }
 
-bool api_keeps_body(std::string_view method, std::string_view path) {
-  return method == "POST" && (path == "/api/printer_status" || path == "/api/cancel_jobs");
-}
-
-Status route_api(platform::Socket& connection, std::string_view method, std::string_view path,
-                 std::optional<std::string_view> origin, std::string_view body) {
-  const std::string_view allow = allow_origin_for(origin);
-  const std::string_view command = path.substr(std::string_view("/api/").size());
-  const bool get = method == "GET";
-  const bool post = method == "POST";
-  if (command == "health" && (get || post)) return answer_health(connection, allow);
-  if (command == "list_printers" && post) return answer_list_printers(connection, allow);
-  if (command == "print_sheet" && post) {
-    printing::PrintBodyStream decoder(body.size());
-    decoder.feed(body);
-    return answer_print_sheet(connection, decoder.finish(), allow);
-  }
-  if (command == "printer_status" && post) {
-    return answer_printer_command(connection, body, allow, printing::run_printer_status,
-                                  printing::encode_printer_status);
-  }
-  if (command == "cancel_jobs" && post) {
-    return answer_printer_command(connection, body, allow, printing::run_cancel_jobs,
-                                  printing::encode_cancel_reply);
-  }
+Status answer_no_such_api(platform::Socket& connection, std::string_view allow) {
   return write_text_reply(connection, 404, "no such api", allow);
 }
 

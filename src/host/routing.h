@@ -2,12 +2,15 @@
 // and the table of API commands.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
+#include "host/buffered_reader.h"
 #include "platform/result.h"
 #include "platform/socket.h"
-#include "printing/api_json.h"
+#include "printing/spooler.h"
 
 namespace sv::host {
 
@@ -21,22 +24,38 @@ std::string_view allow_origin_for(const std::optional<std::string_view>& origin)
 // Answers an OPTIONS request for any path: 204 for no origin or an allowed one, else 403.
 Status answer_preflight(platform::Socket& connection, std::optional<std::string_view> origin);
 
-// True for the one API call that reads its body (POST print_sheet); every other request's
-// body is dropped as it arrives.
-bool api_reads_body(std::string_view method, std::string_view path);
+// What the connection does with a command's body before the handler runs. Every body is read
+// to its end before any reply, as a client that ends early gets none.
+enum class BodyMode {
+  stream,  // the handler reads it as it arrives (print_sheet: never held whole)
+  keep,    // read whole and handed over (the small printer commands; bounded by the body limit)
+  drop,    // read and dropped
+};
 
-// True for the small printer commands (printer_status, cancel_jobs), whose body is read whole
-// and handed to route_api; it is bounded by the body limit like every other.
-bool api_keeps_body(std::string_view method, std::string_view path);
+// One API request, as its handler sees it. The origin gate has already been applied.
+struct ApiCall {
+  platform::Socket& connection;
+  std::string_view allow;      // the Access-Control-Allow-Origin value
+  printing::Spooler& spooler;  // handed in from start-up
+  BufferedReader& reader;      // BodyMode::stream: the body is the next content_length bytes
+  std::uint64_t content_length;
+  std::string_view body;  // BodyMode::keep: the whole body
+};
 
-// Answers print_sheet from its body decoded as it arrived: 400 for a body that is no print
-// body, else the print job's 500 or 200.
-Status answer_print_sheet(platform::Socket& connection, Result<printing::StreamedPrint> decoded,
-                          std::string_view allow);
+struct Route {
+  std::string_view method;
+  std::string_view path;
+  BodyMode body;
+  Status (*handler)(ApiCall& call);  // writes exactly one reply, or fails reading the body
+};
 
-// Answers one request under "/api/" (path already cut at "?"); writes exactly one reply.
-// The origin gate has already been applied.
-Status route_api(platform::Socket& connection, std::string_view method, std::string_view path,
-                 std::optional<std::string_view> origin, std::string_view body);
+// Every API command the service answers.
+std::span<const Route> api_routes();
+
+// The route for an API path (already cut at "?"), or nullptr: the body is then dropped and
+// the reply is 404 "no such api".
+const Route* find_api_route(std::string_view method, std::string_view path);
+
+Status answer_no_such_api(platform::Socket& connection, std::string_view allow);
 
 }  // namespace sv::host

@@ -55,15 +55,14 @@ platform::Socket accept_next(platform::Listener& listener) {
   }
 }
 
-[[noreturn]] void accept_forever(platform::Listener& listener,
-                                 const std::optional<std::filesystem::path>& frontend_dir) {
+[[noreturn]] void accept_forever(platform::Listener& listener, const ServiceContext& service) {
   static ConnectionSlots slots(kMaxOpenConnections);
   for (;;) {
     slots.take();
     platform::Socket connection = accept_next(listener);
-    Status spawned = platform::spawn_detached(
-        [connection = std::move(connection), dir = frontend_dir]() mutable {
-          (void)handle_connection(connection, dir);
+    Status spawned =
+        platform::spawn_detached([connection = std::move(connection), &service]() mutable {
+          (void)handle_connection(connection, service);
           connection.close();
           slots.give_back();
         });
@@ -141,13 +140,14 @@ int run_service(std::span<const std::string> args) {
   write_line(Stream::kOut, options.frontend_dir
                                ? "前端目录：" + platform::path_to_utf8(*options.frontend_dir)
                                : std::string("前端：内嵌（单文件便携版）"));
-  auto printers = printing::system_spooler().enumerate_printers();
+  const ServiceContext service{printing::system_spooler(), options.frontend_dir};
+  auto printers = service.spooler.enumerate_printers();
   const std::size_t count = printers ? printers.value().size() : 0;
   write_line(Stream::kOut, "打印机：检测到 " + std::to_string(count) + " 台");
   write_line(Stream::kOut, "关闭这个窗口即可停止服务。");
 
   if (options.open_browser) platform::launch_browser(url);
-  accept_forever(listener.value(), options.frontend_dir);
+  accept_forever(listener.value(), service);
 }
 
 }  // namespace sv::host
