@@ -3,7 +3,8 @@
 // checked them, a repeated or absent "printer" refused, null a type error.
 #include "printing/status_json.h"
 
-#include "printing/json_faults.h"
+#include "printing/json_text.h"
+#include "printing/strict_json.h"
 
 #include <boost/json/basic_parser_impl.hpp>
 
@@ -14,20 +15,9 @@ namespace {
 
 namespace json = boost::json;
 
-class PrinterBodyHandler {
+class PrinterBodyHandler : public StrictHandler {
  public:
-  static constexpr std::size_t max_array_size = std::size_t(-1);
-  static constexpr std::size_t max_object_size = std::size_t(-1);
-  static constexpr std::size_t max_string_size = std::size_t(-1);
-  static constexpr std::size_t max_key_size = std::size_t(-1);
-
   std::string& printer() { return printer_; }
-  const std::string& fault() const { return fault_; }
-
-  bool on_document_begin(json::error_code&) { return true; }
-  bool on_document_end(json::error_code&) { return true; }
-  bool on_comment_part(json::string_view, json::error_code&) { return true; }
-  bool on_comment(json::string_view, json::error_code&) { return true; }
 
   bool on_object_begin(json::error_code& ec) {
     if (skipping()) return enter();
@@ -120,51 +110,13 @@ class PrinterBodyHandler {
     const char* expected = target_ == Target::top ? "struct PrinterBody" : "a string";
     return fail("invalid type: " + what + ", expected " + expected, ec);
   }
-  bool fail(std::string message, json::error_code& ec) {
-    fault_ = std::move(message);
-    ec = json::error::test_failure;
-    return false;
-  }
 
   Target target_ = Target::top;
   bool seen_printer_ = false;
   int depth_ = 0;  // open containers inside a skipped member
   std::string key_;
   std::string printer_;
-  std::string fault_;
 };
-
-// " at line L column C" for the byte at `offset` (both from 1, the column in bytes); an
-// offset at the end names the last byte read.
-std::string position(std::string_view text, std::size_t offset) {
-  const bool at_end = offset >= text.size();
-  offset = std::min(offset, text.size());
-  const std::string_view before = text.substr(0, offset);
-  const auto line = 1 + std::count(before.begin(), before.end(), '\n');
-  const std::size_t nl = before.rfind('\n');
-  const std::size_t line_start = nl == std::string_view::npos ? 0 : nl + 1;
-  const std::size_t column = offset - line_start + (at_end ? 0 : 1);
-  return " at line " + std::to_string(line) + " column " + std::to_string(column);
-}
-
-void append_string(std::string& out, std::string_view s) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out += '"';
-  for (const char ch : s) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c < 0x20) {
-      out += "\\u00";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    } else {
-      out += ch;
-    }
-  }
-  out += '"';
-}
 
 }  // namespace
 
@@ -176,9 +128,9 @@ Result<std::string> decode_printer_body(std::string_view body) {
   const std::size_t used = parser.write_some(false, body.data(), body.size(), ec);
   if (ec) {
     const std::string& fault = parser.handler().fault();
-    return Error{(fault.empty() ? parser_fault(ec) : fault) + position(body, used)};
+    return Error{(fault.empty() ? parser_fault(ec) : fault) + json_position(body, used)};
   }
-  if (used < body.size()) return Error{"trailing characters" + position(body, used)};
+  if (used < body.size()) return Error{"trailing characters" + json_position(body, used)};
   return std::move(parser.handler().printer());
 }
 
@@ -193,13 +145,13 @@ std::string encode_printer_status(const PrinterStatus& status) {
     out += "\",\"submitted_ms\":" + std::to_string(job.submitted_ms) + '}';
   }
   out += "],\"message\":";
-  append_string(out, status.message);
+  append_json_string(out, status.message);
   out += ",\"reasons\":[";
   first = true;
   for (const std::string& reason : status.reasons) {
     if (!first) out += ',';
     first = false;
-    append_string(out, reason);
+    append_json_string(out, reason);
   }
   out += "],\"state\":\"";
   out += printer_state_name(status.state);

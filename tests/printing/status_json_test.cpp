@@ -76,7 +76,7 @@ TEST(StatusJson, Replies) {
   EXPECT_EQ(encode_printer_status(busy),
             R"({"jobs":[{"id":12,"state":"printing","submitted_ms":1765000000123},)"
             R"({"id":4294967295,"state":"pending","submitted_ms":0}],)"
-            R"("message":"Media \"A\"\\empty\u000a","reasons":["已暂停","缺纸"],"state":"error"})");
+            R"("message":"Media \"A\"\\empty\n","reasons":["已暂停","缺纸"],"state":"error"})");
 
   EXPECT_EQ(encode_cancel_reply(0), R"({"cancelled":0})");
   EXPECT_EQ(encode_cancel_reply(31), R"({"cancelled":31})");

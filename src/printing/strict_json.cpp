@@ -1,4 +1,4 @@
-#include "printing/json_faults.h"
+#include "printing/strict_json.h"
 
 namespace sv::printing {
 
