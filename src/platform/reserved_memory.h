@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <utility>
 
 namespace sv::platform {
 
@@ -15,11 +16,23 @@ class ReservedMemory {
   // Address space for `max_bytes`; nothing when the system refuses.
   static std::optional<ReservedMemory> reserve(std::size_t max_bytes);
 
-  ReservedMemory(ReservedMemory&& other) noexcept;
-  ReservedMemory& operator=(ReservedMemory&& other) noexcept;
+  // The same on every system; only release() differs.
+  ReservedMemory(ReservedMemory&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)),
+        max_bytes_(std::exchange(other.max_bytes_, 0)),
+        committed_(std::exchange(other.committed_, 0)) {}
+  ReservedMemory& operator=(ReservedMemory&& other) noexcept {
+    if (this != &other) {
+      release();
+      data_ = std::exchange(other.data_, nullptr);
+      max_bytes_ = std::exchange(other.max_bytes_, 0);
+      committed_ = std::exchange(other.committed_, 0);
+    }
+    return *this;
+  }
   ReservedMemory(const ReservedMemory&) = delete;
   ReservedMemory& operator=(const ReservedMemory&) = delete;
-  ~ReservedMemory();
+  ~ReservedMemory() { release(); }
 
   char* data() const { return data_; }
   std::size_t max_bytes() const { return max_bytes_; }

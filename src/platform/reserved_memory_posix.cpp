@@ -43,23 +43,4 @@ void ReservedMemory::release() {
   data_ = nullptr;
 }
 
-ReservedMemory::ReservedMemory(ReservedMemory&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)),
-      max_bytes_(std::exchange(other.max_bytes_, 0)),
-      committed_(std::exchange(other.committed_, 0)) {}
-
-ReservedMemory& ReservedMemory::operator=(ReservedMemory&& other) noexcept {
-  if (this != &other) {
-    release();
-    data_ = std::exchange(other.data_, nullptr);
-    max_bytes_ = std::exchange(other.max_bytes_, 0);
-    committed_ = std::exchange(other.committed_, 0);
-  }
-  return *this;
-}
-
-ReservedMemory::~ReservedMemory() {
-  release();
-}
-
 }  // namespace sv::platform

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "platform/result.h"
 
@@ -26,11 +27,18 @@ class Socket {
 
   Socket() = default;
   explicit Socket(Native handle) : handle_(handle) {}
-  Socket(Socket&& other) noexcept;
-  Socket& operator=(Socket&& other) noexcept;
+  // The same on every system; only close() differs.
+  Socket(Socket&& other) noexcept : handle_(std::exchange(other.handle_, kInvalid)) {}
+  Socket& operator=(Socket&& other) noexcept {
+    if (this != &other) {
+      close();
+      handle_ = std::exchange(other.handle_, kInvalid);
+    }
+    return *this;
+  }
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
-  ~Socket();
+  ~Socket() { close(); }
 
   bool valid() const { return handle_ != kInvalid; }
   Native native() const { return handle_; }

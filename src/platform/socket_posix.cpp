@@ -27,23 +27,6 @@ void init_sockets() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-Socket::Socket(Socket&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = kInvalid;
-}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    other.handle_ = kInvalid;
-  }
-  return *this;
-}
-
-Socket::~Socket() {
-  close();
-}
-
 void Socket::close() {
   if (handle_ != kInvalid) ::close(fd_of(handle_));
   handle_ = kInvalid;

@@ -34,23 +34,6 @@ void init_sockets() {
   WSAStartup(MAKEWORD(2, 2), &data);
 }
 
-Socket::Socket(Socket&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = kInvalid;
-}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    other.handle_ = kInvalid;
-  }
-  return *this;
-}
-
-Socket::~Socket() {
-  close();
-}
-
 void Socket::close() {
   if (handle_ != kInvalid) closesocket(sock_of(handle_));
   handle_ = kInvalid;
