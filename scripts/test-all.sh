@@ -60,7 +60,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   --gtest_filter='-Wine*:ServicePressure.AcceptFailuresAreReportedAtMostOncePerSecond' \
   --gtest_output="json:$out/cpp-asan.json"
 # Coverage-guided fuzzing (clang, libFuzzer, ASan and UBSan): a bounded run per target, each
-# a check that fails on any finding. Longer runs: README.
+# a check that fails on any finding. Longer runs: docs/testing.md.
 check fuzz-build bash -c "cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DSORVENDALE_FUZZ=ON && cmake --build build-fuzz -j$jobs"
 for target in request_head print_body base64 print_job; do
   check "fuzz-$target" scripts/fuzz.sh "$target" 50
