@@ -12,6 +12,7 @@ import {
   type PrivateCups,
   type RecordingPrinter,
 } from './support/cups';
+import { storedRecords } from './support/designer';
 import { testOutputDir } from './support/paths';
 import { startService, type RunningService } from './support/service';
 
@@ -132,13 +133,7 @@ test('from a template to a printed label', async () => {
 
   // Both runs in the history, newest first: the batch has a record per print row (two columns,
   // three records: rows of 2 and 1), then the single print.
-  await expect
-    .poll(() =>
-      page.evaluate(
-        () => JSON.parse(localStorage.getItem('sorvendale.print-history.v1') ?? '[]').length,
-      ),
-    )
-    .toBe(3);
+  await expect.poll(async () => (await storedRecords(page, 'history')).length).toBe(3);
   await page.click('#settings-button');
   const titles = await page.locator('#history-list .history-item strong').allInnerTexts();
   expect(titles).toEqual([

@@ -12,6 +12,7 @@ import {
   type PrivateCups,
   type RecordingPrinter,
 } from './support/cups';
+import { storedRecords } from './support/designer';
 import { testOutputDir } from './support/paths';
 import { startService, type RunningService } from './support/service';
 import type { PrintRequest as Req } from '../web/src/print/rules';
@@ -136,10 +137,10 @@ async function waitStatus(pattern: RegExp, timeout = 30_000): Promise<string> {
 
 const hint = () => page.locator('#printer-hint').innerText();
 
+/** Newest first, as the history list shows them. */
 async function history(): Promise<Record<string, unknown>[]> {
-  return page.evaluate(() =>
-    JSON.parse(localStorage.getItem('sorvendale.print-history.v1') ?? '[]'),
-  );
+  const records = await storedRecords(page, 'history');
+  return records.sort((a, b) => (b.time as number) - (a.time as number));
 }
 
 /** Opens the dialog with the print button and sets its fields the way a person would. */

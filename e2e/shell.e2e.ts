@@ -6,6 +6,7 @@ import { join } from 'node:path';
 import type { Browser, BrowserContext, Page } from 'playwright-core';
 import { afterAll, beforeAll, describe, expect, test } from 'vitest';
 import { collectPageErrors, launchChromium } from './support/chromium';
+import { putRecords, storedRecords } from './support/designer';
 import { testOutputDir } from './support/paths';
 import { freePort, startService, type RunningService } from './support/service';
 
@@ -301,9 +302,9 @@ describe('one page', () => {
       name: window.__sv!.store.doc.name,
       dirty: window.__sv!.store.dirty,
       objects: window.__sv!.store.doc.objects.length,
-      draft: localStorage.getItem('sorvendale.draft.v1'),
     }));
-    expect(state).toEqual({ name: '资产标签', dirty: false, objects: 10, draft: null });
+    expect(state).toEqual({ name: '资产标签', dirty: false, objects: 10 });
+    await expect.poll(() => storedRecords(page, 'draft')).toEqual([]);
     expect(await isOpen(page, 'template-sheet')).toBe(false);
     expect(await text(page, 'status-title')).toBe('已套用模板：固定资产标签');
     expect(await text(page, 'doc-name')).toBe('资产标签');
@@ -318,13 +319,12 @@ describe('one page', () => {
     });
     await page.click('#template-save');
     expect(prompts).toEqual(['prompt 模板名称 资产标签']);
-    expect(await text(page, 'printer-hint')).toBe('已保存模板「我的资产签」到本机');
+    await expect.poll(() => text(page, 'printer-hint')).toBe('已保存模板「我的资产签」到本机');
     const mine = page.locator('#template-list .template-grid').nth(1).locator('.template-item');
-    expect(await page.locator('#template-list .template-section-title').allInnerTexts()).toEqual([
-      '内置模板',
-      '我的模板',
-    ]);
-    expect(await mine.count()).toBe(1);
+    await expect
+      .poll(() => page.locator('#template-list .template-section-title').allInnerTexts())
+      .toEqual(['内置模板', '我的模板']);
+    await expect.poll(() => mine.count()).toBe(1);
     expect(await mine.locator('.template-info').innerText()).toBe(
       '我的资产签\n我的模板 · 自定义模板',
     );
@@ -341,19 +341,17 @@ describe('one page', () => {
     page.once('dialog', (d) => (prompts.push(d.message()), void d.accept()));
     await mine.getByText('删除').click();
     expect(prompts.slice(1)).toEqual(['删除模板「我的资产签」？', '删除模板「我的资产签」？']);
-    expect(await text(page, 'printer-hint')).toBe('已删除模板「我的资产签」');
-    expect(await page.locator('#template-list .template-section-title').allInnerTexts()).toEqual([
-      '内置模板',
-    ]);
-    expect(await page.evaluate(() => localStorage.getItem('sorvendale.user-templates.v1'))).toBe(
-      '[]',
-    );
+    await expect.poll(() => text(page, 'printer-hint')).toBe('已删除模板「我的资产签」');
+    await expect
+      .poll(() => page.locator('#template-list .template-section-title').allInnerTexts())
+      .toEqual(['内置模板']);
+    expect(await storedRecords(page, 'templates')).toEqual([]);
     await page.click('#template-close');
   });
 
   test('the history shows the newest 20 of 100 stored records, and clears', async () => {
-    await page.evaluate(() => {
-      const records = Array.from({ length: 100 }, (_, i) => ({
+    const records = await page.evaluate(() =>
+      Array.from({ length: 100 }, (_, i) => ({
         id: `p${i}`,
         time: Date.UTC(2026, 0, 1, 8, 0, 0) - i * 60_000,
         docName: `标签${i}`,
@@ -364,12 +362,12 @@ describe('one page', () => {
         ok: i % 3 !== 2,
         bytes: 10240,
         elapsedMs: 12,
-      }));
-      localStorage.setItem('sorvendale.print-history.v1', JSON.stringify(records));
-    });
+      })),
+    );
+    await putRecords(page, 'history', records);
     await page.click('#settings-button');
     const items = page.locator('#history-list .history-item');
-    expect(await items.count()).toBe(20);
+    await expect.poll(() => items.count()).toBe(20);
     const first = await page.evaluate(() => {
       const li = document.querySelectorAll('#history-list .history-item');
       const time = new Date(Date.UTC(2026, 0, 1, 8, 0, 0)).toLocaleString('zh-CN');
@@ -392,10 +390,8 @@ describe('one page', () => {
     await shot(page, 'settings-history');
 
     await page.click('#clear-history');
-    expect(await items.allInnerTexts()).toEqual(['暂无打印记录']);
-    expect(
-      await page.evaluate(() => localStorage.getItem('sorvendale.print-history.v1')),
-    ).toBeNull();
+    await expect.poll(() => items.allInnerTexts()).toEqual(['暂无打印记录']);
+    expect(await storedRecords(page, 'history')).toEqual([]);
     await page.click('#settings-close');
   });
 
@@ -429,7 +425,7 @@ describe('one page', () => {
 
   test('a restored draft is announced after discovery', async () => {
     await page.evaluate(() => window.__sv!.store.update((doc) => (doc.name = '草稿')));
-    await page.waitForFunction(() => localStorage.getItem('sorvendale.draft.v1') !== null);
+    await expect.poll(async () => (await storedRecords(page, 'draft')).length).toBe(1);
     // Leaving a dirty page asks first; the reload goes ahead.
     page.once('dialog', (d) => void d.accept());
     await page.reload();

@@ -42,3 +42,50 @@ export async function retype(page: Page, caption: string, text: string): Promise
   await page.keyboard.press('Control+A');
   await page.keyboard.type(text);
 }
+
+/**
+ * The values of one store ("draft", "templates", "history") of the page's record database, in
+ * key order. Only after the page has opened the database: this never creates it.
+ */
+export function storedRecords(page: Page, store: string): Promise<Record<string, unknown>[]> {
+  return page.evaluate(
+    (name) =>
+      new Promise<Record<string, unknown>[]>((resolve, reject) => {
+        const open = indexedDB.open('sorvendale');
+        open.onerror = () => reject(open.error);
+        open.onsuccess = () => {
+          const db = open.result;
+          const request = db.transaction(name).objectStore(name).getAll();
+          request.onerror = () => reject(request.error);
+          request.onsuccess = () => {
+            db.close();
+            resolve(request.result as Record<string, unknown>[]);
+          };
+        };
+      }),
+    store,
+  );
+}
+
+/** Stores records under their `id` in one store of the page's record database. */
+export function putRecords(
+  page: Page,
+  store: string,
+  records: Record<string, unknown>[],
+): Promise<void> {
+  return page.evaluate(
+    ([name, values]) =>
+      new Promise<void>((resolve, reject) => {
+        const open = indexedDB.open('sorvendale');
+        open.onerror = () => reject(open.error);
+        open.onsuccess = () => {
+          const db = open.result;
+          const tx = db.transaction(name, 'readwrite');
+          for (const value of values) tx.objectStore(name).put(value, String(value.id));
+          tx.oncomplete = () => (db.close(), resolve());
+          tx.onabort = () => reject(tx.error);
+        };
+      }),
+    [store, records] as const,
+  );
+}

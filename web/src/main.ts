@@ -2,13 +2,15 @@
 import './style.css';
 import { installAutomation } from './automation';
 import { installDataPanel } from './data/data-panel';
+import { recordStorage } from './document/database';
+import { defaultStorage } from './document/storage';
 import { DRAFT_RESTORED_HINT, startDocument } from './editor/document-session';
 import { installDocumentFiles } from './editor/document-files';
 import { installEditor } from './editor/install';
 import { DocumentStore } from './editor/store';
 import { resolveElements } from './page/elements';
 import { showStartupFailure } from './page/fatal';
-import { installPrint } from './print/install';
+import { installPrint, offerCutOffBatch } from './print/install';
 import { installSheetBackdrops, SHEET_IDS } from './page/sheets';
 import { createStatusLine } from './page/status';
 import { clearRenderCaches } from './render/caches';
@@ -33,6 +35,8 @@ function start(): void {
   const store = new DocumentStore();
   const status = createStatusLine(el);
   const demo = new URLSearchParams(window.location.search).has('demo');
+  // The draft, templates and history: IndexedDB, opened (and the old keys moved in) meanwhile.
+  const records = recordStorage(defaultStorage()).then((r) => r.backend);
 
   // 2. Every control, then the stored theme.
   const inspector = installInspector(el, store);
@@ -55,6 +59,13 @@ function start(): void {
       cancelJobs: queue.cancelJobs,
       afterPrint: () => void printers.refreshPrinterState(),
     },
+    records,
+    batchMoved: (position) =>
+      files.keeper?.batchMoved(position, {
+        doc: store.doc,
+        dataset: store.dataset,
+        dirty: store.dirty,
+      }),
   });
   const editor = installEditor(el, store, {
     status,
@@ -66,14 +77,17 @@ function start(): void {
     demo,
     beforeLoad: clearRenderCaches,
     afterLoad: editor.afterLoad,
+    records,
+    printing: () => print.printing(),
   });
   installLabelConfigButton(el, store, status);
   installTemplateSheet(el, store, {
     status,
     confirmDiscard: () => files.confirmDiscard(),
     loadDocument: (doc, dirty) => files.loadDocument(doc, dirty),
+    records,
   });
-  installSettingsSheet(el);
+  installSettingsSheet(el, records);
   installHelpSheet(el);
   installSheetBackdrops(SHEET_IDS.map((id) => el[id]));
   installTheme();
@@ -98,26 +112,43 @@ function start(): void {
     viewPace,
   );
 
-  // 3. The start-up document: demo sample, restored draft, or a fresh one.
-  const restored = startDocument(store, demo);
+  // 3. The start-up document: demo sample, or a fresh one until the stored draft is read.
+  const restored = startDocument(store, demo, records);
 
-  // 4. First frame and panels, the zoom fitted; pictures appear once decoded.
+  // 4. First frame and panels, the zoom fitted; pictures appear once decoded. A restored draft
+  // is drawn again when it arrives; being the stored draft already, it is not written back.
   store.emit();
   editor.afterLoad(store.doc);
   printers.renderLocalServiceCard();
+  const settled = restored.then((draft) => {
+    if (!draft) return undefined;
+    store.emit();
+    files.cancelAutosave();
+    editor.afterLoad(store.doc);
+    return draft;
+  });
 
   // 5. Printer discovery; the draft hint waits for it so discovery's texts do not replace it.
-  void printers.refreshPrinters(false).then(() => {
-    if (restored) status.showHint(DRAFT_RESTORED_HINT);
+  void Promise.all([printers.refreshPrinters(false), settled]).then(([, draft]) => {
+    if (draft) status.showHint(DRAFT_RESTORED_HINT);
+    if (draft?.batch)
+      offerCutOffBatch(status, draft.batch, {
+        continueBatch: print.continueBatch,
+        forget: () => files.keeper?.forgetBatch(),
+      });
   });
 
   // 6. The splash, once.
   hideSplashLater(el.splash);
 
-  // 7. The automation hook.
-  installAutomation(store, callService, print.automation, editor.automation, {
-    dataImported: dataPanel.settled,
-  });
+  // 7. The automation hook, once the start-up document is in place.
+  void settled.then(
+    () =>
+      installAutomation(store, callService, print.automation, editor.automation, {
+        dataImported: dataPanel.settled,
+      }),
+    (error: unknown) => showStartupFailure(error),
+  );
 }
 
 try {

@@ -1,4 +1,5 @@
 import { describe, expect, it } from 'vitest';
+import { localBackend } from '../src/document/database';
 import { loadDraft, saveDraft } from '../src/document/draft';
 import { createDocument } from '../src/document/factory';
 import {
@@ -39,16 +40,17 @@ const refusing: KeyValueStorage = {
 };
 
 describe('draft', () => {
-  it('round-trips the document and a valid data set', () => {
-    const s = new MemoryStorage();
+  it('round-trips the document and a valid data set', async () => {
+    const s = localBackend(new MemoryStorage());
     const doc = createSampleDocument();
     const dataset = { name: 'a.csv', fields: ['x'], rows: [{ x: '1' }] };
-    expect(saveDraft(doc, dataset, s, 42)).toBe(true);
-    expect(loadDraft(s)).toEqual({ savedAt: 42, doc: sanitizeDocument(doc), dataset });
+    expect(await saveDraft(doc, dataset, s, 42)).toEqual({ ok: true, reason: '' });
+    expect(await loadDraft(s)).toEqual({ savedAt: 42, doc: sanitizeDocument(doc), dataset });
   });
 
-  it('ignores unreadable drafts and drops invalid data sets', () => {
+  it('ignores unreadable drafts and drops invalid data sets', async () => {
     const s = new MemoryStorage();
+    const b = localBackend(s);
     for (const text of [
       '{',
       '[]',
@@ -56,7 +58,7 @@ describe('draft', () => {
       '{"savedAt":1,"doc":{"schemaVersion":2,"objects":[]}}',
     ]) {
       s.setItem(STORAGE_KEYS.draft, text);
-      expect(loadDraft(s)).toBeUndefined();
+      expect(await loadDraft(b)).toBeUndefined();
     }
     s.setItem(
       STORAGE_KEYS.draft,
@@ -66,17 +68,28 @@ describe('draft', () => {
         dataset: { name: 'a', fields: [1], rows: [] },
       }),
     );
-    expect(loadDraft(s)?.dataset).toBeNull();
-    expect(loadDraft(refusing)).toBeUndefined();
-    expect(saveDraft(createDocument(), null, refusing)).toBe(false);
+    expect((await loadDraft(b))?.dataset).toBeNull();
+    expect(await loadDraft(localBackend(refusing))).toBeUndefined();
+    expect(await saveDraft(createDocument(), null, localBackend(refusing))).toEqual({
+      ok: false,
+      reason: '浏览器拒绝写入（Error: full）',
+    });
+    expect(
+      await saveDraft(createSampleDocument(), null, localBackend(new MemoryStorage(10))),
+    ).toEqual({
+      ok: false,
+      reason: '浏览器存储空间已满',
+    });
   });
 });
 
 describe('print history', () => {
-  it('keeps the newest 100 and filters malformed entries', () => {
+  it('keeps the newest 100 and filters malformed entries', async () => {
     const s = new MemoryStorage();
-    for (let i = 0; i < 101; i += 1) appendPrintHistory({ ...record, copies: i }, s, 1000 + i);
-    const list = loadPrintHistory(s);
+    const b = localBackend(s);
+    for (let i = 0; i < 101; i += 1)
+      await appendPrintHistory({ ...record, copies: i }, b, 1000 + i);
+    const list = await loadPrintHistory(b);
     expect(list).toHaveLength(100);
     expect(list[0]).toMatchObject({ copies: 100, time: 1100 });
     expect(list[0].id).toMatch(/^p[0-9a-z]+$/);
@@ -89,25 +102,25 @@ describe('print history', () => {
         { time: 1, printer: 'p', docName: 'd' },
       ]),
     );
-    expect(loadPrintHistory(s)).toHaveLength(1);
-    expect(appendPrintHistory(record, refusing)).toBe(false);
+    expect(await loadPrintHistory(b)).toHaveLength(1);
+    expect((await appendPrintHistory(record, localBackend(refusing))).ok).toBe(false);
   });
 });
 
 describe('user templates', () => {
-  it('keeps the 50 most recent, by saving order', () => {
-    const s = new MemoryStorage();
+  it('keeps the 50 most recent, by saving order', async () => {
+    const s = localBackend(new MemoryStorage());
     for (let i = 0; i < 51; i += 1)
-      expect(saveUserTemplate(`t${i}`, createDocument(), s, 1000 + i)).toBe(true);
-    const list = loadUserTemplates(s);
+      expect((await saveUserTemplate(`t${i}`, createDocument(), s, 1000 + i)).ok).toBe(true);
+    const list = await loadUserTemplates(s);
     expect(list).toHaveLength(50);
     expect(list[0].name).toBe('t50');
     expect(list.at(-1)?.name).toBe('t1');
-    expect(deleteUserTemplate(list[0].id, s)).toBe(true);
-    expect(loadUserTemplates(s)[0].name).toBe('t49');
+    expect((await deleteUserTemplate(list[0].id, s)).ok).toBe(true);
+    expect((await loadUserTemplates(s))[0].name).toBe('t49');
   });
 
-  it('repairs entries on read and skips broken ones', () => {
+  it('repairs entries on read and skips broken ones', async () => {
     const s = new MemoryStorage();
     s.setItem(
       STORAGE_KEYS.userTemplates,
@@ -119,21 +132,18 @@ describe('user templates', () => {
         { name: 'n'.repeat(70), savedAt: 9, doc: { objects: [] }, category: 7 },
       ]),
     );
-    const list = loadUserTemplates(s, 77);
+    const list = await loadUserTemplates(localBackend(s), 77);
     expect(list.map((t) => t.name.length)).toEqual([60, 3]);
-    expect(list[0]).toMatchObject({
-      category: '我的模板',
-      description: '',
-      id: 'u' + (77).toString(36),
-    });
+    // Without an id, a template goes by its place in the stored list.
+    expect(list[0]).toMatchObject({ category: '我的模板', description: '', id: '#4' });
   });
 
-  it('reports a full storage and names an unnamed template after the document', () => {
-    const tiny = new MemoryStorage(100);
-    expect(saveUserTemplate('x', createSampleDocument(), tiny)).toBe(false);
-    const s = new MemoryStorage();
-    saveUserTemplate('  ', createDocument('价签'), s);
-    expect(loadUserTemplates(s)[0].name).toBe('价签');
+  it('reports a full storage and names an unnamed template after the document', async () => {
+    const tiny = localBackend(new MemoryStorage(100));
+    expect((await saveUserTemplate('x', createSampleDocument(), tiny)).ok).toBe(false);
+    const s = localBackend(new MemoryStorage());
+    await saveUserTemplate('  ', createDocument('价签'), s);
+    expect((await loadUserTemplates(s))[0].name).toBe('价签');
   });
 });
 

@@ -2,6 +2,7 @@ import { describe, expect, it } from 'vitest';
 import { createDocument } from '../src/document/factory';
 import type { PrintRecord } from '../src/document/print-history';
 import type { LabelDocument } from '../src/document/model';
+import { localBackend } from '../src/document/database';
 import { MemoryStorage, STORAGE_KEYS } from '../src/document/storage';
 import { builtInTemplates } from '../src/document/templates';
 import { loadUserTemplates, saveUserTemplate } from '../src/document/user-templates';
@@ -52,17 +53,19 @@ function library(
     },
     setStatus: (s, t) => rec.calls.push(`status ${s} ${t}`),
     showHint: (t, tone = 'info') => rec.calls.push(`hint ${tone} ${t}`),
+    setLastingHint: (key, h) => rec.calls.push(`lasting ${key} ${h ? `${h.tone} ${h.text}` : '-'}`),
     closeSheet: () => rec.calls.push('close'),
     rebuild: () => rec.calls.push('rebuild'),
   };
-  return { lib: new TemplateLibrary(hooks, storage), rec, proposals };
+  const lib = new TemplateLibrary(hooks, Promise.resolve(localBackend(storage)));
+  return { lib, rec, proposals };
 }
 
 describe('template library', () => {
-  it('lists the five built-ins with their sample records, then the user templates', () => {
+  it('lists the five built-ins with their sample records, then the user templates', async () => {
     const storage = new MemoryStorage();
     const { lib } = library({}, storage);
-    let sections = lib.sections();
+    let sections = await lib.sections();
     expect(sections.map((s) => s.title)).toEqual(['内置模板']);
     expect(sections[0].entries.map((e) => [e.id, e.name, e.info])).toEqual(
       builtInTemplates.map((t) => [t.id, t.name, `${t.category} · ${t.description}`]),
@@ -73,19 +76,19 @@ describe('template library', () => {
       total: 1,
     });
     // Each rebuild creates the documents afresh, so a used template cannot be edited through.
-    expect(lib.sections()[0].entries[0].doc).not.toBe(sections[0].entries[0].doc);
+    expect((await lib.sections())[0].entries[0].doc).not.toBe(sections[0].entries[0].doc);
 
-    saveUserTemplate('库存', createDocument('A'), storage, 1000);
-    sections = lib.sections();
+    await saveUserTemplate('库存', createDocument('A'), localBackend(storage), 1000);
+    sections = await lib.sections();
     expect(sections.map((s) => s.title)).toEqual(['内置模板', '我的模板']);
     expect(sections[1].entries.map((e) => [e.name, e.info, e.user, e.context])).toEqual([
       ['库存', '我的模板 · 自定义模板', true, { index: 0, total: 1 }],
     ]);
   });
 
-  it('uses a template only after the discard question, with a copy, not dirty', () => {
+  it('uses a template only after the discard question, with a copy, not dirty', async () => {
     const yes = library({ discard: true });
-    const entry = yes.lib.sections()[0].entries[1];
+    const entry = (await yes.lib.sections())[0].entries[1];
     expect(yes.lib.use(entry)).toBe(true);
     expect(yes.rec.calls).toEqual([
       'discard?',
@@ -97,18 +100,18 @@ describe('template library', () => {
     expect(yes.rec.loaded[0]).not.toBe(entry.doc);
 
     const no = library({ discard: false });
-    expect(no.lib.use(no.lib.sections()[0].entries[0])).toBe(false);
+    expect(no.lib.use((await no.lib.sections())[0].entries[0])).toBe(false);
     expect(no.rec.calls).toEqual(['discard?']);
   });
 
-  it('deletes a user template after its confirmation', () => {
+  it('deletes a user template after its confirmation', async () => {
     for (const answer of [true, false]) {
       const storage = new MemoryStorage();
-      saveUserTemplate('价签 B', createDocument(), storage, 5);
+      await saveUserTemplate('价签 B', createDocument(), localBackend(storage), 5);
       const { lib, rec } = library({ confirm: answer }, storage);
-      const entry = lib.sections()[1].entries[0];
-      expect(lib.remove(entry)).toBe(answer);
-      expect(loadUserTemplates(storage).length).toBe(answer ? 0 : 1);
+      const entry = (await lib.sections())[1].entries[0];
+      expect(await lib.remove(entry)).toBe(answer);
+      expect((await loadUserTemplates(localBackend(storage))).length).toBe(answer ? 0 : 1);
       expect(rec.calls).toEqual(
         answer
           ? ['confirm 删除模板「价签 B」？', 'rebuild', 'hint info 已删除模板「价签 B」']
@@ -116,7 +119,7 @@ describe('template library', () => {
       );
     }
     const builtIn = library();
-    expect(builtIn.lib.remove(builtIn.lib.sections()[0].entries[0])).toBe(false);
+    expect(await builtIn.lib.remove((await builtIn.lib.sections())[0].entries[0])).toBe(false);
     expect(builtIn.rec.calls).toEqual([]);
   });
 
@@ -127,28 +130,40 @@ describe('template library', () => {
       '夏季价签',
       '价签',
       '夏季价签',
-      ['rebuild', 'hint info 已保存模板「夏季价签」到本机'],
+      ['rebuild', 'lasting template -', 'hint info 已保存模板「夏季价签」到本机'],
     ],
-    ['   ', ' 新的 ', '我的模板', '新的', ['rebuild', 'hint info 已保存模板「新的」到本机']],
+    [
+      '   ',
+      ' 新的 ',
+      '我的模板',
+      '新的',
+      ['rebuild', 'lasting template -', 'hint info 已保存模板「新的」到本机'],
+    ],
     ['价签', null, '价签', undefined, []],
     ['价签', '', '价签', undefined, []],
     ['价签', '   ', '价签', undefined, []],
   ];
-  it.each(saves)('saves "%s" answered %j', (docName, answer, proposal, saved, after) => {
+  it.each(saves)('saves "%s" answered %j', async (docName, answer, proposal, saved, after) => {
     const storage = new MemoryStorage();
     const { lib, rec, proposals } = library({ prompt: answer }, storage);
-    expect(lib.saveCurrent(createDocument(docName), 7)).toBe(saved !== undefined);
+    expect(await lib.saveCurrent(createDocument(docName), 7)).toBe(saved !== undefined);
     expect(proposals).toEqual([proposal]);
     expect(rec.calls).toEqual(['prompt 模板名称', ...after]);
-    expect(loadUserTemplates(storage).map((t) => t.name)).toEqual(saved ? [saved] : []);
+    expect((await loadUserTemplates(localBackend(storage))).map((t) => t.name)).toEqual(
+      saved ? [saved] : [],
+    );
   });
 
-  it('says so when storage is full and keeps the stored list', () => {
+  it('says so when storage is full and keeps the stored list', async () => {
     const storage = new MemoryStorage(2000);
     const { lib, rec } = library({ prompt: '大图' }, storage);
     storage.setItem('filler', 'f'.repeat(1900));
-    expect(lib.saveCurrent(createDocument('p'.repeat(80)), 1)).toBe(false);
-    expect(rec.calls).toEqual(['prompt 模板名称', 'rebuild', `hint error ${SAVE_FAILED_HINT}`]);
+    expect(await lib.saveCurrent(createDocument('p'.repeat(80)), 1)).toBe(false);
+    expect(rec.calls).toEqual([
+      'prompt 模板名称',
+      'rebuild',
+      `lasting template error ${SAVE_FAILED_HINT}（浏览器存储空间已满）`,
+    ]);
     expect(storage.getItem(STORAGE_KEYS.userTemplates)).toBeNull();
   });
 });

@@ -1,13 +1,15 @@
 import { afterEach, beforeEach, describe, expect, it, vi } from 'vitest';
+import { localBackend } from '../src/document/database';
 import { loadDraft } from '../src/document/draft';
 import { createObject } from '../src/document/factory';
 import { MemoryStorage, STORAGE_KEYS } from '../src/document/storage';
 import { DocumentSession, type SessionHooks } from '../src/editor/document-session';
+import { DraftKeeper, draftFailedHint, OTHER_TAB_HINT } from '../src/editor/draft-keeper';
 import { DocumentStore } from '../src/editor/store';
 
-function setup(demo = false) {
+function setup(demo = false, storage = new MemoryStorage()) {
   const store = new DocumentStore();
-  const storage = new MemoryStorage();
+  const backend = localBackend(storage);
   const calls: string[] = [];
   const downloads: [string, string, string][] = [];
   const hooks: SessionHooks = {
@@ -16,41 +18,81 @@ function setup(demo = false) {
     setStatus: (state, text) => calls.push(`${state}:${text}`),
     showHint: (text) => calls.push(`hint:${text}`),
   };
-  return {
-    store,
-    storage,
-    calls,
-    downloads,
-    session: new DocumentSession(store, hooks, demo, storage),
-  };
+  const keeper = new DraftKeeper(Promise.resolve(backend), {
+    setLastingHint: (key, h) => calls.push(`lasting ${key} ${h ? h.text : '-'}`),
+    resave: () => void session.writeDraft(),
+  });
+  const session = new DocumentSession(store, hooks, demo, keeper);
+  return { store, storage, backend, calls, downloads, keeper, session };
 }
 
 describe('autosave', () => {
   beforeEach(() => vi.useFakeTimers());
   afterEach(() => vi.useRealTimers());
 
-  it('writes the draft 500 ms after the last change', () => {
-    const { store, storage } = setup();
+  it('writes the draft 500 ms after the last change', async () => {
+    const { store, storage, backend, keeper } = setup();
+    keeper.takeOver();
     store.add(createObject('rect', { x: 1, y: 1, w: 5, h: 5 }));
-    vi.advanceTimersByTime(400);
+    await vi.advanceTimersByTimeAsync(400);
     store.touch();
-    vi.advanceTimersByTime(400);
+    await vi.advanceTimersByTimeAsync(400);
     expect(storage.getItem(STORAGE_KEYS.draft)).toBeNull();
-    vi.advanceTimersByTime(100);
-    expect(loadDraft(storage)?.doc.objects).toHaveLength(1);
+    await vi.advanceTimersByTimeAsync(100);
+    expect((await loadDraft(backend))?.doc.objects).toHaveLength(1);
   });
 
-  it('never writes in demo mode, and saving cancels a pending write', () => {
+  it('says a failed write until one lands; another tab holding the draft is never overwritten', async () => {
+    const storage = new MemoryStorage(3000);
+    const { store, backend, keeper, calls } = setup(false, storage);
+    // Not holding the draft: nothing is written, however long the edits go on.
+    store.update((d) => (d.name = 'mine'));
+    await vi.advanceTimersByTimeAsync(1000);
+    expect(storage.items.size).toBe(0);
+    // Taking it over writes the edits that waited.
+    keeper.takeOver();
+    await vi.advanceTimersByTimeAsync(0);
+    expect((await loadDraft(backend))?.doc.name).toBe('mine');
+    expect(calls).toEqual(['lasting tab -', 'lasting draft -']);
+    // Too big for the storage: the older draft stays, the user is told until a write lands.
+    store.update((d) => (d.name = 'x'.repeat(4000)));
+    await vi.advanceTimersByTimeAsync(500);
+    expect(calls.at(-1)).toBe(`lasting draft ${draftFailedHint('浏览器存储空间已满')}`);
+    expect((await loadDraft(backend))?.doc.name).toBe('mine');
+    store.update((d) => (d.name = 'short'));
+    await vi.advanceTimersByTimeAsync(500);
+    expect(calls.at(-1)).toBe('lasting draft -');
+    expect((await loadDraft(backend))?.doc.name).toBe('short');
+  });
+
+  it('waits for the draft lock held by another tab, then takes it over', async () => {
+    const { keeper, calls } = setup();
+    const waiting: Array<() => void> = [];
+    keeper.claim({
+      request: (_name, options, callback) => {
+        if (options.ifAvailable) return Promise.resolve(callback(null));
+        waiting.push(() => void callback({}));
+        return new Promise(() => undefined);
+      },
+    });
+    expect([keeper.holdsDraft, calls]).toEqual([false, [`lasting tab ${OTHER_TAB_HINT}`]]);
+    waiting[0]();
+    expect([keeper.holdsDraft, calls.at(-1)]).toEqual([true, 'lasting tab -']);
+  });
+
+  it('never writes in demo mode, and saving cancels a pending write', async () => {
     const demo = setup(true);
+    demo.keeper.takeOver();
     demo.store.touch();
-    vi.advanceTimersByTime(1000);
+    await vi.advanceTimersByTimeAsync(1000);
     expect(demo.session.onPageClose()).toBe(true);
     expect(demo.storage.items.size).toBe(0);
 
-    const { store, storage, session, downloads, calls } = setup();
+    const { store, storage, session, downloads, calls, keeper } = setup();
+    keeper.takeOver();
     store.update((d) => (d.name = '  '));
     session.saveToFile();
-    vi.advanceTimersByTime(1000);
+    await vi.advanceTimersByTimeAsync(1000);
     expect(storage.getItem(STORAGE_KEYS.draft)).toBeNull();
     expect(store.dirty).toBe(false);
     expect(downloads[0][0]).toBe('label.svtpl');
@@ -58,12 +100,15 @@ describe('autosave', () => {
     expect(calls).toContain('online:已保存');
   });
 
-  it('writes at once on page close when dirty', () => {
-    const { store, storage, session } = setup();
+  it('writes at once on page close when dirty', async () => {
+    const { store, storage, session, keeper } = setup();
+    keeper.takeOver();
+    await vi.advanceTimersByTimeAsync(0);
     expect(session.onPageClose()).toBe(false);
     store.touch();
+    // The page may be gone after this task: the write starts within it.
     expect(session.onPageClose()).toBe(true);
-    expect(loadDraft(storage)).toBeDefined();
+    expect(storage.getItem(STORAGE_KEYS.draft)).not.toBeNull();
   });
 });
 
@@ -95,17 +140,18 @@ describe('start-up document', () => {
   it('restores a valid draft dirty with its data, or the sample in demo mode', async () => {
     const { saveDraft } = await import('../src/document/draft');
     const { startDocument } = await import('../src/editor/document-session');
-    const storage = new MemoryStorage();
+    const backend = localBackend(new MemoryStorage());
     const doc = { ...new DocumentStore().doc, name: '草稿' };
-    saveDraft(doc, { name: 'd.csv', fields: ['a'], rows: [{ a: '1' }] }, storage);
+    await saveDraft(doc, { name: 'd.csv', fields: ['a'], rows: [{ a: '1' }] }, backend);
     const s = new DocumentStore();
-    expect(startDocument(s, false, storage)).toBe(true);
+    expect(await startDocument(s, false, Promise.resolve(backend))).toBeDefined();
     expect([s.doc.name, s.dirty, s.dataset?.name]).toEqual(['草稿', true, 'd.csv']);
     const demo = new DocumentStore();
-    expect(startDocument(demo, true, storage)).toBe(false);
+    expect(await startDocument(demo, true, Promise.resolve(backend))).toBeUndefined();
     expect([demo.doc.name, demo.dirty]).toEqual(['示例标签', false]);
     const empty = new DocumentStore();
-    expect(startDocument(empty, false, new MemoryStorage())).toBe(false);
+    const none = Promise.resolve(localBackend(new MemoryStorage()));
+    expect(await startDocument(empty, false, none)).toBeUndefined();
     expect(empty.revision).toBe(0);
   });
 });

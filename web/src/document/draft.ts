@@ -4,32 +4,59 @@ import type { Dataset } from '../merge/types';
 import { isPlainObject, member } from './fields';
 import type { LabelDocument } from './model';
 import { sanitizeDocument } from './sanitize';
-import {
-  defaultStorage,
-  readJsonKey,
-  removeKey,
-  STORAGE_KEYS,
-  writeJsonKey,
-  type KeyValueStorage,
-} from './storage';
+import type { RecordBackend, WriteResult } from './database';
 
 export interface Draft {
   savedAt: number;
   doc: LabelDocument;
   dataset: Dataset | null;
+  /** Where a batch stood when the page that ran it went away. */
+  batch?: BatchPosition;
 }
 
+/** The next record a running batch will print, of how many; kept beside the draft at every row. */
+export interface BatchPosition {
+  next: number;
+  total: number;
+}
+
+const CURRENT = 'current';
+const BATCH = 'batch';
+
+/** One put: a draft is never stored half. */
 export function saveDraft(
   doc: LabelDocument,
   dataset: Dataset | null,
-  storage: KeyValueStorage = defaultStorage(),
+  backend: RecordBackend,
   now: number = Date.now(),
-): boolean {
-  return writeJsonKey(STORAGE_KEYS.draft, { savedAt: now, doc, dataset: dataset ?? null }, storage);
+): Promise<WriteResult> {
+  const value = { savedAt: now, doc, dataset: dataset ?? null };
+  return backend.write('draft', { put: [{ key: CURRENT, value }] });
 }
 
-export function removeDraft(storage: KeyValueStorage = defaultStorage()): boolean {
-  return removeKey(STORAGE_KEYS.draft, storage);
+/** The batch's position, or none to forget it (the batch ended). */
+export function saveBatchPosition(
+  position: BatchPosition | undefined,
+  backend: RecordBackend,
+): Promise<WriteResult> {
+  return backend.write(
+    'draft',
+    position ? { put: [{ key: BATCH, value: position }] } : { remove: [BATCH] },
+  );
+}
+
+export function removeDraft(backend: RecordBackend): Promise<WriteResult> {
+  return backend.write('draft', { clear: true });
+}
+
+function validBatch(value: unknown): BatchPosition | undefined {
+  if (!isPlainObject(value)) return undefined;
+  const next = member(value, 'next');
+  const total = member(value, 'total');
+  if (typeof next !== 'number' || typeof total !== 'number') return undefined;
+  if (!Number.isInteger(next) || !Number.isInteger(total) || next < 0 || next >= total)
+    return undefined;
+  return { next, total };
 }
 
 /** A data set with a text name, text fields and plain-object rows, or null. */
@@ -45,8 +72,9 @@ export function validDataset(value: unknown): Dataset | null {
 }
 
 /** The stored draft when it is readable and its document sanitises; otherwise nothing. */
-export function loadDraft(storage: KeyValueStorage = defaultStorage()): Draft | undefined {
-  const value = readJsonKey(STORAGE_KEYS.draft, storage);
+export async function loadDraft(backend: RecordBackend): Promise<Draft | undefined> {
+  const records = await backend.readAll('draft');
+  const value = records.find((r) => r.key === CURRENT)?.value;
   if (!isPlainObject(value)) return undefined;
   const savedAt = member(value, 'savedAt');
   const rawDoc = member(value, 'doc');
@@ -57,5 +85,9 @@ export function loadDraft(storage: KeyValueStorage = defaultStorage()): Draft | 
   } catch {
     return undefined;
   }
-  return { savedAt, doc, dataset: validDataset(member(value, 'dataset')) };
+  const dataset = validDataset(member(value, 'dataset'));
+  const batch = validBatch(records.find((r) => r.key === BATCH)?.value);
+  // A position means nothing without the records it counts.
+  if (batch && dataset?.rows.length === batch.total) return { savedAt, doc, dataset, batch };
+  return { savedAt, doc, dataset };
 }

@@ -2,14 +2,7 @@
 
 import { isPlainObject, member } from './fields';
 import { newId } from './ids';
-import {
-  defaultStorage,
-  readJsonKey,
-  removeKey,
-  STORAGE_KEYS,
-  writeJsonKey,
-  type KeyValueStorage,
-} from './storage';
+import type { RecordBackend, WriteResult } from './database';
 
 export const PRINT_HISTORY_LIMIT = 100;
 
@@ -29,29 +22,42 @@ export interface PrintRecord extends PrintRecordInput {
   time: number;
 }
 
-export function loadPrintHistory(storage: KeyValueStorage = defaultStorage()): PrintRecord[] {
-  const value = readJsonKey(STORAGE_KEYS.printHistory, storage);
-  if (!Array.isArray(value)) return [];
-  return value.filter(
-    (entry): entry is PrintRecord =>
-      isPlainObject(entry) &&
-      typeof member(entry, 'time') === 'number' &&
-      typeof member(entry, 'printer') === 'string' &&
-      typeof member(entry, 'docName') === 'string',
-  );
+/** Each record is stored whole under its id, so later fields ride along untouched. */
+export async function loadPrintHistory(backend: RecordBackend): Promise<PrintRecord[]> {
+  const records = await backend.readAll('history');
+  return records
+    .map((r) => r.value)
+    .filter(
+      (entry): entry is PrintRecord =>
+        isPlainObject(entry) &&
+        typeof member(entry, 'time') === 'number' &&
+        typeof member(entry, 'printer') === 'string' &&
+        typeof member(entry, 'docName') === 'string',
+    )
+    .sort((a, b) => b.time - a.time);
 }
 
-/** Puts the record first and keeps the newest 100; false when storage refused the write. */
-export function appendPrintHistory(
+/** Puts the record first and keeps the newest 100, in one transaction; says whether it landed. */
+export async function appendPrintHistory(
   input: PrintRecordInput,
-  storage: KeyValueStorage = defaultStorage(),
+  backend: RecordBackend,
   now: number = Date.now(),
-): boolean {
+): Promise<WriteResult> {
   const record: PrintRecord = { ...input, id: newId('p', { now, random: 5 }), time: now };
-  const list = [record, ...loadPrintHistory(storage)].slice(0, PRINT_HISTORY_LIMIT);
-  return writeJsonKey(STORAGE_KEYS.printHistory, list, storage);
+  const stored = await backend.readAll('history');
+  const newest = [...stored]
+    .sort((a, b) => recordTime(b.value) - recordTime(a.value))
+    .slice(0, PRINT_HISTORY_LIMIT - 1);
+  const keep = new Set(newest.map((r) => r.key));
+  const remove = stored.filter((r) => !keep.has(r.key)).map((r) => r.key);
+  return backend.write('history', { remove, put: [{ key: record.id, value: record }] });
 }
 
-export function clearPrintHistory(storage: KeyValueStorage = defaultStorage()): boolean {
-  return removeKey(STORAGE_KEYS.printHistory, storage);
+function recordTime(value: unknown): number {
+  const time = isPlainObject(value) ? member(value, 'time') : undefined;
+  return typeof time === 'number' ? time : Number.NEGATIVE_INFINITY;
+}
+
+export function clearPrintHistory(backend: RecordBackend): Promise<WriteResult> {
+  return backend.write('history', { clear: true });
 }

@@ -1,5 +1,7 @@
 // Browser storage behind a small interface: every key and preference the designer keeps. Reads
-// tolerate anything, writes report and never throw.
+// tolerate anything, writes report and never throw. Local storage keeps the small preferences;
+// the draft, templates and history live in the record database (database.ts), under these keys
+// only where IndexedDB is refused.
 
 export interface KeyValueStorage {
   getItem(key: string): string | null;
@@ -9,6 +11,8 @@ export interface KeyValueStorage {
 
 export const STORAGE_KEYS = {
   draft: 'sorvendale.draft.v1',
+  /** The running batch's position beside the draft, where records fall back to local storage. */
+  draftBatch: 'sorvendale.draft-batch.v1',
   printHistory: 'sorvendale.print-history.v1',
   userTemplates: 'sorvendale.user-templates.v1',
   printer: 'sorvendale.printer',

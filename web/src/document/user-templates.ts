@@ -5,13 +5,7 @@ import { newId } from './ids';
 import { cloneDocument } from './copy';
 import type { LabelDocument } from './model';
 import { sanitizeDocument } from './sanitize';
-import {
-  defaultStorage,
-  readJsonKey,
-  STORAGE_KEYS,
-  writeJsonKey,
-  type KeyValueStorage,
-} from './storage';
+import type { RecordBackend, WriteResult } from './database';
 
 export const USER_TEMPLATE_LIMIT = 50;
 export const USER_TEMPLATE_CATEGORY = '我的模板';
@@ -26,14 +20,12 @@ export interface UserTemplate {
 }
 
 /** Stored entries that still hold a valid document, repaired, newest first. */
-export function loadUserTemplates(
-  storage: KeyValueStorage = defaultStorage(),
+export async function loadUserTemplates(
+  backend: RecordBackend,
   now: number = Date.now(),
-): UserTemplate[] {
-  const value = readJsonKey(STORAGE_KEYS.userTemplates, storage);
-  if (!Array.isArray(value)) return [];
+): Promise<UserTemplate[]> {
   const out: UserTemplate[] = [];
-  for (const entry of value) {
+  for (const { key, value: entry } of await backend.readAll('templates')) {
     if (!isPlainObject(entry)) continue;
     const name = member(entry, 'name');
     const rawDoc = member(entry, 'doc');
@@ -49,7 +41,7 @@ export function loadUserTemplates(
     const description = member(entry, 'description');
     const savedAt = member(entry, 'savedAt');
     out.push({
-      id: typeof id === 'string' && id !== '' ? id : `u${now.toString(36)}`,
+      id: typeof id === 'string' && id !== '' ? id : key,
       name: cutText(name, 60),
       category: typeof category === 'string' ? category : USER_TEMPLATE_CATEGORY,
       description: typeof description === 'string' ? cutText(description, 120) : '',
@@ -60,14 +52,14 @@ export function loadUserTemplates(
   return out.sort((a, b) => b.savedAt - a.savedAt);
 }
 
-/** Saves a copy of the document as the newest template; false when storage refused it. */
-export function saveUserTemplate(
+/** Saves a copy of the document as the newest template; says whether the write landed. */
+export async function saveUserTemplate(
   name: string,
   doc: LabelDocument,
-  storage: KeyValueStorage = defaultStorage(),
+  backend: RecordBackend,
   now: number = Date.now(),
   description = '',
-): boolean {
+): Promise<WriteResult> {
   const trimmed = cutText(name.trim(), 60);
   const entry: UserTemplate = {
     id: newId('u', { now, random: 5 }),
@@ -77,14 +69,14 @@ export function saveUserTemplate(
     savedAt: now,
     doc: sanitizeDocument(cloneDocument(doc)),
   };
-  const list = [entry, ...loadUserTemplates(storage, now)].slice(0, USER_TEMPLATE_LIMIT);
-  return writeJsonKey(STORAGE_KEYS.userTemplates, list, storage);
+  // The oldest beyond the limit go in the same transaction as the new one.
+  const older = (await loadUserTemplates(backend, now)).slice(USER_TEMPLATE_LIMIT - 1);
+  return backend.write('templates', {
+    remove: older.map((t) => t.id),
+    put: [{ key: entry.id, value: entry }],
+  });
 }
 
-export function deleteUserTemplate(
-  id: string,
-  storage: KeyValueStorage = defaultStorage(),
-): boolean {
-  const list = loadUserTemplates(storage).filter((t) => t.id !== id);
-  return writeJsonKey(STORAGE_KEYS.userTemplates, list, storage);
+export function deleteUserTemplate(id: string, backend: RecordBackend): Promise<WriteResult> {
+  return backend.write('templates', { remove: [id] });
 }

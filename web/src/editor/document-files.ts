@@ -1,9 +1,11 @@
 // Browser side of the document session: downloads, the file chooser and page close.
 
+import type { RecordBackend } from '../document/database';
 import { DOCUMENT_FILE_ACCEPT } from '../document/files';
 import type { Elements } from '../page/elements';
 import type { StatusLine } from '../page/status';
 import { DocumentSession, failureText, type SessionHooks } from './document-session';
+import { DraftKeeper } from './draft-keeper';
 import type { DocumentStore } from './store';
 
 export function downloadText(fileName: string, text: string, type: string): void {
@@ -22,9 +24,14 @@ export type DocumentFileElements = Pick<
   'btn-new' | 'btn-open' | 'btn-save' | 'doc-input'
 >;
 
-export interface DocumentFileDeps extends Pick<SessionHooks, 'afterLoad' | 'beforeLoad'> {
+export interface DocumentFileDeps extends Pick<
+  SessionHooks,
+  'afterLoad' | 'beforeLoad' | 'printing'
+> {
   status: StatusLine;
   demo: boolean;
+  /** Where the draft is kept. */
+  records: Promise<RecordBackend>;
 }
 
 /** Wires btn-new, btn-open, btn-save, doc-input and the page-close guard; returns the session. */
@@ -33,8 +40,14 @@ export function installDocumentFiles(
   store: DocumentStore,
   deps: DocumentFileDeps,
 ): DocumentSession {
-  const { status, demo, ...loadHooks } = deps;
-  const session = new DocumentSession(
+  const { status, demo, records, ...loadHooks } = deps;
+  const keeper = new DraftKeeper(records, {
+    setLastingHint: (key, hint) => status.setLastingHint?.(key, hint),
+    resave: () => void session.writeDraft(),
+  });
+  // Demo mode writes no draft, so it never takes the draft from another tab.
+  if (!demo) keeper.claim();
+  const session: DocumentSession = new DocumentSession(
     store,
     {
       confirm: (message) => window.confirm(message),
@@ -44,6 +57,7 @@ export function installDocumentFiles(
       ...loadHooks,
     },
     demo,
+    keeper,
   );
   const input = el['doc-input'];
   input.accept = DOCUMENT_FILE_ACCEPT;

@@ -1,6 +1,7 @@
 // Where the working document comes from and goes to: autosave, files, new and loaded documents.
 
-import { loadDraft, removeDraft, saveDraft } from '../document/draft';
+import type { RecordBackend } from '../document/database';
+import { loadDraft, type Draft } from '../document/draft';
 import {
   DOCUMENT_FILE_TYPE,
   documentFileName,
@@ -9,9 +10,9 @@ import {
 } from '../document/files';
 import { createDocument } from '../document/factory';
 import type { LabelDocument } from '../document/model';
-import { defaultStorage, type KeyValueStorage } from '../document/storage';
 import { createSampleDocument } from '../document/templates';
 import type { HintTone, StatusState } from '../page/status';
+import type { DraftKeeper } from './draft-keeper';
 import type { DocumentStore } from './store';
 
 export const AUTOSAVE_DELAY_MS = 500;
@@ -25,6 +26,8 @@ export interface SessionHooks {
   /** Render caches, zoom fit, property panel and toolbar, image preloading: the views' part of a load. */
   afterLoad?(doc: LabelDocument): void;
   beforeLoad?(): void;
+  /** True while a print or a batch is under way: leaving the page then asks first. */
+  printing?(): boolean;
 }
 
 /** An error renders as its kind, a colon, a blank and its message. */
@@ -39,7 +42,7 @@ export class DocumentSession {
     readonly store: DocumentStore,
     readonly hooks: SessionHooks,
     readonly demo = false,
-    readonly storage: KeyValueStorage = defaultStorage(),
+    readonly keeper?: DraftKeeper,
   ) {
     store.subscribe(() => this.scheduleAutosave());
   }
@@ -59,17 +62,21 @@ export class DocumentSession {
     this.timer = undefined;
   }
 
-  /** A full storage silently skips the draft. */
-  writeDraft(): boolean {
-    if (this.demo) return false;
-    return saveDraft(this.store.doc, this.store.dataset, this.storage);
+  /** Resolves to whether the draft landed; the keeper tells the user when it did not. */
+  writeDraft(): Promise<boolean> {
+    if (this.demo || !this.keeper) return Promise.resolve(false);
+    return this.keeper.save(this.store.doc, this.store.dataset);
   }
 
-  /** On page close: the draft is written at once when dirty; true asks the browser to confirm. */
+  /**
+   * On page close: the draft is written at once when dirty; true asks the browser to confirm,
+   * also while a print or a batch is under way.
+   */
   onPageClose(): boolean {
-    if (!this.store.dirty) return false;
+    const printing = this.hooks.printing?.() ?? false;
+    if (!this.store.dirty) return printing;
     this.cancelAutosave();
-    this.writeDraft();
+    void this.writeDraft();
     return true;
   }
 
@@ -79,7 +86,7 @@ export class DocumentSession {
 
   loadDocument(doc: LabelDocument, dirty = false): void {
     this.hooks.beforeLoad?.();
-    removeDraft(this.storage);
+    void this.keeper?.remove();
     this.cancelAutosave();
     this.store.reset(doc, dirty);
     this.cancelAutosave();
@@ -90,7 +97,7 @@ export class DocumentSession {
     const doc = this.store.doc;
     this.hooks.download(documentFileName(doc), serializeDocument(doc), DOCUMENT_FILE_TYPE);
     this.store.markSaved();
-    removeDraft(this.storage);
+    void this.keeper?.remove();
     this.cancelAutosave();
     this.hooks.setStatus('online', '已保存');
   }
@@ -122,20 +129,20 @@ export const DRAFT_RESTORED_HINT = '已恢复上次未保存的编辑；保存�
 
 /**
  * Start-up document: the sample in demo mode (not dirty), else a valid draft (dirty, with its
- * data set), else the store's fresh document. True when a draft was restored.
+ * data set), else the store's fresh document. Resolves to the restored draft, if any.
  */
-export function startDocument(
+export async function startDocument(
   store: DocumentStore,
   demo: boolean,
-  storage: KeyValueStorage = defaultStorage(),
-): boolean {
+  backend: Promise<RecordBackend>,
+): Promise<Draft | undefined> {
   if (demo) {
     store.reset(createSampleDocument(), false);
-    return false;
+    return undefined;
   }
-  const draft = loadDraft(storage);
-  if (!draft) return false;
+  const draft = await loadDraft(await backend);
+  if (!draft) return undefined;
   store.reset(draft.doc, true);
   if (draft.dataset) store.setDataset(draft.dataset);
-  return true;
+  return draft;
 }

@@ -3,7 +3,7 @@
 
 import { batchRows, copyGroups, placeRow } from '../compose/copies';
 import { composeRow } from '../compose/row';
-import { appendPrintHistory, type PrintRecordInput } from '../document/print-history';
+import type { PrintRecordInput } from '../document/print-history';
 import type { LabelDocument } from '../document/model';
 import type { DocumentStore } from '../editor/store';
 import type { MergeContext } from '../merge/types';
@@ -85,7 +85,7 @@ async function fillWindow(
       }),
     );
     const labels = groups.reduce((sum, g) => sum + g.length, 0);
-    (deps.record ?? ((entry: PrintRecordInput) => void appendPrintHistory(entry)))({
+    deps.record?.({
       docName: doc.name,
       printer: '浏览器打印',
       copies: labels,

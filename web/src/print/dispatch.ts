@@ -3,7 +3,8 @@
 import { encodeBase64 } from '../compose/pack';
 import { copyGroups, placeRow, recordContext } from '../compose/copies';
 import { composeRowRaster, type ComposedRaster, type Slots } from '../compose/row';
-import { appendPrintHistory, type PrintRecordInput } from '../document/print-history';
+import type { BatchPosition } from '../document/draft';
+import type { PrintRecordInput } from '../document/print-history';
 import type { LabelDocument } from '../document/model';
 import type { DocumentStore } from '../editor/store';
 import type { StatusLine } from '../page/status';
@@ -48,7 +49,10 @@ export interface DispatchDeps {
   confirm: (message: string) => boolean;
   compose?: (doc: LabelDocument, slots: Slots, columns: number) => ComposedRaster;
   preload?: (doc: LabelDocument) => Promise<void>;
+  /** Writes a print history entry; without it nothing is recorded. */
   record?: (entry: PrintRecordInput) => void;
+  /** A paper batch's next record after each row, and nothing once it ends. */
+  batchMoved?: (position: BatchPosition | undefined) => void;
   /** The printer-status commands; without them a print behaves as it always did. */
   queue?: QueueHooks;
   /** Told when a batch starts and ends, so the page follows its records at a bounded rate. */
@@ -164,7 +168,7 @@ export class PrintDispatcher {
   constructor(private readonly deps: DispatchDeps) {
     this.compose = deps.compose ?? composeRowRaster;
     this.preload = deps.preload ?? preloadImages;
-    this.record = deps.record ?? ((entry: PrintRecordInput) => void appendPrintHistory(entry));
+    this.record = deps.record ?? (() => undefined);
     this.pollMs = deps.pollMs ?? POLL_INTERVAL_MS;
     this.now = deps.now ?? Date.now;
   }
@@ -175,6 +179,11 @@ export class PrintDispatcher {
 
   get batchRunning(): boolean {
     return this.batch.running;
+  }
+
+  /** A print or a batch is under way. */
+  get printing(): boolean {
+    return this.busy || this.batch.running;
   }
 
   /**
@@ -487,9 +496,9 @@ export class PrintDispatcher {
 
   /**
    * One row per `columns` records; the current record follows the row printed, and the page
-   * shows it at the rate `batchViews` allows.
+   * shows it at the rate `batchViews` allows. `from` continues a batch cut off earlier.
    */
-  async printBatch(dryRun: boolean, ask = !dryRun): Promise<void> {
+  async printBatch(dryRun: boolean, ask = !dryRun, from = 0): Promise<void> {
     const { store, status, batchButton } = this.deps;
     if (this.batch.running) return;
     const data = store.dataset;
@@ -503,6 +512,7 @@ export class PrintDispatcher {
     }
     const rows = data.rows.length;
     if (ask && !this.deps.confirm(`将按 ${rows} 条记录打印，继续？`)) return;
+    const moved = dryRun ? undefined : this.deps.batchMoved;
 
     const remembered = store.recordIndex;
     const printer = this.deps.printer().selectedPrinter;
@@ -528,8 +538,10 @@ export class PrintDispatcher {
     };
     let next: ReturnType<typeof prepare> | undefined;
     this.deps.batchViews?.batchStarted();
+    const start = Math.max(0, Math.min(rows, Math.floor(from)));
+    moved?.({ next: start, total: rows });
     try {
-      for (let i = 0; i < rows; i += columns) {
+      for (let i = start; i < rows; i += columns) {
         if (this.batch.stopRequested) {
           outcome = 'stopped';
           break;
@@ -567,12 +579,14 @@ export class PrintDispatcher {
         const size = current.row.filter((slot) => slot).length;
         done += size;
         rowSizes.push(size);
+        if (following < rows) moved?.({ next: following, total: rows });
         store.setRecord(i);
       }
       // A stop pressed while the last row went out still withdraws what waits in the queue.
       if (outcome === 'completed' && this.batch.stopRequested) outcome = 'stopped';
     } finally {
       drop.dropped = true;
+      moved?.(undefined);
       store.setRecord(remembered);
       this.batch = { running: false, stopRequested: false };
       this.setPrintButton(false);

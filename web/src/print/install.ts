@@ -1,5 +1,8 @@
 // Print dispatch's controls: the print card's buttons, the preview, dialog and check sheets.
 
+import type { RecordBackend } from '../document/database';
+import type { BatchPosition } from '../document/draft';
+import { appendPrintHistory, type PrintRecordInput } from '../document/print-history';
 import type { DocumentStore } from '../editor/store';
 import type { Elements } from '../page/elements';
 import { closeSheet } from '../page/sheets';
@@ -35,6 +38,10 @@ export interface PrintDeps {
   queue?: QueueHooks;
   /** The page's views, paced while a batch runs. */
   batchViews?: BatchViews;
+  /** Where the print history is kept. */
+  records?: Promise<RecordBackend>;
+  /** A paper batch's position after each row, and nothing once it ends. */
+  batchMoved?: (position: BatchPosition | undefined) => void;
 }
 
 /** Members of the automation hook; `lastPrintRequest` is a getter. */
@@ -51,11 +58,60 @@ export interface PrintApi {
   openPreview(): void;
   /** The buttons that need objects; a structure-change view. */
   refreshPrintControls(): void;
+  /** A print or a batch is under way. */
+  printing(): boolean;
+  /** Prints the batch from record `from` on, without asking again. */
+  continueBatch(from: number): Promise<void>;
   automation: PrintAutomation;
+}
+
+export function batchCutOffText(position: BatchPosition): string {
+  return `上次批量在第 ${position.next}/${position.total} 条中断`;
+}
+
+/** Offers to continue a batch the last page left unfinished, or to forget it. */
+export function offerCutOffBatch(
+  status: StatusLine,
+  position: BatchPosition,
+  hooks: { continueBatch(from: number): Promise<void>; forget(): void },
+): void {
+  const close = () => status.setLastingHint?.('batch', undefined);
+  status.setLastingHint?.('batch', {
+    text: batchCutOffText(position),
+    tone: 'info',
+    actions: [
+      { label: '继续打印', run: () => (close(), void hooks.continueBatch(position.next)) },
+      { label: '忽略', run: () => (close(), hooks.forget()) },
+    ],
+  });
+}
+
+export function historyFailedHint(reason: string): string {
+  return `打印记录未能保存：${reason}`;
+}
+
+/** Writes history entries; the first failure of a page's life stays on show until one lands. */
+export function historyRecorder(
+  records: Promise<RecordBackend>,
+  status: StatusLine,
+): (entry: PrintRecordInput) => void {
+  let warned = false;
+  return (entry) =>
+    void records
+      .then((backend) => appendPrintHistory(entry, backend))
+      .then((result) => {
+        if (result.ok) status.setLastingHint?.('history', undefined);
+        else if (!warned) {
+          warned = true;
+          const text = historyFailedHint(result.reason);
+          status.setLastingHint?.('history', { text, tone: 'error' });
+        }
+      });
 }
 
 export function installPrint(el: PrintElements, store: DocumentStore, deps: PrintDeps): PrintApi {
   const { status } = deps;
+  const record = deps.records ? historyRecorder(deps.records, status) : undefined;
   const dispatcher = new PrintDispatcher({
     store,
     status,
@@ -66,8 +122,10 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
     confirm: (message) => window.confirm(message),
     queue: deps.queue,
     batchViews: deps.batchViews,
+    record,
+    batchMoved: deps.batchMoved,
   });
-  const browser: BrowserPrintDeps = { store, status };
+  const browser: BrowserPrintDeps = { store, status, record };
 
   // Must stay synchronous up to the window's opening: it runs inside the user's click.
   const startSinglePrint = () => {
@@ -106,6 +164,8 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
       el['btn-check'].disabled = empty;
       el['btn-batch'].hidden = !store.dataset || store.dataset.rows.length === 0;
     },
+    printing: () => dispatcher.printing,
+    continueBatch: (from) => dispatcher.printBatch(false, false, from),
     automation: {
       printDry: () => dispatcher.printCopies(true),
       batchDry: () => dispatcher.printBatch(true, false),

@@ -1,5 +1,6 @@
 // The settings sheet (theme row, print history, version note) and the help sheet.
 
+import type { RecordBackend } from '../document/database';
 import { clearPrintHistory, loadPrintHistory } from '../document/print-history';
 import type { Elements } from '../page/elements';
 import { closeSheet, openSheet } from '../page/sheets';
@@ -10,8 +11,11 @@ export type SettingsSheetElements = Pick<
   'settings-button' | 'settings-sheet' | 'settings-close' | 'clear-history' | 'history-list'
 >;
 
-export function renderHistory(list: HTMLElement): void {
-  const view = historyView(loadPrintHistory());
+export async function renderHistory(
+  list: HTMLElement,
+  records: Promise<RecordBackend>,
+): Promise<void> {
+  const view = historyView(await loadPrintHistory(await records));
   list.replaceChildren();
   if (typeof view === 'string') {
     const empty = document.createElement('li');
@@ -33,17 +37,21 @@ export function renderHistory(list: HTMLElement): void {
 }
 
 /** The list is read afresh each time the sheet opens, so prints made meanwhile show up. */
-export function installSettingsSheet(el: SettingsSheetElements): { open(): void } {
+export function installSettingsSheet(
+  el: SettingsSheetElements,
+  records: Promise<RecordBackend>,
+): { open(): void } {
   const sheet = el['settings-sheet'];
   const open = () => {
-    renderHistory(el['history-list']);
+    void renderHistory(el['history-list'], records);
     openSheet(sheet);
   };
   el['settings-button'].addEventListener('click', open);
   el['settings-close'].addEventListener('click', () => closeSheet(sheet));
   el['clear-history'].addEventListener('click', () => {
-    clearPrintHistory();
-    renderHistory(el['history-list']);
+    void records
+      .then((backend) => clearPrintHistory(backend))
+      .then(() => renderHistory(el['history-list'], records));
   });
   return { open };
 }

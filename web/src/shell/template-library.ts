@@ -4,7 +4,7 @@
 import { cutText } from '../document/fields';
 import type { LabelDocument } from '../document/model';
 import { cloneDocument } from '../document/copy';
-import { defaultStorage, type KeyValueStorage } from '../document/storage';
+import type { RecordBackend } from '../document/database';
 import { builtInTemplates, type BuiltInTemplate } from '../document/templates';
 import {
   deleteUserTemplate,
@@ -13,7 +13,7 @@ import {
   type UserTemplate,
 } from '../document/user-templates';
 import type { MergeContext } from '../merge/types';
-import type { HintTone, StatusState } from '../page/status';
+import type { HintTone, LastingHint, StatusState } from '../page/status';
 
 export const THUMB_MAX_WIDTH = 180;
 export const THUMB_MAX_HEIGHT = 130;
@@ -98,6 +98,8 @@ export interface TemplateLibraryHooks {
   loadDocument(doc: LabelDocument, dirty: boolean): void;
   setStatus(state: StatusState, text: string): void;
   showHint(text: string, tone?: HintTone): void;
+  /** A failed save stays on show until a template save succeeds. */
+  setLastingHint?(key: string, hint: LastingHint | undefined): void;
   closeSheet(): void;
   /** Rebuilds the shown list after a save or a delete. */
   rebuild(): void;
@@ -106,12 +108,12 @@ export interface TemplateLibraryHooks {
 export class TemplateLibrary {
   constructor(
     readonly hooks: TemplateLibraryHooks,
-    readonly storage: KeyValueStorage = defaultStorage(),
+    readonly records: Promise<RecordBackend>,
     readonly builtIns: readonly BuiltInTemplate[] = builtInTemplates,
   ) {}
 
-  sections(): TemplateSection[] {
-    return templateSections(this.builtIns, loadUserTemplates(this.storage));
+  async sections(): Promise<TemplateSection[]> {
+    return templateSections(this.builtIns, await loadUserTemplates(await this.records));
   }
 
   /** Replaces the working document with a copy of the template's, after the discard question. */
@@ -123,23 +125,27 @@ export class TemplateLibrary {
     return true;
   }
 
-  remove(entry: TemplateEntry): boolean {
+  async remove(entry: TemplateEntry): Promise<boolean> {
     if (!entry.user || !this.hooks.confirm(`删除模板「${entry.name}」？`)) return false;
-    deleteUserTemplate(entry.id, this.storage);
+    const result = await deleteUserTemplate(entry.id, await this.records);
     this.hooks.rebuild();
-    this.hooks.showHint(`已删除模板「${entry.name}」`);
-    return true;
+    if (result.ok) this.hooks.showHint(`已删除模板「${entry.name}」`);
+    else this.hooks.showHint(`删除模板失败：${result.reason}`, 'error');
+    return result.ok;
   }
 
   /** Asks for a name (the document's, or "我的模板"); a cancel or a blank answer does nothing. */
-  saveCurrent(doc: LabelDocument, now: number = Date.now()): boolean {
+  async saveCurrent(doc: LabelDocument, now: number = Date.now()): Promise<boolean> {
     const proposal = doc.name.trim() || DEFAULT_TEMPLATE_NAME;
     const answer = this.hooks.prompt(TEMPLATE_NAME_QUESTION, proposal);
     if (answer === null || answer.trim() === '') return false;
-    const saved = saveUserTemplate(answer, doc, this.storage, now);
+    const result = await saveUserTemplate(answer, doc, await this.records, now);
     this.hooks.rebuild();
-    if (saved) this.hooks.showHint(`已保存模板「${cutText(answer.trim(), 60)}」到本机`);
-    else this.hooks.showHint(SAVE_FAILED_HINT, 'error');
-    return saved;
+    const failure = result.ok ? undefined : `${SAVE_FAILED_HINT}（${result.reason}）`;
+    const { setLastingHint } = this.hooks;
+    setLastingHint?.('template', failure ? { text: failure, tone: 'error' } : undefined);
+    if (!failure) this.hooks.showHint(`已保存模板「${cutText(answer.trim(), 60)}」到本机`);
+    else if (!setLastingHint) this.hooks.showHint(failure, 'error');
+    return result.ok;
   }
 }

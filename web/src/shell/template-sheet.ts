@@ -1,5 +1,6 @@
 // The template sheet on the page: the list with its thumbnails and buttons.
 
+import type { RecordBackend } from '../document/database';
 import type { LabelDocument } from '../document/model';
 import type { DocumentStore } from '../editor/store';
 import type { Elements } from '../page/elements';
@@ -19,6 +20,7 @@ export interface TemplateSheetDeps {
   /** The document session's discard question and load. */
   confirmDiscard(): boolean;
   loadDocument(doc: LabelDocument, dirty: boolean): void;
+  records: Promise<RecordBackend>;
 }
 
 function drawThumbnail(entry: TemplateEntry): HTMLCanvasElement {
@@ -55,16 +57,20 @@ export function installTemplateSheet(
   deps: TemplateSheetDeps,
 ): { open(): void } {
   const sheet = el['template-sheet'];
-  const library: TemplateLibrary = new TemplateLibrary({
-    confirm: (message) => window.confirm(message),
-    prompt: (message, proposal) => window.prompt(message, proposal),
-    confirmDiscard: deps.confirmDiscard,
-    loadDocument: deps.loadDocument,
-    setStatus: deps.status.setStatus,
-    showHint: deps.status.showHint,
-    closeSheet: () => closeSheet(sheet),
-    rebuild: () => render(),
-  });
+  const library: TemplateLibrary = new TemplateLibrary(
+    {
+      confirm: (message) => window.confirm(message),
+      prompt: (message, proposal) => window.prompt(message, proposal),
+      confirmDiscard: deps.confirmDiscard,
+      loadDocument: deps.loadDocument,
+      setStatus: deps.status.setStatus,
+      showHint: deps.status.showHint,
+      setLastingHint: (key, hint) => deps.status.setLastingHint?.(key, hint),
+      closeSheet: () => closeSheet(sheet),
+      rebuild: () => void render(),
+    },
+    deps.records,
+  );
 
   const item = (entry: TemplateEntry): HTMLElement => {
     const box = document.createElement('div');
@@ -79,15 +85,21 @@ export function installTemplateSheet(
     const actions = document.createElement('div');
     actions.className = 'template-actions';
     actions.append(button('使用模板', '', () => library.use(entry)));
-    if (entry.user) actions.append(button('删除', 'danger', () => library.remove(entry)));
+    if (entry.user) actions.append(button('删除', 'danger', () => void library.remove(entry)));
     box.append(drawThumbnail(entry), info, actions);
     return box;
   };
 
-  function render(): void {
+  // Renders run in order, so a slow read never replaces a newer list.
+  let rendered = Promise.resolve();
+  function render(): Promise<void> {
+    rendered = rendered.then(() => library.sections()).then(fill);
+    return rendered;
+  }
+  function fill(sections: Awaited<ReturnType<TemplateLibrary['sections']>>): void {
     const list = el['template-list'];
     list.replaceChildren();
-    for (const section of library.sections()) {
+    for (const section of sections) {
       const title = document.createElement('h3');
       title.className = 'template-section-title';
       title.textContent = section.title;
@@ -99,11 +111,11 @@ export function installTemplateSheet(
   }
 
   const open = () => {
-    render();
+    void render();
     openSheet(sheet);
   };
   el['btn-templates'].addEventListener('click', open);
   el['template-close'].addEventListener('click', () => closeSheet(sheet));
-  el['template-save'].addEventListener('click', () => library.saveCurrent(store.doc));
+  el['template-save'].addEventListener('click', () => void library.saveCurrent(store.doc));
   return { open };
 }
