@@ -242,6 +242,11 @@ describe('static page, scripts off', () => {
         ),
         brand: document.querySelector('.brand-name')!.textContent,
         host: document.getElementById('editor-canvas')!.parentElement!.id,
+        // A backdrop blur is redone in software for every frame under it on a PC without GPU
+        // compositing: the glass look comes from opaque backgrounds, sheets included.
+        blurred: [...document.querySelectorAll<HTMLElement>('*')]
+          .filter((e) => getComputedStyle(e).backdropFilter !== 'none')
+          .map((e) => e.id || e.className),
       };
     });
     expect(hooks.drag).toBe(true);
@@ -251,6 +256,7 @@ describe('static page, scripts off', () => {
     expect(hooks.cards).toEqual(['添加对象', '图层', '数据', '标签配置', '打印']);
     expect(hooks.brand).toBe('Sorvendale');
     expect(hooks.host).toBe('canvas-host');
+    expect(hooks.blurred).toEqual([]);
   });
 
   test('add buttons, toolbar faces and the download links', async () => {

@@ -157,10 +157,24 @@ describe('dragging', () => {
     const m = await mapping();
     const from = m.at(25, 45);
     await page.mouse.move(from.x, from.y);
+    // The status texts, the zoom label and the tab's title are written when they change only:
+    // over the drag each element is written once at most (the name and title turn unsaved).
+    await page.evaluate(() => {
+      const w = window as unknown as { written: string[] };
+      w.written = [];
+      new MutationObserver((records) => {
+        for (const r of records) {
+          const node = r.target instanceof Element ? r.target : r.target.parentElement;
+          w.written.push(node?.id || node?.tagName || '');
+        }
+      }).observe(document.documentElement, { subtree: true, childList: true, characterData: true });
+    });
     await page.mouse.down();
     // Steps to 15.5 mm for the left edge: 0.2 mm from r0's edge, 0.5 mm from a whole millimetre.
     const to = m.at(20.5, 45.3);
     await page.mouse.move(to.x, to.y, { steps: 6 });
+    const written = await page.evaluate(() => (window as unknown as { written: string[] }).written);
+    expect(written.filter((id, i) => written.indexOf(id) !== i)).toEqual([]);
     expect((await guides()).x).toEqual([15.3]);
     expect((await objects())[1].x).toBeCloseTo(15.3, 9);
     await page.locator('#canvas-host').screenshot({

@@ -310,6 +310,39 @@ describe('batch print', () => {
     expect(rows).toEqual([1, 2, 2]);
   });
 
+  test("a dry batch of 80 rows writes the page at the views' pace, not per row", async () => {
+    await loadDocument({ copies: 1, columns: 1 });
+    await loadRecords(80);
+    const run = await page.evaluate(async () => {
+      // Each observer call gathers the writes of one task: the page's repaints at most.
+      const writes: string[][] = [];
+      const observer = new MutationObserver((records) =>
+        writes.push(
+          records.map((r) => (r.target as Element).id || r.target.parentElement?.id || ''),
+        ),
+      );
+      observer.observe(document.documentElement, {
+        subtree: true,
+        childList: true,
+        characterData: true,
+        attributes: true,
+      });
+      const t0 = performance.now();
+      await window.__sv!.batchDry!();
+      const ms = performance.now() - t0;
+      observer.takeRecords();
+      observer.disconnect();
+      return { ms, writes, status: document.getElementById('status-title')!.textContent };
+    });
+    expect(run.status).toBe('批量完成 80/80');
+    const progress = run.writes.filter((w) => w.includes('status-title')).length;
+    // One task at the start, one per 200 ms, and the end; per-row writes would be 80.
+    const allowed = Math.floor(run.ms / 200) + 3;
+    expect(run.writes.length, `${run.ms.toFixed(0)} ms`).toBeLessThanOrEqual(allowed);
+    expect(progress).toBeLessThan(80);
+    await page.evaluate(() => window.__sv!.store.setDataset(null));
+  });
+
   test('a stop during a 40-record batch ends at a row boundary', async () => {
     await loadDocument({ copies: 1, columns: 2 });
     await loadRecords(40);

@@ -12,7 +12,7 @@ import { resolveElements } from './page/elements';
 import { showStartupFailure } from './page/fatal';
 import { installPrint, offerCutOffBatch } from './print/install';
 import { installSheetBackdrops, SHEET_IDS } from './page/sheets';
-import { createStatusLine } from './page/status';
+import { createStatusLine, pacedStatusLine } from './page/status';
 import { clearRenderCaches } from './render/caches';
 import { bridgePresent, callService } from './service/client';
 import { installInspector } from './inspector/panel';
@@ -30,10 +30,12 @@ import { installTheme } from './shell/theme';
 import { installWindowButtons } from './shell/window-buttons';
 
 function start(): void {
-  // 1. Every element, the store and the status line.
+  // 1. Every element, the store and the status line. The views follow a batch's records at a
+  // bounded rate, and the status line's per-row texts with them; print says when a batch runs.
   const el = resolveElements(document);
   const store = new DocumentStore();
-  const status = createStatusLine(el);
+  const viewPace = createViewPace();
+  const status = pacedStatusLine(createStatusLine(el), viewPace);
   const demo = new URLSearchParams(window.location.search).has('demo');
   // The draft, templates and history: IndexedDB, opened (and the old keys moved in) meanwhile.
   const records = recordStorage(defaultStorage()).then((r) => r.backend);
@@ -43,8 +45,6 @@ function start(): void {
   const dataPanel = installDataPanel(el, store, { status });
   const queue = createPrinterStatusClient(callService, bridgePresent);
   const printers = installPrinterControls(el, status, callService, queue);
-  // The views follow a batch's records at a bounded rate; print says when a batch runs.
-  const viewPace = createViewPace();
   const print = installPrint(el, store, {
     status,
     batchViews: viewPace,

@@ -6,6 +6,7 @@ import {
   type PaceEvent,
   type PageClock,
 } from '../src/shell/view-pace';
+import { pacedStatusLine } from '../src/page/status';
 
 const emit = (nowMs: number): PaceEvent => ({ kind: 'emit', nowMs });
 const frame = (nowMs: number): PaceEvent => ({ kind: 'frame', nowMs });
@@ -112,5 +113,46 @@ describe('createViewPace', () => {
     timers.shift()![0]();
     frames.shift()!();
     expect(shown).toEqual(['b', 'c']);
+  });
+
+  test('the status line follows the same frames, the latest text of each kind', () => {
+    let now = 0;
+    const frames: Array<() => void> = [];
+    const clock: PageClock = {
+      now: () => now,
+      frame: (run) => frames.push(run),
+      later: (run) => run(),
+    };
+    const pace = createViewPace(clock);
+    const shown: string[] = [];
+    const status = pacedStatusLine(
+      {
+        setStatus: (state, text) => shown.push(`${state} ${text}`),
+        showHint: (text) => shown.push(`hint ${text}`),
+      },
+      pace,
+    );
+    status.setStatus('online', 'ready');
+    expect(shown).toEqual(['online ready']);
+    now = 300;
+    pace.batchStarted();
+    pace.request(() => shown.push('views 1'));
+    status.setStatus('pending', 'row 1');
+    status.setStatus('pending', 'row 2');
+    pace.request(() => shown.push('views 2'));
+    expect([shown.length, frames.length]).toEqual([1, 1]);
+    now = 316;
+    frames.shift()!();
+    expect(shown.slice(1)).toEqual(['views 2', 'pending row 2']);
+    now = 400;
+    status.setStatus('pending', 'row 3');
+    status.showHint('paused');
+    pace.batchEnded();
+    status.setStatus('online', 'done');
+    expect(shown.slice(3)).toEqual(['pending row 3', 'hint paused', 'online done']);
+    // The frame asked for during the batch shows nothing stale over the final text.
+    now = 516;
+    frames.shift()!();
+    expect(shown.at(-1)).toBe('online done');
   });
 });

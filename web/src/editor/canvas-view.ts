@@ -2,6 +2,7 @@
 // screen by the zoom, with the gestures' overlay on top; pointer and wheel input.
 
 import type { Elements } from '../page/elements';
+import { writeText } from '../page/write';
 import { autoSizeBarcodes } from '../render/barcode-size';
 import { drawLabel, labelSizeDots } from '../render/label';
 import { handleToleranceMm, pointerToMm, type Point } from './geometry';
@@ -118,7 +119,7 @@ export function installCanvasView(
   return {
     redraw,
     showZoom: (s) => {
-      el['zoom-label'].textContent = zoomLabel(s.zoom);
+      writeText(el['zoom-label'], zoomLabel(s.zoom));
     },
     fit,
   };

@@ -1,6 +1,7 @@
 // The title bar's status dot and the print card's hint line: where every area reports to the
 // user. Areas receive a `StatusLine` through their install hooks rather than importing one.
 import type { Elements } from './elements';
+import { writeClass, writeHidden, writeText } from './write';
 
 export type StatusState = 'online' | 'pending' | 'error' | 'idle';
 export type HintTone = 'info' | 'error';
@@ -28,13 +29,14 @@ export function createStatusLine(
   let passing = { text: '', tone: 'info' as HintTone };
   let state: StatusState = 'idle';
   const lastingError = () => [...lasting.values()].some((h) => h.tone === 'error');
-  const showDot = () => {
-    el['status-dot'].className = `status-dot is-${lastingError() ? 'error' : state}`;
-  };
+  const showDot = () =>
+    writeClass(el['status-dot'], `status-dot is-${lastingError() ? 'error' : state}`);
   const render = () => {
     const hint = el['printer-hint'];
     const error = passing.tone === 'error' || lastingError();
-    hint.textContent = passing.text;
+    // Without lasting hints an unchanged text is left alone (a batch repeats its texts).
+    if (lasting.size === 0) writeText(hint, passing.text);
+    else hint.textContent = passing.text;
     for (const h of lasting.values()) {
       const line = document.createElement('span');
       line.className = 'lasting-hint';
@@ -52,15 +54,16 @@ export function createStatusLine(
       }
       hint.append(line);
     }
-    hint.hidden = passing.text === '' && lasting.size === 0;
-    hint.classList.toggle('is-error', error);
-    hint.style.color = passing.tone === 'error' ? 'var(--red)' : 'var(--muted)';
+    writeHidden(hint, passing.text === '' && lasting.size === 0);
+    if (hint.classList.contains('is-error') !== error) hint.classList.toggle('is-error', error);
+    const color = passing.tone === 'error' ? 'var(--red)' : 'var(--muted)';
+    if (hint.style.color !== color) hint.style.color = color;
   };
   return {
     setStatus(next, text) {
       state = next;
       showDot();
-      el['status-title'].textContent = text;
+      writeText(el['status-title'], text);
     },
     showHint(text, tone = 'info') {
       passing = { text, tone };
@@ -72,5 +75,23 @@ export function createStatusLine(
       render();
       showDot();
     },
+  };
+}
+
+/** Runs a write now, or later at the pace the page's views follow (see shell/view-pace). */
+export interface WritePace {
+  request(run: () => void, key: string): void;
+}
+
+/**
+ * The status line at the views' pace: while a batch runs, its per-row texts are written at most
+ * once per interval (the latest wins) and at once when it ends; otherwise at once.
+ */
+export function pacedStatusLine(line: StatusLine, pace: WritePace): StatusLine {
+  return {
+    setStatus: (state, text) => pace.request(() => line.setStatus(state, text), 'status'),
+    showHint: (text, tone) => pace.request(() => line.showHint(text, tone), 'hint'),
+    // Lasting hints are no per-row texts: they go at once.
+    setLastingHint: line.setLastingHint?.bind(line),
   };
 }

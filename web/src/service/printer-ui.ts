@@ -2,6 +2,7 @@
 
 import type { Elements } from '../page/elements';
 import type { StatusLine } from '../page/status';
+import { writeHidden, writeText } from '../page/write';
 import { bridgePresent, callService, ServiceReplyError, type CallService } from './client';
 import type { PrinterQueueCommands, StatusProbe } from '../page/printer-status';
 import { printerStateLine } from './printer-status';
@@ -76,8 +77,8 @@ export function installPrinterControls(
   let stateAsked = 0;
   const showState = (text: string, tone: string) => {
     const line = el['printer-state'];
-    line.textContent = text;
-    line.hidden = text === '';
+    writeText(line, text);
+    writeHidden(line, text === '');
     for (const t of ['ok', 'busy', 'bad']) line.classList.toggle(`is-${t}`, t === tone);
   };
   const refreshPrinterState = async (): Promise<void> => {

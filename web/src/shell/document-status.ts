@@ -1,7 +1,8 @@
 // The status bar's object count and page size, the document name in the title bar and the
-// browser tab's title, refreshed on every store change.
+// browser tab's title, refreshed on every store change; unchanged texts are not written again.
 import type { LabelDocument } from '../document/model';
 import type { Elements } from '../page/elements';
+import { writeText, writeTitle } from '../page/write';
 
 export interface DocumentStatusTexts {
   light: string;
@@ -23,7 +24,7 @@ export function showDocumentStatus(
   dirty: boolean,
 ): void {
   const texts = documentStatusTexts(doc, dirty);
-  el['status-light'].textContent = texts.light;
-  el['doc-name'].textContent = texts.docName;
-  document.title = texts.title;
+  writeText(el['status-light'], texts.light);
+  writeText(el['doc-name'], texts.docName);
+  writeTitle(document, texts.title);
 }

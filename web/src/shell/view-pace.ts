@@ -2,6 +2,7 @@
 // record once per row, many times a second; redrawing the canvas and the data panel for each of
 // those costs the batch more main-thread time than a person can see. While paced, the views
 // follow at most once per interval, on an animation frame, and once more when the batch ends.
+// The status line's texts follow the same pace, so a row repaints the page at most once.
 
 /** Between two runs of the views during a batch. */
 export const BATCH_VIEW_INTERVAL_MS = 200;
@@ -92,15 +93,18 @@ const browserClock: PageClock = {
 };
 
 export interface ViewPace {
-  /** For every store emit: runs the views now, or on a later frame while a batch runs. */
-  request(run: () => void): void;
+  /**
+   * Runs `run` now, or on a later frame while a batch runs. Of the runs asked for meanwhile, the
+   * latest of each `key` runs, in the order the keys first came.
+   */
+  request(run: () => void, key?: string): void;
   batchStarted(): void;
   batchEnded(): void;
 }
 
 export function createViewPace(clock: PageClock = browserClock): ViewPace {
   let state = IDLE_PACE;
-  let latest: (() => void) | undefined;
+  const latest = new Map<string, () => void>();
   const step = (event: PaceEvent) => {
     const next = paceViews(state, event);
     state = next.state;
@@ -109,11 +113,15 @@ export function createViewPace(clock: PageClock = browserClock): ViewPace {
       if (next.frameInMs > 0) clock.later(ask, next.frameInMs);
       else ask();
     }
-    if (next.run) latest?.();
+    if (next.run) {
+      const runs = [...latest.values()];
+      latest.clear();
+      for (const run of runs) run();
+    }
   };
   return {
-    request(run) {
-      latest = run;
+    request(run, key = 'views') {
+      latest.set(key, run);
       step({ kind: 'emit', nowMs: clock.now() });
     },
     batchStarted: () => step({ kind: 'begin' }),
