@@ -29,29 +29,23 @@ function pictureUrl(): string {
 
 let src = '';
 
-/** The upright label, boxes in dots: a text, a barcode with its text line, a QR code, a picture. */
-function upright(): { page: [number, number]; boxes: [number, number, number, number][] } {
-  return {
-    page: [W, H],
-    boxes: [
-      [12, 12, 276, 72],
-      [12, 96, 276, 126],
-      [12, 240, 120, 120],
-      [150, 240, 120, 200],
-    ],
-  };
-}
+/** The upright label's boxes in dots: a text, a barcode with its text line, a QR code, a picture. */
+const BOXES = [
+  [12, 12, 276, 72],
+  [12, 96, 276, 126],
+  [12, 240, 120, 120],
+  [150, 240, 120, 200],
+];
 
 /** The same label turned clockwise: page and boxes move, each object turns by the same angle. */
 function labelAt(rotation: Rotation): LabelDocument {
-  const { boxes } = upright();
   const turn = ([x, y, w, h]: number[]): number[] => {
     if (rotation === 90) return [H - y - h, x, h, w];
     if (rotation === 180) return [W - x - w, H - y - h, w, h];
     if (rotation === 270) return [y, W - x - w, h, w];
     return [x, y, w, h];
   };
-  const [tb, bb, qb, ib] = boxes.map((b) => turn(b).map(mm));
+  const [tb, bb, qb, ib] = BOXES.map((b) => turn(b).map(mm));
   const sideways = rotation === 90 || rotation === 270;
   const d = doc({ widthMm: mm(sideways ? H : W), heightMm: mm(sideways ? W : H), dpi: 300 });
   const objects: LabelObject[] = [
