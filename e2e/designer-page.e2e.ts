@@ -99,12 +99,12 @@ const toolbar = [
 ];
 
 const helpParagraphs = [
-  'Ctrl+Z / Ctrl+Y 撤销重做 · Delete 删除 · Ctrl+D 复制 · Ctrl+A 全选 · Ctrl+P 打印预览 · 方向键微调（Shift 加速）',
+  'Ctrl+Z / Ctrl+Y 撤销重做 · Delete 删除 · Ctrl+D 复制 · Ctrl+A 全选 · Ctrl+P 打印预览 · Ctrl+R 旋转 90° · 方向键微调（Shift 加速）',
   'Ctrl+滚轮 缩放画布 · 拖动对象移动 · 拖八个手柄缩放 · 拖空白处框选，Ctrl/Shift 点击多选 · Ctrl+V 可直接粘贴剪贴板里的图片。单击画布外空白区域或按 Esc 可取消选中，回到标签配置。',
   '拖动对象靠近页边、页面中线或其他对象边缘/中线时，会出现粉色辅助线并自动吸附；按住 Alt 可临时关闭。',
   '数据绑定：{{字段}}；序号 {{__index__}} / {{__rows__}}；日期 {{date:yyyy-MM-dd}} 或 {{date+7:yyyy-MM-dd}}；流水号 {{serial:1001:1:4}}。',
   '条码/二维码：在属性面板的“绑定字段”里选择表格列，批量打印时会按记录顺序自动换值，其他版式不变。',
-  '打印设置：可设置份数、浓度、速度；可切换单列/双列/多列布局，多份数据可选“每份相同 / 按数据表顺延 / 流水号递增”，让每份条码或流水号自动变化。单数末行可设左列/右列对齐，X/Y 偏移由打印机移动打印原点，负偏移不会裁掉超出标签框的图像。QX530 会自动扫描定位标签，不需要撕纸定位。',
+  '打印设置：可设置份数、浓度、速度；可切换单列/双列/多列布局，多份数据可选“每份相同 / 按数据表顺延 / 流水号递增”，让每份条码或流水号自动变化。单数末行可设左列/右列对齐，X/Y 偏移由打印机移动打印原点，负偏移不会裁掉超出标签框的图像。QX530 会自动扫描定位标签，不需要撕纸定位。标签倒着出纸时，把打印方向设为“旋转 180°”。',
   '纯网站：static 托管 dist 后如果未连接本地打印服务，可使用“浏览器打印（无需本地服务）”，通过系统打印对话框选择打印机；浏览器不能直接发送 TSPL 原始指令。浏览器打印页按标签配置的毫米尺寸生成（标签宽×列数+列间距 × 标签高），不是打印机默认纸张尺寸。',
   '图片处理：选中图片可调整亮度、对比度、黑场/白场、Gamma、暗部提升、局部对比、碳带墨量补偿、反色和 3×3 去噪；黑白模式支持阈值/误差扩散/网点/随机抖动。点“碳带暗部”适合深色照片，点“铺满标签”可制作满版背景，拖到页边会出现粉色参考线。导入超过 10MB 的图片会自动等比缩放并压缩到约 4MB 以内。',
   '保存得到 .svtpl 文件；也可以把当前文档保存到“模板库”的本机模板里。',
@@ -128,6 +128,7 @@ const sheetTexts: Record<string, string[]> = {
     '列布局',
     '多份数据',
     '末行对齐',
+    '打印方向',
     'X 偏移 mm',
     'Y 偏移 mm',
     '浓度',
@@ -359,10 +360,11 @@ describe('static page, scripts off', () => {
         b.dataset.themeChoice,
         b.textContent!.trim(),
       ]),
-      options: ['print-columns', 'print-copy-mode', 'print-odd-align'].map((id) =>
-        [...(document.getElementById(id) as HTMLSelectElement).options].map(
-          (o) => `${o.value}=${o.text}`,
-        ),
+      options: ['print-columns', 'print-copy-mode', 'print-odd-align', 'print-orientation'].map(
+        (id) =>
+          [...(document.getElementById(id) as HTMLSelectElement).options].map(
+            (o) => `${o.value}=${o.text}`,
+          ),
       ),
       search: (document.getElementById('data-search') as HTMLInputElement).placeholder,
     }));
@@ -381,6 +383,7 @@ describe('static page, scripts off', () => {
         'serial=流水号递增（序列号逐份变化）',
       ],
       ['left=左列', 'right=右列'],
+      ['normal=正向', 'rotate180=旋转 180°'],
     ]);
     expect(got.search).toBe('搜索当前数据源…');
   });

@@ -114,6 +114,36 @@ describe('sanitizeDocument repairs', () => {
     expect(narrow.objects[0]).toMatchObject({ w: 20, h: 20 });
   });
 
+  it('keeps only quarter turns, on the types that turn', () => {
+    const given = [90, '270', 180, 45, -90, 360, null, 'x', undefined];
+    const d = sanitizeDocument(
+      doc({
+        objects: [
+          ...given.map((rotation) => ({ type: 'text', rotation })),
+          { type: 'rect', rotation: 90 },
+          { type: 'line', rotation: 90 },
+        ],
+      }),
+    );
+    expect(d.objects.map((o) => (o as { rotation?: unknown }).rotation)).toEqual([
+      90,
+      270,
+      180,
+      0,
+      0,
+      0,
+      0,
+      0,
+      0,
+      undefined,
+      undefined,
+    ]);
+    expect(sanitizeDocument(doc({ print: { orientation: 'rotate180' } })).print.orientation).toBe(
+      'rotate180',
+    );
+    expect(sanitizeDocument(doc({ print: { orientation: 180 } })).print.orientation).toBe('normal');
+  });
+
   it('settles the dither mode of images from legacy fields', () => {
     const d = sanitizeDocument(
       doc({
@@ -155,6 +185,7 @@ describe('sanitizeDocument repairs', () => {
       'data',
       'ecc',
       'moduleSize',
+      'rotation',
     ]);
     expect(serializeDocument(d)).toContain('\n  "name"');
   });

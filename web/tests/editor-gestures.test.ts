@@ -270,8 +270,14 @@ describe('keyboard shortcuts', () => {
     ['Backspace', key('Backspace'), false, 'delete'],
     ['Backspace in an input', key('Backspace'), true, undefined],
     ['a plain letter', key('z'), false, undefined],
+    ['Meta+R', key('r', { meta: true }), false, 'rotate'],
+    ['Ctrl+R in an input', key('r', { ctrl: true }), true, undefined],
   ])('%s', (_, press, inInput, kind) => {
     expect(keyAction(press, inInput, true)?.kind).toBe(kind);
+  });
+
+  it('Ctrl+R without a selection stays the browser’s reload', () => {
+    expect(keyAction(key('r', { ctrl: true }), false, false)).toBeUndefined();
   });
 
   it.each([

@@ -154,6 +154,24 @@ describe('barcodes set their fields, and the box follows what they draw', () => 
     expect(tuple(r.box)).toEqual(box);
   });
 
+  it.each<[Handle, number, number, Partial<Record<'widthScale' | 'barHeight', number>>, number[]]>([
+    // Turned a quarter: the printed length runs down the box, the bars across it.
+    ['s', 0, 10, { widthScale: 1.5 }, [20, 10, 15.1, 30]],
+    ['n', 0, -5, { widthScale: 1.25 }, [20, 5, 15.1, 25]],
+    ['e', 4, 0, { barHeight: 15.431034 }, [20, 10, 19.1, 20]],
+    ['w', 12, 0, { barHeight: 4 }, [29.3, 10, 5.8, 20]],
+  ])('turned a quarter: %s by (%d, %d)', (handle, dx, dy, fields, box) => {
+    const sideways = { ...sizing, sideways: true };
+    const turned = { x: 20, y: 10, w: 15.1, h: 20 };
+    const r = resizeBox({ type: 'barcode', sizing: sideways }, handle, turned, dx, dy, page);
+    const got = {
+      widthScale: r.widthScale,
+      barHeight: r.barHeight === undefined ? undefined : Math.round(r.barHeight * 1e6) / 1e6,
+    };
+    expect(got).toEqual({ widthScale: undefined, barHeight: undefined, ...fields });
+    expect(tuple(r.box)).toEqual(box);
+  });
+
   it('keeps the fixed side where it was when the drawn width steps', () => {
     // Whole-module widths: only whole scales draw.
     const stepped: BarcodeSizing = { ...sizing, widthAt: (s) => 20 * Math.max(1, Math.round(s)) };

@@ -103,6 +103,7 @@ describe('print dialog values', () => {
     offsetY: '0.5',
     density: '8',
     speed: '4',
+    orientation: 'rotate180',
   };
   test.each<[Partial<DialogFields>, Record<string, unknown>]>([
     [
@@ -116,6 +117,7 @@ describe('print dialog values', () => {
         offsetYMm: 0.5,
         density: 8,
         speed: 4,
+        orientation: 'rotate180',
       },
     ],
     [
@@ -152,8 +154,8 @@ describe('print dialog values', () => {
       { offsetXMm: 20, offsetYMm: 0.25 },
     ],
     [
-      { copyMode: 'bogus', oddAlign: 'centre' },
-      { copyMode: 'duplicate', oddAlign: 'left' },
+      { copyMode: 'bogus', oddAlign: 'centre', orientation: '180' },
+      { copyMode: 'duplicate', oddAlign: 'left', orientation: 'normal' },
     ],
   ])('%j', (over, expected) => {
     expect(readDialog({ ...base, ...over })).toMatchObject(expected);

@@ -109,6 +109,35 @@ it('an encoder outside the list is offered as it stands', () => {
   expect(row.get(bar, CTX)).toBe('pdf417');
 });
 
+it('the rotation row turns the box with the content; turned barcode sides swap their fields', () => {
+  const choiceRow = (o: LabelObject, caption: string) => {
+    const row = objectRows(o).find((r) => 'caption' in r && r.caption === caption);
+    return row?.kind === 'segments' ? row : undefined;
+  };
+  expect(['rect', 'line'].map((t) => choiceRow(make(t as ObjectType), '旋转'))).toEqual([
+    undefined,
+    undefined,
+  ]);
+  const text = make('text');
+  const rotation = choiceRow(text, '旋转')!;
+  expect(rotation.options(CTX, text).map((o) => o.label)).toEqual(['0°', '90°', '180°', '270°']);
+  rotation.set(text, 270, CTX); // 20 × 10 at (5, 5) stands up about its centre (15, 10)
+  expect([text.x, text.y, text.w, text.h, rotation.get(text, CTX)]).toEqual([10, 0, 10, 20, 270]);
+  rotation.set(text, 90, CTX); // still standing: the box stays
+  expect([text.x, text.y, text.w, text.h]).toEqual([10, 0, 10, 20]);
+
+  const bar = make('barcode') as Extract<LabelObject, { type: 'barcode' }>;
+  bar.rotation = 90;
+  const ctx = {
+    ...CTX,
+    barcodeWidthScale: (_: unknown, mm: number) => mm / 20,
+    barcodeTextBand: 0,
+  };
+  typeInto(objectRows(bar), '宽度 mm', bar, '15', ctx); // across the bars: their height
+  typeInto(objectRows(bar), '高度 mm', bar, '30', ctx); // along the bars: the printed length
+  expect([bar.barHeight, bar.widthScale]).toEqual([15, 1.5]);
+});
+
 describe('the label configuration rows', () => {
   const rows = labelConfigRows(() => {});
   const cases: [string, string, (d: LabelDocument) => number, number][] = [

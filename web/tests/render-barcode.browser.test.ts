@@ -267,9 +267,15 @@ describe('measuring barcodes', () => {
     autoSizeBarcodes(d, ctx, 1); // record index is part of the signature
     expect(good.w).toBe(22.86);
     expect(autoSizeSignature(d, ctx, 1)).toBe(
-      'bg:code128:{{code}}:3:12:true:1|bb:ean13:{{code}}:3:12:true:1|qq:https://example.com/sorvendale:M:4#1#{"code":"1234567890"}',
+      'bg:code128:{{code}}:3:12:true:1:0|bb:ean13:{{code}}:3:12:true:1:0|qq:https://example.com/sorvendale:M:4#1#{"code":"1234567890"}',
     );
     expect(autoSizeSignature({ ...d, objects: [] }, {}, 0)).toBe('#0#{}');
+    // Turned a quarter, the printed length runs down the box: the sides swap, and so do the
+    // sides the inspector's width rule reads when the data cannot be encoded.
+    good.rotation = 270;
+    autoSizeBarcodes(d, ctx, 1);
+    expect([good.w, good.h]).toEqual([15.1, 22.86]);
+    expect(widthScaleForWidth({ ...bad, rotation: 90, w: 8, h: 5 }, 10, 300)).toBe(2);
     expect(measureBarcode({ ...good, showText: false }, 300)!.h).toBe(12);
     expect(measureBarcode({ ...good, symbology: 'ean13', data: 'x' }, 300)).toBeUndefined();
   });

@@ -174,6 +174,49 @@ describe('DocumentStore selection, layers and clamps', () => {
     expect(s.doc.objects[1].x).toBe(7);
   });
 
+  it('turns each selected text, code or picture about its own centre, as one step', () => {
+    const s = new DocumentStore(); // page 50 × 80
+    const make = (type: 'text' | 'barcode' | 'image' | 'rect', x: number, y: number) =>
+      createObject(type, { x, y, w: 30, h: 10 });
+    const objs = [
+      make('text', 10, 20), // centre (25, 25): 10 × 30 at (20, 10)
+      make('image', 0, 0), // centre (15, 5): 10 × 30 at (10, -10), kept on the page at y 0
+      make('barcode', 20, 75), // centre (35, 80): 10 × 30 at (30, 65), pushed up to y 50
+      make('rect', 5, 50), // rectangles have no rotation
+      make('text', 5, 60), // locked
+    ];
+    objs[4].locked = true;
+    s.doc.objects.push(...objs);
+    s.select(objs.map((o) => o.id));
+    s.rotateSelected();
+    const boxes = () =>
+      s.doc.objects.map((o) => [o.x, o.y, o.w, o.h, 'rotation' in o ? o.rotation : '-']);
+    expect(boxes()).toEqual([
+      [20, 10, 10, 30, 90],
+      [10, 0, 10, 30, 90],
+      [30, 50, 10, 30, 90],
+      [5, 50, 30, 10, '-'],
+      [5, 60, 30, 10, 0],
+    ]);
+    s.rotateSelected(); // 180°: the box lies again, about the same centre
+    expect(boxes()[0]).toEqual([10, 20, 30, 10, 180]);
+    s.rotateSelected();
+    s.rotateSelected(); // back to 0° after four quarter turns
+    expect(boxes()[0]).toEqual([10, 20, 30, 10, 0]);
+    s.undo();
+    expect(boxes()[0]).toEqual([20, 10, 10, 30, 270]);
+    // A side longer than the page is cut to it; a square turns in place.
+    const wide = createObject('text', { x: 0, y: 0, w: 30, h: 70 });
+    const square = createObject('qrcode', { x: 2, y: 3, w: 16, h: 16 });
+    s.doc.objects = [wide, square];
+    s.select([wide.id, square.id]);
+    s.rotateSelected();
+    expect(boxes()).toEqual([
+      [0, 20, 50, 30, 90], // centre (15, 35)
+      [2, 3, 16, 16, 90],
+    ]);
+  });
+
   it('duplicates in document order, offset and kept on the page', () => {
     const { s, ids } = storeWith([40, 10, 10, 10], [0, 0, 5, 5]);
     s.select([ids[1], ids[0]]);

@@ -4,6 +4,7 @@ import { mmToDots, type LabelDocument } from '../document/model';
 import type { MergeContext } from '../merge/types';
 import type { Ctx2D } from '../render/context2d';
 import { drawLabel } from '../render/label';
+import { turnSurface180 } from '../render/rotate';
 import { columnLeft, rowGeometry, rowMetrics, type RowGeometry, type RowMetrics } from './geometry';
 import { packRaster } from './pack';
 
@@ -88,6 +89,29 @@ function drawSlots(
   }
 }
 
+/**
+ * Draws the row with its left top corner at (x, y). A row printed the other way up is composed
+ * and turned on its own surface first, so offsets still move it in the printer's direction.
+ */
+function placeRow(
+  target: Ctx2D,
+  doc: LabelDocument,
+  g: RowGeometry,
+  slots: Slots,
+  x: number,
+  y: number,
+): void {
+  if (doc.print.orientation !== 'rotate180') {
+    drawSlots(target, doc, g, slots, (c) => ({ x: x + columnLeft(g, c), y }));
+    return;
+  }
+  const row = composeOn(false, doc, slots, g.columns, {});
+  target.save();
+  target.imageSmoothingEnabled = false;
+  target.drawImage(row.canvas, x, y);
+  target.restore();
+}
+
 function composeOn(
   shared: boolean,
   doc: LabelDocument,
@@ -106,9 +130,15 @@ function composeOn(
     ctx.fillStyle = '#fff';
     ctx.fillRect(0, 0, canvas.width, canvas.height);
   }
-  const ox = options.applyOffset ? mmToDots(doc.print.offsetXMm, doc.page.dpi) : 0;
-  const oy = options.applyOffset ? mmToDots(doc.print.offsetYMm, doc.page.dpi) : 0;
-  drawSlots(ctx, doc, g, slots, (c) => ({ x: columnLeft(g, c) + ox, y: oy }));
+  if (options.applyOffset) {
+    const ox = mmToDots(doc.print.offsetXMm, doc.page.dpi);
+    const oy = mmToDots(doc.print.offsetYMm, doc.page.dpi);
+    placeRow(ctx, doc, g, slots, ox, oy);
+  } else {
+    drawSlots(ctx, doc, g, slots, (c) => ({ x: columnLeft(g, c), y: 0 }));
+    // The whole row turns, gaps included: the mirrored columns land on the columns' places.
+    if (doc.print.orientation === 'rotate180') turnSurface180(canvas);
+  }
   return { canvas, metrics: rowMetrics(g) };
 }
 
@@ -153,7 +183,7 @@ export function composePreviewRaster(
   ctx.fillRect(0, 0, width, height);
   const baseX = Math.max(0, -dx);
   const baseY = Math.max(0, -dy);
-  drawSlots(ctx, doc, g, slots, (c) => ({ x: baseX + columnLeft(g, c) + dx, y: baseY + dy }));
+  placeRow(ctx, doc, g, slots, baseX + dx, baseY + dy);
   const metrics = rowMetrics(g, width, height);
   const frame =
     dx !== 0 || dy !== 0

@@ -103,6 +103,8 @@ export const PRINT_FIELDS = {
   oddAlign: choice(['left', 'right'], 'left'),
   offsetXMm: number(0, -20, 20, 0.5),
   offsetYMm: number(0, -20, 20, 0.5),
+  /** "rotate180" turns every printed row upside down, for rolls that feed the other way. */
+  orientation: choice(['normal', 'rotate180'], 'normal'),
 } as const satisfies FieldTable;
 
 /**
@@ -115,6 +117,9 @@ export const OBJECT_BASE_FIELDS = {
   locked: boolean(false),
 } as const satisfies FieldTable;
 
+/** Clockwise quarter turns of what a text, code or picture draws inside its box. */
+const rotation = () => choice([0, 90, 180, 270], 0);
+
 /** Step of every position and size input, in millimetres. */
 export const GEOMETRY_STEP_MM = 0.5;
 
@@ -125,6 +130,7 @@ export const TEXT_FIELDS = {
   italic: boolean(false),
   align: choice(['left', 'center', 'right'], 'left'),
   lineHeight: number(1.2, 0.8, 3, 0.05),
+  rotation: rotation(),
 } as const satisfies FieldTable;
 
 export const BARCODE_FIELDS = {
@@ -134,12 +140,14 @@ export const BARCODE_FIELDS = {
   moduleWidth: integer(3, 1, 10),
   barHeight: number(12, 4, 60, 0.5),
   widthScale: number(1, 0.25, 10, 0.05),
+  rotation: rotation(),
 } as const satisfies FieldTable;
 
 export const QRCODE_FIELDS = {
   data: text(SAMPLE_QR_DATA, 2000),
   ecc: choice(['L', 'M', 'Q', 'H'], 'M'),
   moduleSize: integer(4, 2, 12),
+  rotation: rotation(),
 } as const satisfies FieldTable;
 
 export const RECT_FIELDS = {
@@ -169,6 +177,7 @@ export const IMAGE_FIELDS = {
   shadowLift: integer(0, 0, 100, 5),
   localContrast: integer(0, 0, 100, 5),
   inkSaving: integer(0, 0, 100, 5),
+  rotation: rotation(),
 } as const satisfies FieldTable;
 
 /** Each object type's own fields, in the order of the type list. */

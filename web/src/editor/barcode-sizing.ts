@@ -3,6 +3,7 @@
 import { clamp } from '../document/fields';
 import { BARCODE_FIELDS } from '../document/field-table';
 import type { BarcodeObject } from '../document/model';
+import { isSideways } from '../document/rotation';
 import type { MergeContext } from '../merge/types';
 import { printedBarcodeWidth, textBandHeight, widthScaleForWidth } from '../render/barcode-size';
 import type { BarcodeSizing } from './resize';
@@ -29,6 +30,7 @@ export function barcodeSizing(
       return printed === undefined ? undefined : hundredth(printed);
     },
     ...barHeightSizing(obj.showText),
+    sideways: isSideways(obj.rotation),
   };
 }
 

@@ -8,7 +8,7 @@ export const NUDGE_MM = 0.5;
 export const NUDGE_FAST_MM = 2;
 
 export type KeyAction =
-  | { kind: 'save' | 'preview' | 'undo' | 'redo' | 'duplicate' | 'selectAll' }
+  | { kind: 'save' | 'preview' | 'undo' | 'redo' | 'duplicate' | 'selectAll' | 'rotate' }
   | { kind: 'escape' | 'delete' }
   | { kind: 'nudge'; dx: number; dy: number };
 
@@ -46,6 +46,8 @@ export function keyAction(
     if (letter === 'y') return { kind: 'redo' };
     if (letter === 'd') return { kind: 'duplicate' };
     if (letter === 'a') return { kind: 'selectAll' };
+    // Without a selection the browser keeps its own Ctrl+R (reload).
+    if (letter === 'r' && hasSelection) return { kind: 'rotate' };
   }
   if (k.key === 'Escape') return { kind: 'escape' };
   if (k.key === 'Delete' || k.key === 'Backspace') return { kind: 'delete' };
@@ -93,6 +95,8 @@ export function installKeyboard(
         return store.duplicateSelected();
       case 'selectAll':
         return store.selectAll();
+      case 'rotate':
+        return store.rotateSelected();
       case 'escape':
         if (!closeFirstOpen(sheets)) store.select([]);
         return;

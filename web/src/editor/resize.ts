@@ -22,6 +22,8 @@ export interface BarcodeSizing {
   /** Bar height for a requested box height, and the box height it gives. */
   barHeightFor(heightMm: number): number;
   heightAt(barHeight: number): number;
+  /** Turned a quarter: the printed length runs along the box's height, the bars across it. */
+  sideways?: boolean;
 }
 
 export interface ResizeSubject {
@@ -158,19 +160,25 @@ export function resizeBox(
   if (subject.type === 'barcode' && subject.sizing) {
     // The box a barcode draws follows its fields, so the fixed side is re-anchored on it.
     const sizing = subject.sizing;
-    if (a.e || a.w) {
-      out.widthScale = sizing.scaleFor(w);
-      const drawn = sizing.widthAt(out.widthScale);
-      if (drawn !== undefined) {
-        if (a.w) x += w - drawn;
-        w = drawn;
-      }
-    }
-    if (a.n || a.s) {
-      out.barHeight = sizing.barHeightFor(h);
-      const drawn = sizing.heightAt(out.barHeight);
+    const sideways = sizing.sideways === true;
+    const alongX = a.e || a.w;
+    const alongY = a.n || a.s;
+    const fitX = (drawn: number) => {
+      if (a.w) x += w - drawn;
+      w = drawn;
+    };
+    const fitY = (drawn: number) => {
       if (a.n) y += h - drawn;
       h = drawn;
+    };
+    if (sideways ? alongY : alongX) {
+      out.widthScale = sizing.scaleFor(sideways ? h : w);
+      const drawn = sizing.widthAt(out.widthScale);
+      if (drawn !== undefined) (sideways ? fitY : fitX)(drawn);
+    }
+    if (sideways ? alongX : alongY) {
+      out.barHeight = sizing.barHeightFor(sideways ? w : h);
+      (sideways ? fitX : fitY)(sizing.heightAt(out.barHeight));
     }
   }
 

@@ -1,4 +1,4 @@
-// The canvas toolbar: undo and redo, alignment, layer order and the zoom. The document check
+// The canvas toolbar: undo and redo, alignment, layer order, rotation and the zoom. The document check
 // button belongs to the print area.
 
 import type { Elements } from '../page/elements';
@@ -10,7 +10,7 @@ const LAYER_DIRECTIONS: readonly string[] = ['up', 'down', 'top', 'bottom'];
 
 export type ToolbarElements = Pick<
   Elements,
-  'app-body' | 'btn-undo' | 'btn-redo' | 'btn-zoom-in' | 'btn-zoom-out' | 'btn-fit'
+  'app-body' | 'btn-undo' | 'btn-redo' | 'btn-zoom-in' | 'btn-zoom-out' | 'btn-fit' | 'btn-rotate'
 >;
 
 export interface ToolbarHooks {
@@ -28,6 +28,7 @@ export function installToolbar(
   el['btn-zoom-in'].addEventListener('click', () => store.setZoom(store.zoom * ZOOM_STEP));
   el['btn-zoom-out'].addEventListener('click', () => store.setZoom(store.zoom / ZOOM_STEP));
   el['btn-fit'].addEventListener('click', () => hooks.fit());
+  el['btn-rotate'].addEventListener('click', () => store.rotateSelected());
   for (const button of el['app-body'].querySelectorAll<HTMLButtonElement>('[data-align]')) {
     const kind = button.dataset.align ?? '';
     if (ALIGN_KINDS.includes(kind)) {
@@ -43,5 +44,6 @@ export function installToolbar(
   return (s) => {
     el['btn-undo'].disabled = !s.canUndo;
     el['btn-redo'].disabled = !s.canRedo;
+    el['btn-rotate'].disabled = s.rotatable.length === 0;
   };
 }

@@ -153,7 +153,9 @@ export function buildRows<T>(
         button.type = 'button';
         button.classList.toggle('is-selected', option.value === current);
         button.setAttribute('aria-pressed', String(option.value === current));
-        button.addEventListener('click', () => store.update(() => row.set(target, option.value)));
+        button.addEventListener('click', () =>
+          store.update(() => row.set(target, option.value, ctx)),
+        );
         group.append(button);
       }
       const refresh = () => {
@@ -176,7 +178,7 @@ export function buildRows<T>(
     });
     select.addEventListener('change', () => {
       const option = options[Number(select.value)];
-      if (option) store.update(() => row.set(target, option.value));
+      if (option) store.update(() => row.set(target, option.value, ctx));
     });
     return labelled(row.caption, select);
   }

@@ -132,6 +132,16 @@ export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
       get: (d) => d.print.oddAlign,
       set: (d, v) => (d.print.oddAlign = v as OddAlign),
     },
+    {
+      kind: 'choice',
+      caption: '打印方向',
+      options: () => [
+        { value: 'normal', label: '正向' },
+        { value: 'rotate180', label: '旋转 180°' },
+      ],
+      get: (d) => d.print.orientation,
+      set: (d, v) => (d.print.orientation = v === 'rotate180' ? 'rotate180' : 'normal'),
+    },
     sectionNumber('print', 'offsetXMm', 'X 偏移 mm'),
     sectionNumber('print', 'offsetYMm', 'Y 偏移 mm'),
     hint(LABEL_CONFIG_HINTS.offset),

@@ -28,6 +28,14 @@ import type {
   TextAlign,
   TextObject,
 } from '../document/model';
+import {
+  ROTATIONS,
+  isRotatable,
+  isSideways,
+  setRotation,
+  type RotatableObject,
+  type Rotation,
+} from '../document/rotation';
 import { textBandHeight } from '../render/barcode-size';
 import { SYMBOLOGIES } from '../render/symbologies';
 import type {
@@ -148,6 +156,18 @@ const TEXT_ROWS: Row<TextObject>[] = [
 
 export const BARCODE_HINT = '条码横向拉伸过大可能影响扫描；建议用打印预览确认条宽和空白区。';
 
+/**
+ * A barcode's box side set from the panel: the side its printed length runs along sets the
+ * stretch, the other one the bars (turned a quarter, the length runs down the box).
+ */
+function setBarcodeSide(o: BarcodeObject, side: 'w' | 'h', mm: number, ctx: RowContext): void {
+  if (side === (isSideways(o.rotation) ? 'h' : 'w')) {
+    o.widthScale = ctx.barcodeWidthScale?.(o, mm) ?? o.widthScale;
+  } else {
+    o.barHeight = barcodeBarHeight(mm, ctx.barcodeTextBand ?? textBandHeight(o));
+  }
+}
+
 const BARCODE_ROWS: Row<BarcodeObject>[] = [
   {
     ...pick<BarcodeObject, string>('choice', 'symbology', '码制', SYMBOLOGIES),
@@ -164,15 +184,14 @@ const BARCODE_ROWS: Row<BarcodeObject>[] = [
     caption: '宽度 mm',
     numberLimits: (ctx) => ({ min: 2, max: ctx.pageW, step: 0.5, round: 'none' }),
     get: (o) => o.w,
-    set: (o, v, ctx) => (o.widthScale = ctx.barcodeWidthScale?.(o, v) ?? o.widthScale),
+    set: (o, v, ctx) => setBarcodeSide(o, 'w', v, ctx),
   },
   {
     kind: 'number',
     caption: '高度 mm',
     numberLimits: (ctx) => ({ min: 4, max: ctx.pageH, step: 0.5, round: 'none' }),
     get: (o) => o.h,
-    set: (o, v, ctx) =>
-      (o.barHeight = barcodeBarHeight(v, ctx.barcodeTextBand ?? textBandHeight(o))),
+    set: (o, v, ctx) => setBarcodeSide(o, 'h', v, ctx),
   },
   num('moduleWidth', '模块宽', BARCODE_FIELDS.moduleWidth),
   toggle('showText', '显示文字'),
@@ -249,8 +268,9 @@ export const IMAGE_PRESETS: readonly {
   },
   {
     label: '恢复默认',
-    // Every picture setting, but never the picture itself.
-    apply: (o) => Object.assign(o, { ...defaultOwnFields('image'), src: o.src }),
+    // Every picture setting, but never the picture itself nor its turn (the box follows it).
+    apply: (o) =>
+      Object.assign(o, { ...defaultOwnFields('image'), src: o.src, rotation: o.rotation }),
   },
   {
     label: '铺满标签',
@@ -364,11 +384,24 @@ export const POSITION_ROWS: readonly Row<LabelObject>[] = [
   },
 ];
 
-/** The rows of one object, in panel order: common rows, the type's rows, the position grid. */
+/** Texts, codes and pictures turn in quarter turns; the box turns with them. */
+const ROTATION_ROW: ChoiceRow<RotatableObject> = {
+  kind: 'segments',
+  caption: '旋转',
+  options: () => ROTATIONS.map((r) => ({ value: r, label: `${r}°` })),
+  get: (o) => o.rotation ?? 0,
+  set: (o, v, ctx) => setRotation(o, v as Rotation, { widthMm: ctx.pageW, heightMm: ctx.pageH }),
+};
+
+/**
+ * The rows of one object, in panel order: common rows, the type's rows, the rotation where the
+ * type turns, the position grid.
+ */
 export function objectRows(obj: LabelObject): readonly Row<LabelObject>[] {
   return [
     ...COMMON_ROWS,
     ...(TYPE_ROWS[obj.type] as readonly Row<LabelObject>[]),
+    ...(isRotatable(obj) ? [ROTATION_ROW as Row<LabelObject>] : []),
     ...POSITION_ROWS,
   ];
 }

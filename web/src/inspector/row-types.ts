@@ -63,7 +63,7 @@ export interface ChoiceRow<T, V = string | number> extends RowBase<T> {
   kind: 'choice' | 'segments';
   options: (ctx: RowContext, target: T) => readonly Choice<V>[];
   get: (target: T, ctx: RowContext) => V;
-  set: (target: T, value: V) => void;
+  set: (target: T, value: V, ctx: RowContext) => void;
 }
 
 export interface SwitchRow<T> extends RowBase<T> {

@@ -64,6 +64,7 @@ export const ELEMENT_KINDS = {
   'zoom-label': 'element',
   'btn-zoom-in': 'button',
   'btn-fit': 'button',
+  'btn-rotate': 'button',
   'canvas-host': 'element',
   'editor-canvas': 'canvas',
   // Right panel: properties and print card
@@ -108,6 +109,7 @@ export const ELEMENT_KINDS = {
   'print-columns': 'select',
   'print-copy-mode': 'select',
   'print-odd-align': 'select',
+  'print-orientation': 'select',
   'print-offset-x': 'input',
   'print-offset-y': 'input',
   'print-density': 'input',

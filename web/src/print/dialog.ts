@@ -24,6 +24,7 @@ export type PrintDialogElements = Pick<
   | 'print-columns'
   | 'print-copy-mode'
   | 'print-odd-align'
+  | 'print-orientation'
   | 'print-offset-x'
   | 'print-offset-y'
   | 'print-density'
@@ -55,6 +56,7 @@ function fields(el: PrintDialogElements): DialogFields {
     offsetY: el['print-offset-y'].value,
     density: el['print-density'].value,
     speed: el['print-speed'].value,
+    orientation: el['print-orientation'].value,
   };
 }
 
@@ -86,6 +88,7 @@ export function installPrintDialog(
     el['print-copies'].value = String(p.copies);
     el['print-columns'].value = String(p.columns);
     el['print-odd-align'].value = p.oddAlign;
+    el['print-orientation'].value = p.orientation;
     el['print-offset-x'].value = String(p.offsetXMm);
     el['print-offset-y'].value = String(p.offsetYMm);
     const sequence = sequenceOption(el);

@@ -1,7 +1,13 @@
 // Print rules over documents and numbers: the request, clamps, the dialog's values and the texts
 // that depend only on numbers. No DOM here.
 
-import { mmToDots, type CopyMode, type LabelDocument, type OddAlign } from '../document/model';
+import {
+  mmToDots,
+  type CopyMode,
+  type LabelDocument,
+  type OddAlign,
+  type PrintSettings,
+} from '../document/model';
 import type { Dataset } from '../merge/types';
 import { rowWidthMm } from './check';
 
@@ -81,6 +87,7 @@ export interface DialogFields {
   offsetY: string;
   density: string;
   speed: string;
+  orientation: string;
 }
 
 export interface DialogSettings {
@@ -92,6 +99,7 @@ export interface DialogSettings {
   offsetYMm: number;
   density: number;
   speed: number;
+  orientation: PrintSettings['orientation'];
 }
 
 const OFFSET_LIMIT_MM = 20;
@@ -128,6 +136,7 @@ export function readDialog(fields: DialogFields): DialogSettings {
     offsetYMm: offset(fields.offsetY),
     density: clampRound(fieldNumber(fields.density), 0, 15, 9),
     speed: speed === 0 ? 3 : clampRound(speed, 1, 6, 3),
+    orientation: fields.orientation === 'rotate180' ? 'rotate180' : 'normal',
   };
 }
 

@@ -9,6 +9,7 @@ import {
   type LabelDocument,
   type QrCodeObject,
 } from '../document/model';
+import { isSideways } from '../document/rotation';
 import type { MergeContext } from '../merge/types';
 import { barcodeModuleDots, barcodeRequest, qrRequest } from './barcode';
 import { barcodeBitmap } from './barcode-bitmap';
@@ -69,7 +70,7 @@ export function printedBarcodeWidth(
  * The `widthScale` whose printed width comes nearest a requested width, for the resize handles
  * and the inspector's width field. Only whole dots per module can print, so the scale moves in
  * steps of 1 / `moduleWidth`, inside the field's range. When the data cannot be encoded, the
- * current box width stands for the natural width.
+ * box's current length (its height when turned a quarter) stands for the natural width.
  */
 export function widthScaleForWidth(
   obj: BarcodeObject,
@@ -80,7 +81,8 @@ export function widthScaleForWidth(
   const { min, max } = BARCODE_FIELDS.widthScale;
   const modules = moduleCount(obj, context);
   if (modules === undefined) {
-    return Math.min(max, Math.max(min, requestedMm / Math.max(1, obj.w)));
+    const length = isSideways(obj.rotation) ? obj.h : obj.w;
+    return Math.min(max, Math.max(min, requestedMm / Math.max(1, length)));
   }
   const moduleWidth = barcodeModuleDots({ moduleWidth: obj.moduleWidth, widthScale: 1 });
   const dots = Math.round(mmToDots(requestedMm, dpi) / modules);
@@ -114,7 +116,7 @@ export function autoSizeSignature(
 ): string {
   const parts = doc.objects.map((o) => {
     if (o.type === 'barcode') {
-      return `b${o.id}:${o.symbology}:${o.data}:${o.moduleWidth}:${o.barHeight}:${o.showText}:${o.widthScale ?? 1}`;
+      return `b${o.id}:${o.symbology}:${o.data}:${o.moduleWidth}:${o.barHeight}:${o.showText}:${o.widthScale ?? 1}:${o.rotation ?? 0}`;
     }
     if (o.type === 'qrcode') return `q${o.id}:${o.data}:${o.ecc}:${o.moduleSize}`;
     return '';
@@ -140,8 +142,12 @@ export function autoSizeBarcodes(
     if (obj.type !== 'barcode') continue;
     const size = measureBarcode(obj, doc.page.dpi, context);
     if (!size) continue;
-    obj.w = Math.max(1, Math.round(size.w * 100) / 100);
-    obj.h = Math.max(1, Math.round(size.h * 10) / 10);
+    // Turned a quarter, the printed length runs down the box and the bars across it.
+    const length = Math.max(1, Math.round(size.w * 100) / 100);
+    const across = Math.max(1, Math.round(size.h * 10) / 10);
+    const sideways = isSideways(obj.rotation);
+    obj.w = sideways ? across : length;
+    obj.h = sideways ? length : across;
   }
 }
 

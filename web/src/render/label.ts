@@ -5,6 +5,7 @@ import type { MergeContext } from '../merge/types';
 import { drawImageObject } from './picture';
 import { drawBarcode, drawQrCode } from './barcode';
 import type { Ctx2D } from './context2d';
+import { drawTurned } from './rotate';
 import { drawLine, drawRect } from './shapes';
 import { drawText } from './text';
 
@@ -19,7 +20,7 @@ export function labelSizeDots(doc: LabelDocument): { width: number; height: numb
 function drawObject(ctx: Ctx2D, obj: LabelObject, dpi: number, context: MergeContext): void {
   switch (obj.type) {
     case 'text':
-      drawText(ctx, obj, dpi, context);
+      drawTurned(ctx, obj, dpi, (c, o) => drawText(c, o, dpi, context));
       return;
     case 'rect':
       drawRect(ctx, obj, dpi);
@@ -28,13 +29,13 @@ function drawObject(ctx: Ctx2D, obj: LabelObject, dpi: number, context: MergeCon
       drawLine(ctx, obj, dpi);
       return;
     case 'barcode':
-      drawBarcode(ctx, obj, dpi, context);
+      drawTurned(ctx, obj, dpi, (c, o) => drawBarcode(c, o, dpi, context));
       return;
     case 'qrcode':
-      drawQrCode(ctx, obj, dpi, context);
+      drawTurned(ctx, obj, dpi, (c, o) => drawQrCode(c, o, dpi, context));
       return;
     case 'image':
-      drawImageObject(ctx, obj, dpi);
+      drawTurned(ctx, obj, dpi, (c, o) => drawImageObject(c, o, dpi));
       return;
     default: {
       // Documents from outside may still carry unknown types at run time; they draw nothing.
