@@ -60,6 +60,11 @@ export default tseslint.config(
   },
   {
     files: ['web/src/render/**/*.ts', 'web/src/compose/**/*.ts'],
+    rules: banImports([...uiAreas, 'page', 'verify']),
+  },
+  {
+    // Reading symbols back from a composed row: above compose, below every UI area.
+    files: ['web/src/verify/**/*.ts'],
     rules: banImports([...uiAreas, 'page']),
   },
   {

@@ -1,7 +1,7 @@
 import { defineConfig } from 'vite';
 
-// The designer builds into dist/ as exactly four files (index.html, one script, one style
-// sheet, sample.jpg) so that the service can compile them in.
+// The designer builds into dist/ as a few files (index.html, one script, one style sheet,
+// sample.jpg, the barcode reader's wasm) that the service compiles in.
 export default defineConfig({
   root: 'web',
   base: './',

@@ -144,6 +144,7 @@ std::string_view content_type_for(std::string_view name) {
       {"ico", "image/x-icon"},
       {"woff", "font/woff"},
       {"woff2", "font/woff2"},
+      {"wasm", "application/wasm"},
   };
   for (const Mapping& mapping : kTypes) {
     if (mapping.extension == ext) return mapping.type;

@@ -30,6 +30,7 @@ TEST(StaticContentType, KnownExtensions) {
       {"favicon.ico", "image/x-icon"},
       {"f.woff", "font/woff"},
       {"f.woff2", "font/woff2"},
+      {"zxing_reader-1a2b.wasm", "application/wasm"},
   };
   for (const Case& c : cases) EXPECT_EQ(content_type_for(c.name), c.type) << c.name;
 }

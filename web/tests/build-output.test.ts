@@ -1,6 +1,6 @@
 /// <reference types="node" />
-// The service compiles the designer's build output in by name, so the build must yield
-// exactly the page, one script, one style sheet and the sample picture, linked relatively.
+// The service compiles in whatever the build yields; it must be exactly the page, one script,
+// one style sheet, the sample picture and the barcode reader's module, linked relatively.
 import { mkdtemp, readFile, readdir, rm } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join, relative, sep } from 'node:path';
@@ -54,17 +54,20 @@ afterAll(async () => {
 });
 
 describe('designer build output', () => {
-  test('is exactly the page, one hashed script, one hashed style sheet and the sample', () => {
-    expect(files).toHaveLength(4);
+  test('is exactly the page, one hashed script, one hashed style sheet, the sample and the barcode reader', () => {
+    expect(files).toHaveLength(5);
     expect(files).toContain('index.html');
     expect(files).toContain('sample.jpg');
     expect(files.filter((f) => /^assets\/index-[\w-]+\.js$/.test(f))).toHaveLength(1);
     expect(files.filter((f) => /^assets\/index-[\w-]+\.css$/.test(f))).toHaveLength(1);
+    // Loaded on the first symbol check, from the program's own files.
+    expect(files.filter((f) => /^assets\/zxing_reader-[\w-]+\.wasm$/.test(f))).toHaveLength(1);
   });
 
   test('the page loads both assets by relative paths and keeps the empty icon', async () => {
     const html = await readFile(join(outDir, 'index.html'), 'utf8');
     const script = files.find((f) => f.endsWith('.js'));
+    expect(files.some((f) => f.endsWith('.wasm') && html.includes(f))).toBe(false);
     const style = files.find((f) => f.endsWith('.css'));
     expect(html).toMatch(new RegExp(`<script type="module"[^>]* src="\\./${script}"`));
     expect(html).toMatch(new RegExp(`<link rel="stylesheet"[^>]* href="\\./${style}"`));

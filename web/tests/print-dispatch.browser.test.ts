@@ -189,7 +189,10 @@ describe('sendPrintRow', () => {
 
   test('check errors of any slot stop the row; warnings do not', async () => {
     const objects = [
-      { ...barcode(1, 1, { data: '{{code}}', w: 10, h: 5 }), name: '条码' },
+      {
+        ...barcode(1, 1, { data: '{{code}}', w: 10, h: 5, barHeight: 4, moduleWidth: 1 }),
+        name: '条码',
+      },
       { ...text(1, 6, 5, 3, { text: '{{missing}}' }), name: 'T' },
     ];
     const h = harness(objects);
@@ -206,6 +209,17 @@ describe('sendPrintRow', () => {
     expect(h.log[1]).toBe('hint error 发现 1 个错误：条码 的数据为空');
     h.log.length = 0;
     expect((await h.dispatcher.sendPrintRow([good, undefined], false, false)).ok).toBe(true);
+  });
+  test('a symbol that does not read back from the raster cancels the print unsent', async () => {
+    // The bars run 5 mm past the 20 mm label's right edge.
+    const cut = barcode(16, 1, { data: 'SV-42', w: 9, h: 5, barHeight: 4, moduleWidth: 1 });
+    const h = harness([{ ...cut, name: '条码' }]);
+    expect((await h.dispatcher.sendPrintRow([{}], false, false)).ok).toBe(false);
+    expect(h.requests).toEqual([]);
+    expect(h.log.slice(-2)).toEqual([
+      'status error 打印失败',
+      'hint error 条码 无法识读：超出标签边界，已取消打印',
+    ]);
   });
 });
 
@@ -479,7 +493,12 @@ describe('batch pipelining', () => {
   });
 
   test('a refused row ahead is reported only at its turn, after the row before went out', async () => {
-    const objects = [{ ...barcode(1, 1, { data: '{{a}}', w: 10, h: 5 }), name: '条码' }];
+    const objects = [
+      {
+        ...barcode(1, 1, { data: '{{a}}', w: 10, h: 5, barHeight: 4, moduleWidth: 1 }),
+        name: '条码',
+      },
+    ];
     const h = harness(objects);
     h.store.setDataset({ name: 'd', fields: ['a'], rows: [{ a: '1' }, { a: '2' }, { a: ' ' }] });
     await h.dispatcher.printBatch(true, false);
@@ -497,7 +516,12 @@ describe('batch pipelining', () => {
 describe('the page following a batch', () => {
   // Paced views that are never released would leave the canvas and the data panel behind for
   // good, so every way a batch ends tells the page, after the remembered record is back.
-  const coded = [{ ...barcode(1, 1, { data: '{{a}}', w: 10, h: 5 }), name: '条码' }];
+  const coded = [
+    {
+      ...barcode(1, 1, { data: '{{a}}', w: 10, h: 5, barHeight: 4, moduleWidth: 1 }),
+      name: '条码',
+    },
+  ];
   test.each([
     {
       name: 'completed',

@@ -13,7 +13,15 @@ import { barcodeBitmap } from '../src/render/barcode-bitmap';
 import { clearRenderCaches } from '../src/render/caches';
 import { SYMBOLOGIES } from '../src/render/symbologies';
 import type { PackedRaster } from './support/zbar';
-import { barcode, doc, qrcode } from './render-fixtures';
+import { barcode, doc, line, qrcode, rect } from './render-fixtures';
+import { rowSymbols } from '../src/verify/placements';
+import {
+  clearVerdictCache,
+  dotGainWarning,
+  quietZoneWarning,
+  REASONS,
+  verifyRow,
+} from '../src/verify/verify';
 
 declare module 'vitest/browser' {
   interface BrowserCommands {
@@ -182,6 +190,23 @@ describe('scannability', () => {
     expect(notExact).toEqual([]);
 
     const decoded = await commands.decodeRasters(rasters);
+
+    // The page's own reader, on the same rasters: wherever zbar reads the data, it must agree
+    // (a refused good label is as bad as a passed broken one).
+    clearVerdictCache();
+    const refused: string[] = [];
+    for (const [i, c] of cases.entries()) {
+      const row = composeRowRaster(c.doc, [{}], 1);
+      const symbols = rowSymbols(c.doc, [{}], 1, (o) => o.id);
+      expect(symbols).toHaveLength(1);
+      const [verdict] = await verifyRow(
+        { bytes: row.bytes, width: row.metrics.width, height: row.metrics.height },
+        symbols,
+      );
+      const zbarRead = decoded[i].length === 1 && decoded[i][0] === c.expected;
+      if (zbarRead && verdict.error) refused.push(`${c.name}: ${verdict.error}`);
+    }
+    expect(refused).toEqual([]);
     const failures = cases
       .map((c, i) => ({ c, got: decoded[i] }))
       .filter(({ c, got }) => !(got.length === 1 && got[0] === c.expected));
@@ -193,4 +218,75 @@ describe('scannability', () => {
     const excused = cases.filter((c) => UNREADABLE.some((u) => u.applies(c)));
     expect(failures.map(({ c }) => c)).toEqual(excused);
   }, 120_000);
+});
+
+describe('the page reads every symbol back before printing', () => {
+  /** A 40 × 30 mm label at 203 dpi with one Code 128 (or QR code) and what else a case adds. */
+  function faultLabel(
+    add: (d: LabelDocument) => void,
+    code: Partial<BarcodeObject> = {},
+  ): LabelDocument {
+    const d = doc({ dpi: 203, widthMm: 40, heightMm: 30 });
+    d.objects.push(
+      barcode(4, 4, { name: '条码', data: 'SV-42', moduleWidth: 2, barHeight: 10, ...code }),
+    );
+    add(d);
+    autoSizeBarcodes(d, {}, 0);
+    return d;
+  }
+
+  test.each([
+    { name: 'a clean symbol', d: () => faultLabel(() => {}), error: undefined, warnings: [] },
+    {
+      name: 'past the right edge',
+      d: () => faultLabel((d) => (d.objects[0].x = 27)),
+      error: REASONS.outside,
+      warnings: [],
+    },
+    {
+      name: 'on a filled rectangle',
+      d: () => faultLabel((d) => d.objects.unshift(rect(2, 2, 36, 16, { fill: true }))),
+      error: REASONS.covered,
+      warnings: [],
+    },
+    {
+      name: 'a QR code below one dot per module',
+      d: () =>
+        faultLabel((d) => {
+          d.objects = [qrcode(4, 4, 3, 3, { name: '二维码', data: 'https://example.com/q?id=42' })];
+        }),
+      error: REASONS.tooSmall,
+      warnings: [],
+    },
+    {
+      name: 'a rule in the quiet zone',
+      d: () =>
+        faultLabel((d) => {
+          // 2 mm from the bars: 8 modules of 2 dots, where 10 are needed.
+          d.objects[0].x = 9;
+          d.objects.push(line(7, 4, 0, 10));
+        }),
+      error: undefined,
+      warnings: [quietZoneWarning('条码')],
+    },
+    {
+      name: 'one-dot modules',
+      d: () => faultLabel(() => {}, { moduleWidth: 1 }),
+      error: undefined,
+      warnings: [dotGainWarning('条码')],
+    },
+  ])('$name', async ({ d, error, warnings }) => {
+    clearVerdictCache();
+    const label = d();
+    const row = composeRowRaster(label, [{}], 1);
+    const verdicts = await verifyRow(
+      { bytes: row.bytes, width: row.metrics.width, height: row.metrics.height },
+      rowSymbols(label, [{}], 1, (o) => o.name),
+    );
+    expect(verdicts).toHaveLength(1);
+    expect(verdicts[0].error).toBe(error);
+    // A clean symbol warns of nothing; a fault may bring a second warning with its own.
+    if (warnings.length === 0) expect(verdicts[0].warnings).toEqual([]);
+    else expect(verdicts[0].warnings).toEqual(expect.arrayContaining(warnings));
+  });
 });

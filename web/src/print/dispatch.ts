@@ -9,7 +9,9 @@ import type { LabelDocument } from '../document/model';
 import type { DocumentStore } from '../editor/store';
 import type { StatusLine } from '../page/status';
 import { preloadImages } from '../render/sources';
-import { checkDocument, type CheckIssue } from './check';
+import { checkDocument, objectName, type CheckIssue } from './check';
+import { rowSymbols } from '../verify/placements';
+import { assertRowReadable } from '../verify/verify';
 import {
   batchGate,
   FOLLOW_LIMIT_MS,
@@ -226,6 +228,13 @@ export class PrintDispatcher {
     if (drop?.dropped) return undefined;
     const columns = clampColumnCount(layoutColumns ?? doc.print.columns);
     const raster = this.compose(doc, row, columns);
+    // Every symbol is read back from the very raster that goes out; one that does not read as
+    // encoded stops the print here.
+    const { width, height } = raster.metrics;
+    await assertRowReadable(
+      { bytes: raster.bytes, width, height },
+      rowSymbols(doc, row, columns, objectName),
+    );
     // Base64 of a row is a few milliseconds of its own; it need not share a task with drawing.
     await nextTask();
     return { columns, raster: raster.metrics, dataB64: encodeBase64(raster.bytes) };

@@ -1,0 +1,100 @@
+// Where each symbol of a print row stands, in dots, as the renderer draws it: the rectangles
+// the verification cuts out of the packed row.
+
+import { mmToDots, type LabelDocument, type LabelObject } from '../document/model';
+import type { MergeContext } from '../merge/types';
+import { columnLeft, rowGeometry } from '../compose/geometry';
+import { barcodeModuleDots, barcodeRequest, qrRequest } from '../render/barcode';
+import { barcodeBitmap } from '../render/barcode-bitmap';
+import type { Rect, SymbolToVerify } from './verify';
+
+type Slots = readonly (MergeContext | null | undefined)[];
+
+function overlaps(a: LabelObject, b: LabelObject): boolean {
+  const ax1 = a.x + a.w;
+  const ay1 = a.y + a.h;
+  // A line's w and h are the vector to its end.
+  const bx0 = Math.min(b.x, b.x + b.w);
+  const by0 = Math.min(b.y, b.y + b.h);
+  const bx1 = Math.max(b.x, b.x + b.w);
+  const by1 = Math.max(b.y, b.y + b.h);
+  return a.x < bx1 && bx0 < ax1 && a.y < by1 && by0 < ay1;
+}
+
+/** The symbol's drawn rectangle inside a label whose left edge is `left`, or nothing. */
+function drawn(
+  obj: LabelObject,
+  dpi: number,
+  context: MergeContext,
+  left: number,
+): { symbol: Rect; moduleDots: number; data: string; bcid: string } | undefined {
+  if (obj.type === 'barcode') {
+    const request = barcodeRequest(obj, context);
+    const bitmap = barcodeBitmap(request);
+    if (!bitmap) return undefined;
+    const top = mmToDots(obj.y, dpi);
+    const y = Math.floor(top);
+    return {
+      symbol: {
+        x: left + Math.round(mmToDots(obj.x, dpi)),
+        y,
+        w: bitmap.width,
+        h: Math.ceil(top + mmToDots(obj.barHeight, dpi)) - y,
+      },
+      moduleDots: barcodeModuleDots(obj),
+      data: request.text,
+      bcid: obj.symbology,
+    };
+  }
+  if (obj.type === 'qrcode') {
+    const request = qrRequest(obj, context);
+    const bitmap = barcodeBitmap(request);
+    if (!bitmap) return undefined;
+    const bw = mmToDots(obj.w, dpi);
+    const bh = mmToDots(obj.h, dpi);
+    const side = Math.max(1, Math.min(bw, bh));
+    const x = mmToDots(obj.x, dpi) + (bw - side) / 2;
+    const y = mmToDots(obj.y, dpi) + (bh - side) / 2;
+    // The library draws two pixels per module at scale 1.
+    const modules = bitmap.width / (2 * Math.max(1, Math.round(request.scale)));
+    return {
+      symbol: {
+        x: left + Math.floor(x),
+        y: Math.floor(y),
+        w: Math.ceil(x + side) - Math.floor(x),
+        h: Math.ceil(y + side) - Math.floor(y),
+      },
+      moduleDots: side / modules,
+      data: request.text,
+      bcid: 'qrcode',
+    };
+  }
+  return undefined;
+}
+
+/** Every symbol of the row's filled slots, left to right, in document order within a label. */
+export function rowSymbols(
+  doc: LabelDocument,
+  slots: Slots,
+  columns: number,
+  nameOf: (obj: LabelObject) => string,
+): SymbolToVerify[] {
+  const g = rowGeometry(doc, columns);
+  const out: SymbolToVerify[] = [];
+  slots.forEach((context, column) => {
+    if (!context) return;
+    const left = columnLeft(g, column);
+    const label: Rect = { x: left, y: 0, w: g.labelWidth, h: g.labelHeight };
+    for (const obj of doc.objects) {
+      const placed = drawn(obj, doc.page.dpi, context, left);
+      if (!placed) continue;
+      out.push({
+        name: nameOf(obj),
+        ...placed,
+        label,
+        overlapped: doc.objects.some((other) => other !== obj && overlaps(obj, other)),
+      });
+    }
+  });
+  return out;
+}
