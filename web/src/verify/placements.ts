@@ -2,6 +2,7 @@
 // the verification cuts out of the packed row.
 
 import { mmToDots, type LabelDocument, type LabelObject } from '../document/model';
+import { rotationOf } from '../document/rotation';
 import type { MergeContext } from '../merge/types';
 import { columnLeft, rowGeometry } from '../compose/geometry';
 import { barcodeModuleDots, barcodeRequest, qrRequest } from '../render/barcode';
@@ -27,7 +28,15 @@ function drawn(
   dpi: number,
   context: MergeContext,
   left: number,
-): { symbol: Rect; moduleDots: number; data: string; bcid: string } | undefined {
+): { symbol: Rect; moduleDots: number; data: string; bcid: string; turned: boolean } | undefined {
+  const turned = rotationOf(obj as { rotation?: number }) !== 0;
+  // A turned object is drawn into its box in whole dots; the reader turns with it.
+  const box: Rect = {
+    x: left + Math.round(mmToDots(obj.x, dpi)),
+    y: Math.round(mmToDots(obj.y, dpi)),
+    w: Math.round(mmToDots(obj.w, dpi)),
+    h: Math.round(mmToDots(obj.h, dpi)),
+  };
   if (obj.type === 'barcode') {
     const request = barcodeRequest(obj, context);
     const bitmap = barcodeBitmap(request);
@@ -35,15 +44,18 @@ function drawn(
     const top = mmToDots(obj.y, dpi);
     const y = Math.floor(top);
     return {
-      symbol: {
-        x: left + Math.round(mmToDots(obj.x, dpi)),
-        y,
-        w: bitmap.width,
-        h: Math.ceil(top + mmToDots(obj.barHeight, dpi)) - y,
-      },
+      symbol: turned
+        ? box
+        : {
+            x: left + Math.round(mmToDots(obj.x, dpi)),
+            y,
+            w: bitmap.width,
+            h: Math.ceil(top + mmToDots(obj.barHeight, dpi)) - y,
+          },
       moduleDots: barcodeModuleDots(obj),
       data: request.text,
       bcid: obj.symbology,
+      turned,
     };
   }
   if (obj.type === 'qrcode') {
@@ -67,6 +79,7 @@ function drawn(
       moduleDots: side / modules,
       data: request.text,
       bcid: 'qrcode',
+      turned,
     };
   }
   return undefined;
@@ -84,15 +97,23 @@ export function rowSymbols(
   slots.forEach((context, column) => {
     if (!context) return;
     const left = columnLeft(g, column);
-    const label: Rect = { x: left, y: 0, w: g.labelWidth, h: g.labelHeight };
+    // A row printed the other way up is turned whole, gaps included.
+    const flip = (r: Rect): Rect =>
+      doc.print.orientation === 'rotate180'
+        ? { x: g.rowWidth - r.x - r.w, y: g.labelHeight - r.y - r.h, w: r.w, h: r.h }
+        : r;
+    const label = flip({ x: left, y: 0, w: g.labelWidth, h: g.labelHeight });
     for (const obj of doc.objects) {
       const placed = drawn(obj, doc.page.dpi, context, left);
       if (!placed) continue;
+      const { turned, symbol, ...rest } = placed;
       out.push({
         name: nameOf(obj),
-        ...placed,
+        ...rest,
+        symbol: flip(symbol),
         label,
         overlapped: doc.objects.some((other) => other !== obj && overlaps(obj, other)),
+        turned,
       });
     }
   });

@@ -34,6 +34,8 @@ export interface SymbolToVerify {
   moduleDots: number;
   /** Another object's box overlaps the symbol. */
   overlapped: boolean;
+  /** Drawn turned by a quarter or half turn within its box: `symbol` is then the whole box. */
+  turned?: boolean;
 }
 
 export interface Verdict {
@@ -195,6 +197,8 @@ async function decode(bcid: string, dots: Uint8Array, w: number, h: number): Pro
 
 /** Whether the quiet zone around the symbol holds ink, inside the label. */
 function quietZoneInked(row: PackedRow, s: SymbolToVerify, zone: number): boolean {
+  // A turned symbol's box also holds its own margin; its quiet zone is not told apart here.
+  if (s.turned) return false;
   const twoD = TWO_D.has(s.bcid);
   const { x, y, w, h } = s.symbol;
   const x0 = Math.max(s.label.x, x - zone);
@@ -235,7 +239,7 @@ export async function verifySymbol(
   if (s.moduleDots < 1) return { name: s.name, error: REASONS.tooSmall, warnings: [] };
   if (!inside(s.symbol, s.label)) return { name: s.name, error: REASONS.outside, warnings: [] };
   const zone = Math.ceil(quietModules(s.bcid) * s.moduleDots);
-  const twoD = TWO_D.has(s.bcid);
+  const twoD = TWO_D.has(s.bcid) || s.turned === true;
   // The symbol with its quiet zone as printed (ink beside it included), inside the label.
   const area: Rect = {
     x: Math.max(s.label.x, s.symbol.x - zone),
