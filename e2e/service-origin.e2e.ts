@@ -113,7 +113,7 @@ test('from another loopback server the page keeps the fixed address and the down
       ),
     );
     expect(failed).toBe(
-      '无法连接本地打印服务（http://127.0.0.1:17890）。请确认 run-web.cmd 的窗口还开着。',
+      '无法连接本地打印服务（http://127.0.0.1:17890）。请确认 Sorvendale 本地打印服务还在运行。',
     );
   } finally {
     await page.close();
