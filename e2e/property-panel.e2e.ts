@@ -118,6 +118,13 @@ test('the name follows typing into the panel title; switches and segments commit
   await addObject(TEXT);
   await retype(page, '名称', '价签');
   expect(await page.locator('#props .panel-title').textContent()).toBe('价签');
+  // A paste past the text limit is cut, and the hint says so.
+  const content = propControl(page, '内容', 'textarea');
+  await content.click();
+  await page.keyboard.press('Control+A');
+  await page.keyboard.insertText('长'.repeat(5001));
+  expect((await content.inputValue()).length).toBe(5000);
+  expect(await page.locator('#printer-hint').textContent()).toBe('文本过长，已截断为 5000 字');
 
   const lock = page.getByRole('switch', { name: '锁定' });
   expect(await lock.getAttribute('aria-checked')).toBe('false');
@@ -135,8 +142,8 @@ test('the name follows typing into the panel title; switches and segments commit
   expect(await style.locator('.is-selected').textContent()).toBe('斜体');
   await page.getByRole('group', { name: '对齐' }).getByRole('button', { name: '右' }).click();
   expect((await object()).align).toBe('right');
-  // The name typing, the switch and three segment clicks: five steps.
-  expect(await undoDepth()).toBe(5);
+  // The name typing, the paste, the switch and three segment clicks: six steps.
+  expect(await undoDepth()).toBe(6);
 });
 
 test('picture rows round as their fields do; the presets set exactly their fields', async () => {

@@ -40,7 +40,10 @@ function apiRequests(page: Page): string[] {
 }
 
 async function discovered(page: Page) {
-  await expect.poll(() => page.locator('#printer-value').innerText()).toBe('浏览器打印模式');
+  // Without a print system the service first retries it for a moment (about 1.5 s a call).
+  await expect
+    .poll(() => page.locator('#printer-value').innerText(), { timeout: 10_000 })
+    .toBe('浏览器打印模式');
   return page.evaluate(() => {
     const hint = document.getElementById('printer-hint')!;
     return {
@@ -62,7 +65,7 @@ test('served on another port, the page calls its own service and shows its failu
   expect(urls).toEqual([`GET ${service.url}api/health`, `POST ${service.url}api/list_printers`]);
   expect(state).toMatchObject({ status: '浏览器打印就绪', dot: 'status-dot is-online' });
   expect(state).toMatchObject({ error: true, visible: true });
-  expect(state.hint).toMatch(/^枚举打印机失败：.+/);
+  expect(state.hint).toMatch(/^无法连接系统打印服务（CUPS）：.+/);
   const direct = await fetch(`${service.url}api/list_printers`, { method: 'POST', body: '{}' });
   expect(direct.status).toBe(500);
   expect(state.hint).toBe(await direct.text());
@@ -113,7 +116,7 @@ test('from another loopback server the page keeps the fixed address and the down
       ),
     );
     expect(failed).toBe(
-      '无法连接本地打印服务（http://127.0.0.1:17890）。请确认 run-web.cmd 的窗口还开着。',
+      '无法连接本地打印服务（http://127.0.0.1:17890）。请确认 Sorvendale 本地打印服务还在运行。',
     );
   } finally {
     await page.close();

@@ -144,6 +144,9 @@ int run_service(std::span<const std::string> args) {
   auto printers = service.spooler.enumerate_printers();
   const std::size_t count = printers ? printers.value().size() : 0;
   write_line(Stream::kOut, "打印机：检测到 " + std::to_string(count) + " 台");
+  // Why none were found, e.g. the print system itself did not answer; part of the banner, as
+  // the service runs on and serves browser printing.
+  if (!printers) write_line(Stream::kOut, printers.error());
   write_line(Stream::kOut, "关闭这个窗口即可停止服务。");
 
   if (options.open_browser) platform::launch_browser(url);

@@ -3,8 +3,15 @@
 namespace sv::printing {
 
 std::string open_failure_label(std::string_view printer) {
+  // A name of any length may arrive; the reply quotes enough of it to recognise.
+  constexpr std::size_t kQuotedCharacters = 200;
+  std::size_t end = 0;
+  for (std::size_t chars = 0; end < printer.size(); ++end) {
+    const bool starts_character = (static_cast<unsigned char>(printer[end]) & 0xC0) != 0x80;
+    if (starts_character && chars++ == kQuotedCharacters) break;
+  }
   std::string label = "打不开打印机「";
-  label += printer;
+  label += printer.substr(0, end);
   label += "」";
   return label;
 }

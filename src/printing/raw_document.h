@@ -32,11 +32,12 @@ class RawDocumentSteps {
 
 // Runs the steps for `stream`. Short writes are continued from the first unsent byte; a
 // write that fails or reports 0 bytes ends the transfer. `printer` is quoted in the open
-// failure's message exactly as given.
+// failure's message as given (see open_failure_label).
 Status write_raw_document(RawDocumentSteps& steps, std::string_view printer,
                           std::string_view stream);
 
-// "打不开打印机「{printer}」", the label of a failed open.
+// "打不开打印机「{printer}」", the label of a failed open, quoting at most the first 200
+// characters of the name.
 std::string open_failure_label(std::string_view printer);
 
 }  // namespace sv::printing

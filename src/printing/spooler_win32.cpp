@@ -12,6 +12,8 @@
 #include "printing/printer_order.h"
 #include "printing/raw_document.h"
 #include "printing/spooler.h"
+#include "printing/spooler_reach.h"
+#include "printing/submitted_jobs.h"
 #include "text/utf16.h"
 
 namespace sv::printing {
@@ -64,21 +66,46 @@ std::string spooler_error(std::string_view label) {
   return message;
 }
 
+// The spooler service (not a printer) is stopped or not answering its RPC calls.
+bool spooler_service_unreachable(DWORD code) {
+  return code == RPC_S_SERVER_UNAVAILABLE || code == RPC_S_SERVER_TOO_BUSY ||
+         code == RPC_S_CALL_FAILED || code == RPC_S_CALL_FAILED_DNE;
+}
+
+bool spooler_unreachable() {
+  return spooler_service_unreachable(GetLastError());
+}
+
+// spooler_error, or the print system's own fault when the spooler service is the culprit.
+std::string spooler_or_service_error(std::string_view label) {
+  const DWORD code = GetLastError();
+  if (spooler_service_unreachable(code)) {
+    return unreachable_message("Print Spooler", system_error_text(code));
+  }
+  SetLastError(code);
+  return spooler_error(label);
+}
+
 class WinspoolDocument final : public RawDocumentSteps {
  public:
   explicit WinspoolDocument(const std::string& printer) : name_(utf8_to_wide(printer)) {}
 
   bool open_printer() override {
-    // c_str(): the spooler sees the name up to a NUL inside it.
-    return OpenPrinterW(name_.data(), &handle_, nullptr) != 0;
+    // c_str(): the spooler sees the name up to a NUL inside it. Opening changes nothing, so
+    // it is tried again while the spooler service does not answer.
+    return retry_unreachable([&] { return OpenPrinterW(name_.data(), &handle_, nullptr) != 0; },
+                             [] { return spooler_unreachable(); });
   }
   bool start_document() override {
     DOC_INFO_1W info{};
     info.pDocName = doc_name_.data();
     info.pOutputFile = nullptr;
     info.pDatatype = data_type_.data();
-    return StartDocPrinterW(handle_, 1, reinterpret_cast<LPBYTE>(&info)) != 0;
+    job_id_ = StartDocPrinterW(handle_, 1, reinterpret_cast<LPBYTE>(&info));
+    return job_id_ != 0;
   }
+  // The spooler's id of the started document, 0 before.
+  DWORD job_id() const { return job_id_; }
   bool start_page() override { return StartPagePrinter(handle_) != 0; }
   bool write(const char* data, std::uint32_t size, std::uint32_t& written) override {
     DWORD done = 0;
@@ -89,14 +116,25 @@ class WinspoolDocument final : public RawDocumentSteps {
   void end_page() override { EndPagePrinter(handle_); }
   void end_document() override { EndDocPrinter(handle_); }
   void close_printer() override { ClosePrinter(handle_); }
-  std::string error(std::string_view label) override { return spooler_error(label); }
+  std::string error(std::string_view label) override { return spooler_or_service_error(label); }
 
  private:
   std::wstring name_;
   std::wstring doc_name_ = L"Sorvendale";
   std::wstring data_type_ = L"RAW";
   HANDLE handle_ = nullptr;
+  DWORD job_id_ = 0;
 };
+
+// The name jobs of this process carry as their owner; empty when unknown.
+const std::wstring& current_user() {
+  static const std::wstring user = [] {
+    wchar_t buffer[257];  // UNLEN + 1
+    DWORD size = static_cast<DWORD>(std::size(buffer));
+    return GetUserNameW(buffer, &size) ? std::wstring(buffer) : std::wstring();
+  }();
+  return user;
+}
 
 // The default printer's name, or empty when there is none.
 std::string default_printer_name() {
@@ -133,7 +171,10 @@ class PrinterHandle {
   // False with the thread's last error set by OpenPrinterW.
   bool open(const std::string& printer) {
     std::wstring name = utf8_to_wide(printer);
-    if (OpenPrinterW(name.data(), &handle_, nullptr) != 0) return true;
+    if (retry_unreachable([&] { return OpenPrinterW(name.data(), &handle_, nullptr) != 0; },
+                          [] { return spooler_unreachable(); })) {
+      return true;
+    }
     handle_ = nullptr;
     return false;
   }
@@ -207,6 +248,9 @@ Result<PrinterStatus> read_status(HANDLE printer) {
       status.message = from_wide(job.pStatus);
     }
     if (job.pDocument == nullptr || title != job.pDocument) continue;
+    // Ours: submitted by this process, as the user it runs as.
+    if (!submitted_jobs().contains(job.JobId)) continue;
+    if (job.pUserName == nullptr || current_user() != job.pUserName) continue;
     status.jobs.push_back({static_cast<std::uint32_t>(job.JobId), windows_job_state(job.Status),
                            unix_ms(job.Submitted)});
   }
@@ -220,7 +264,9 @@ class WindowsSpooler final : public Spooler {
  public:
   Status submit_raw_job(const std::string& printer, std::string_view stream) override {
     WinspoolDocument document(printer);
-    return write_raw_document(document, printer, stream);
+    Status status = write_raw_document(document, printer, stream);
+    submitted_jobs().add(document.job_id());
+    return status;
   }
 
   Result<std::vector<PrinterInfo>> enumerate_printers() override {
@@ -228,13 +274,22 @@ class WindowsSpooler final : public Spooler {
     constexpr DWORD kFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;  // 6
     DWORD needed = 0;
     DWORD returned = 0;
-    EnumPrintersW(kFlags, nullptr, 4, nullptr, 0, &needed, &returned);
-    if (needed == 0) return std::vector<PrinterInfo>{};
+    retry_unreachable(
+        [&] {
+          needed = 0;
+          EnumPrintersW(kFlags, nullptr, 4, nullptr, 0, &needed, &returned);
+          return needed;
+        },
+        [&] { return needed == 0 && spooler_unreachable(); });
+    if (needed == 0) {
+      if (spooler_unreachable()) return Error{spooler_or_service_error("枚举打印机失败")};
+      return std::vector<PrinterInfo>{};
+    }
     // The records hold pointers; a buffer of 8-byte units keeps them aligned.
     std::vector<std::uint64_t> buffer((needed + 7) / 8);
     if (!EnumPrintersW(kFlags, nullptr, 4, reinterpret_cast<LPBYTE>(buffer.data()), needed, &needed,
                        &returned)) {
-      return Error{spooler_error("枚举打印机失败")};
+      return Error{spooler_or_service_error("枚举打印机失败")};
     }
     const auto* records = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
     std::vector<PrinterInfo> printers;
@@ -256,13 +311,13 @@ class WindowsSpooler final : public Spooler {
 
   Result<PrinterStatus> printer_status(const std::string& printer) override {
     PrinterHandle handle;
-    if (!handle.open(printer)) return Error{spooler_error(open_failure_label(printer))};
+    if (!handle.open(printer)) return Error{spooler_or_service_error(open_failure_label(printer))};
     return read_status(handle.get());
   }
 
   Result<std::uint32_t> cancel_jobs(const std::string& printer) override {
     PrinterHandle handle;
-    if (!handle.open(printer)) return Error{spooler_error(open_failure_label(printer))};
+    if (!handle.open(printer)) return Error{spooler_or_service_error(open_failure_label(printer))};
     auto status = read_status(handle.get());
     if (!status) return Error{status.error()};
     std::uint32_t cancelled = 0;

@@ -180,7 +180,7 @@ TEST_F(PrinterStatusCups, RefusingPrinterGivesAReasonAndOurJobWaits) {
   EXPECT_EQ(cups_->pending_jobs(), 0u);
 }
 
-TEST_F(PrinterStatusCups, CancelWithdrawsOnlyOurWaitingJobs) {
+TEST_F(PrinterStatusCups, CancelWithdrawsOnlyOurWaitingJobsNotOthersTitledLikeOurs) {
   ASSERT_EQ(cups_->add_raw_queue("ZekoQ", printer_->port()), "");
   printer_->set_read_rate(100);
   const std::size_t before = printer_->jobs().size();
@@ -193,24 +193,37 @@ TEST_F(PrinterStatusCups, CancelWithdrawsOnlyOurWaitingJobs) {
   print("ZekoQ", 6);
   const auto other = make_temp_dir("sv-other-job") / "label.txt";
   std::ofstream(other) << "SIZE 40 mm, 30 mm\r\nPRINT 1\r\n";
-  const ToolResult lp = tool({"lp", "-d", "ZekoQ", "-t", "other", "-o", "raw", other.string()});
-  ASSERT_EQ(lp.exit_code, 0) << lp.output;
+  // Other programs' jobs, two of them under our title, one held on purpose.
+  for (const std::vector<std::string>& extra : {std::vector<std::string>{"-t", "other"},
+                                                {"-t", "Sorvendale"},
+                                                {"-t", "Sorvendale", "-H", "hold"}}) {
+    std::vector<std::string> args = {"lp", "-d", "ZekoQ", "-o", "raw"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(other.string());
+    const ToolResult lp = tool(args);
+    ASSERT_EQ(lp.exit_code, 0) << lp.output;
+  }
   body = status("ZekoQ");
   EXPECT_EQ(job_states(body), (std::vector<std::string>{"printing", "pending", "pending"})) << body;
-  EXPECT_EQ(cups_->pending_jobs(), 4u);
+  EXPECT_EQ(cups_->pending_jobs(), 6u);
 
   EXPECT_EQ(post("cancel_jobs", body_for("ZekoQ")).body, R"({"cancelled":2})");
   body = status("ZekoQ");
   EXPECT_EQ(job_states(body), (std::vector<std::string>{"printing", "cancelled", "cancelled"}))
       << body;
-  // Ours on the printer and the other program's job stay.
-  EXPECT_EQ(cups_->pending_jobs(), 2u);
+  // Ours on the printer and the other programs' jobs stay.
+  EXPECT_EQ(cups_->pending_jobs(), 4u);
   EXPECT_EQ(post("cancel_jobs", body_for("ZekoQ")).body, R"({"cancelled":0})");
 
   printer_->set_read_rate(0);
-  const auto jobs = printer_->wait_for_jobs(before + 2, 30s);
-  ASSERT_EQ(jobs.size(), before + 2) << cups_->log();
-  EXPECT_EQ(jobs.back(), "SIZE 40 mm, 30 mm\r\nPRINT 1\r\n");
+  const auto jobs = printer_->wait_for_jobs(before + 3, 30s);
+  ASSERT_EQ(jobs.size(), before + 3) << cups_->log();
+  EXPECT_EQ(jobs[before + 1], "SIZE 40 mm, 30 mm\r\nPRINT 1\r\n");
+  EXPECT_EQ(jobs[before + 2], "SIZE 40 mm, 30 mm\r\nPRINT 1\r\n");
+  const std::vector<std::string> after = {"done", "cancelled", "cancelled"};
+  EXPECT_EQ(job_states(status_until("ZekoQ",
+                                    [&](const std::string& b) { return job_states(b) == after; })),
+            after);
   std::filesystem::remove_all(other.parent_path());
 }
 
@@ -223,6 +236,12 @@ TEST_F(PrinterStatusCups, FailuresAnswerLikePrintSheet) {
       EXPECT_TRUE(r.body.starts_with("打不开打印机「" + name + "」：")) << r.body;
       EXPECT_TRUE(r.body.ends_with(" (IPP status 0x0406)")) << r.body;
     }
+    // A huge name is quoted only in part.
+    const HttpReply huge = post(command, body_for(std::string(1 << 20, 'n')));
+    EXPECT_EQ(huge.status_line, "HTTP/1.1 500 Internal Server Error") << command;
+    EXPECT_TRUE(huge.body.starts_with("打不开打印机「" + std::string(200, 'n') + "」："))
+        << huge.body;
+    EXPECT_LT(huge.body.size(), 1000u);
     EXPECT_EQ(post(command, body_for(" ")).body, "没有选择打印机");
     const HttpReply bad = post(command, R"({"printer":"ZekoQ","printer":"ZekoQ"})");
     EXPECT_EQ(bad.status_line, "HTTP/1.1 400 Bad Request");
@@ -240,12 +259,32 @@ TEST_F(PrinterStatusCups, FailuresAnswerLikePrintSheet) {
     EXPECT_EQ(foreign.status_line, "HTTP/1.1 403 Forbidden");
     EXPECT_EQ(foreign.body, "origin not allowed");
   }
+}
+
+TEST_F(PrinterStatusCups, PrintSystemBackWithinTheRetriesAnswersOneThatStaysAwayIsNamed) {
+  ASSERT_EQ(cups_->add_raw_queue("ZekoQ", printer_->port()), "");
+  // Without its socket cupsd cannot be reached, as while it restarts; it returns in 300 ms.
+  const std::string away = cups_->server() + ".away";
+  std::filesystem::rename(cups_->server(), away);
+  std::thread back([&] {
+    std::this_thread::sleep_for(300ms);
+    std::filesystem::rename(away, cups_->server());
+  });
+  const HttpReply listed = post("list_printers");
+  back.join();
+  EXPECT_EQ(listed.status_line, "HTTP/1.1 200 OK") << listed.body;
+  EXPECT_EQ(status("ZekoQ"), R"({"jobs":[],"message":"","reasons":[],"state":"idle"})");
 
   cups_->stop();
-  const HttpReply down = post("printer_status", body_for("ZekoQ"));
+  std::vector<HttpReply> down;
+  for (const char* command : {"printer_status", "cancel_jobs"}) {
+    down.push_back(post(command, body_for("ZekoQ")));
+  }
   ASSERT_TRUE(cups_->start()) << cups_->log();
-  EXPECT_EQ(down.status_line, "HTTP/1.1 500 Internal Server Error");
-  EXPECT_TRUE(down.body.starts_with("打不开打印机「ZekoQ」：")) << down.body;
+  for (const HttpReply& r : down) {
+    EXPECT_EQ(r.status_line, "HTTP/1.1 500 Internal Server Error");
+    EXPECT_TRUE(r.body.starts_with("无法连接系统打印服务（CUPS）：")) << r.body;
+  }
 }
 
 }  // namespace

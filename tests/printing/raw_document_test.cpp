@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "printing/raw_document.h"
+#include "printing/submitted_jobs.h"
 
 namespace sv::printing {
 namespace {
@@ -116,6 +117,38 @@ TEST(SpoolerRawDocument, ZeroByteWriteCountsAsFailure) {
   EXPECT_EQ(status.message(), "WritePrinter 失败：boom (os error 5)");
   EXPECT_EQ(steps.calls, (Calls{"open", "start_doc", "start_page", "write 3", "write 2", "error",
                                 "end_page", "end_doc", "close"}));
+}
+
+TEST(SpoolerRawDocument, OpenFailureQuotesAtMostTheFirst200Characters) {
+  // Whole characters are kept: a cut inside a three-byte character would leave invalid UTF-8.
+  std::string long_name;
+  for (int i = 0; i < 150; ++i) long_name += "a标";
+  const std::string kept = long_name.substr(0, 100 * 4);
+  EXPECT_EQ(open_failure_label(long_name), "打不开打印机「" + kept + "」");
+  EXPECT_EQ(open_failure_label(std::string(200, 'x')),
+            "打不开打印机「" + std::string(200, 'x') + "」");
+  EXPECT_EQ(open_failure_label(std::string(16 << 20, 'x')).size(),
+            open_failure_label(std::string(200, 'x')).size());
+}
+
+TEST(SpoolerSubmittedJobs, KeepsTheLatestThousandIds) {
+  SubmittedJobs jobs;
+  EXPECT_FALSE(jobs.contains(1));
+  jobs.add(0);
+  EXPECT_FALSE(jobs.contains(0));
+  for (std::uint32_t id = 1; id <= 1000; ++id) jobs.add(id);
+  EXPECT_TRUE(jobs.contains(1));
+  EXPECT_TRUE(jobs.contains(1000));
+  jobs.add(1001);
+  jobs.add(1002);
+  EXPECT_FALSE(jobs.contains(1));
+  EXPECT_FALSE(jobs.contains(2));
+  EXPECT_TRUE(jobs.contains(3));
+  EXPECT_TRUE(jobs.contains(1002));
+  for (std::uint32_t id = 2000; id < 3000; ++id) jobs.add(id);
+  EXPECT_FALSE(jobs.contains(1002));
+  EXPECT_TRUE(jobs.contains(2000));
+  EXPECT_TRUE(jobs.contains(2999));
 }
 
 }  // namespace

@@ -141,7 +141,7 @@ TEST_F(SpoolerCups, QueueRejectingJobsFailsAtStartDocAndLeavesNoJob) {
   EXPECT_EQ(cups_->pending_jobs(), 0u);
 }
 
-TEST_F(SpoolerCups, StoppedSchedulerFailsListingAndCountsNoPrinters) {
+TEST_F(SpoolerCups, StoppedSchedulerIsNamedAndCountsNoPrinters) {
   ASSERT_EQ(cups_->add_raw_queue("ZekoQ", printer_->port()), "");
   cups_->stop();
   const HttpReply health = post("health");
@@ -151,10 +151,10 @@ TEST_F(SpoolerCups, StoppedSchedulerFailsListingAndCountsNoPrinters) {
 
   EXPECT_EQ(health.body, "{\"ok\":true,\"printers\":0}");
   EXPECT_EQ(list.status_line, "HTTP/1.1 500 Internal Server Error");
-  EXPECT_TRUE(list.body.starts_with("枚举打印机失败：")) << list.body;
+  EXPECT_TRUE(list.body.starts_with("无法连接系统打印服务（CUPS）：")) << list.body;
   EXPECT_TRUE(list.body.ends_with(" (IPP status 0x0502)")) << list.body;
   EXPECT_EQ(print.status_line, "HTTP/1.1 500 Internal Server Error");
-  EXPECT_TRUE(print.body.starts_with("打不开打印机「ZekoQ」：")) << print.body;
+  EXPECT_TRUE(print.body.starts_with("无法连接系统打印服务（CUPS）：")) << print.body;
   // The queues survive a restart and the service needs no restart of its own.
   EXPECT_EQ(post("list_printers").body, "[" + entry("ZekoQ", false, true) + "]");
 }

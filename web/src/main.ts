@@ -41,7 +41,9 @@ function start(): void {
   const records = recordStorage(defaultStorage()).then((r) => r.backend);
 
   // 2. Every control, then the stored theme.
-  const inspector = installInspector(el, store);
+  const inspector = installInspector(el, store, {
+    showHint: (text, tone) => status.showHint(text, tone),
+  });
   const dataPanel = installDataPanel(el, store, { status });
   const queue = createPrinterStatusClient(callService, bridgePresent);
   const printers = installPrinterControls(el, status, callService, queue);

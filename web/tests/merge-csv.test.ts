@@ -79,6 +79,64 @@ describe('spreadsheets', () => {
     ]);
   });
 
+  /** A zip directory declaring one worksheet of `size` unpacked bytes, nothing packed. */
+  function zipDeclaring(size: number, zip64: boolean): ArrayBuffer {
+    const name = new TextEncoder().encode('xl/worksheets/sheet1.xml');
+    const extra = zip64 ? 12 : 0;
+    const bytes = new Uint8Array(46 + name.length + extra + 22);
+    const v = new DataView(bytes.buffer);
+    v.setUint32(0, 0x02014b50, true);
+    v.setUint32(24, zip64 ? 0xffffffff : size, true);
+    v.setUint16(28, name.length, true);
+    v.setUint16(30, extra, true);
+    bytes.set(name, 46);
+    let at = 46 + name.length;
+    if (zip64) {
+      v.setUint16(at, 1, true);
+      v.setUint16(at + 2, 8, true);
+      v.setUint32(at + 4, size % 2 ** 32, true);
+      v.setUint32(at + 8, Math.floor(size / 2 ** 32), true);
+      at += 12;
+    }
+    v.setUint32(at, 0x06054b50, true);
+    v.setUint16(at + 8, 1, true);
+    v.setUint16(at + 10, 1, true);
+    v.setUint32(at + 12, at, true);
+    return bytes.buffer;
+  }
+  function sheetFile(rows: unknown[][], ref?: string): ArrayBuffer {
+    const sheet = XLSX.utils.aoa_to_sheet(rows);
+    if (ref) sheet['!ref'] = ref;
+    const book = XLSX.utils.book_new();
+    XLSX.utils.book_append_sheet(book, sheet, 'S');
+    return XLSX.write(book, { type: 'array', bookType: 'xlsx' }) as ArrayBuffer;
+  }
+  const csv = (text: string) => new TextEncoder().encode(text).buffer as ArrayBuffer;
+  const wide = Array.from({ length: 1001 }, (_, i) => `c${i}`);
+
+  it.each<[string, string, ArrayBuffer, string]>([
+    ['a zip bomb', 'b.xlsx', zipDeclaring(300 * 2 ** 20, false), '表格数据 300 MB，最多 200 MB'],
+    ['a zip64 bomb', 'b.xlsx', zipDeclaring(5 * 2 ** 30, true), '表格数据 5120 MB，最多 200 MB'],
+    [
+      'too many rows',
+      'r.xlsx',
+      sheetFile([['a'], ['1']], 'A1:A1000002'),
+      '1000001 行，最多 1000000 行',
+    ],
+    ['too many columns', 'c.xlsx', sheetFile([wide, wide]), '1001 列，最多 1000 列'],
+    [
+      'too many CSV columns',
+      'c.csv',
+      csv(`${wide.join(',')}\n${wide.join(',')}`),
+      '1001 列，最多 1000 列',
+    ],
+    ['a huge cell', 'h.csv', csv(`a\n${'x'.repeat(32_769)}`), '单元格 32769 字，最多 32768 字'],
+  ])('refuses %s before building records', async (_case, name, bytes, message) => {
+    await expect(
+      importDataFile({ name, type: '', arrayBuffer: async () => bytes }),
+    ).rejects.toThrow(`表格太大：${message}`);
+  });
+
   it('takes CSV by extension and media type', async () => {
     const bytes = new TextEncoder().encode('a,b\n1,2').buffer as ArrayBuffer;
     const d = await importDataFile({ name: 'X.CSV', type: '', arrayBuffer: async () => bytes });

@@ -32,6 +32,7 @@ function harness(
     /** Told of every row composed, with its first slot's record index. */
     onCompose?: (first: number | undefined) => void;
     batchViews?: BatchViews;
+    now?: () => number;
   } = {},
 ): Harness {
   const store = new DocumentStore();
@@ -68,6 +69,7 @@ function harness(
     queue: opts.queue,
     pollMs: 1,
     batchViews: opts.batchViews,
+    now: opts.now,
     compose: (d, slots, columns) => {
       opts.onCompose?.(slots[0]?.index);
       return composeRowRaster(d, slots, columns);
@@ -388,6 +390,47 @@ describe('batch pacing', () => {
       'cancel',
       'status idle 批量已停止 0/4',
       'hint info 批量已停止：0 条已送往打印机，2 条已从队列撤回',
+    ]);
+  });
+
+  test('a wait without progress says what it waits for once; a hung probe still stops', async () => {
+    let log: string[] = [];
+    let clock = 0;
+    // Ten seconds pass between polls; the queue stays full for 40 s, then moves.
+    const queue = scriptedQueue(
+      [full, full, full, full, full, idle],
+      () => log,
+      0,
+      () => {
+        clock += 10_000;
+      },
+    );
+    const h = harness([box()], { queue, now: () => clock });
+    log = h.log;
+    h.store.setDataset(records);
+    await h.dispatcher.printBatch(false, false);
+    const stall = 'hint error 打印机 30 秒没有接收数据（正在打印），可以继续等待或停止批量';
+    expect(h.log.filter((line) => line === stall)).toHaveLength(1);
+    // Said at the poll 30 s after the wait began (the first poll), not before.
+    const before = h.log.slice(0, h.log.indexOf(stall));
+    expect(before.filter((line) => line === 'poll')).toHaveLength(4);
+    expect(h.requests).toHaveLength(2);
+
+    const hung = harness([box()], {
+      queue: {
+        printerStatus: () => new Promise(() => {}),
+        cancelJobs: async () => ({ kind: 'cancelled', count: 0 }),
+      },
+    });
+    hung.store.setDataset(records);
+    const batch = hung.dispatcher.printBatch(false, false);
+    await new Promise((r) => setTimeout(r, 10));
+    hung.dispatcher.requestBatchStop();
+    await batch;
+    expect(hung.requests).toHaveLength(0);
+    expect(hung.log.slice(-2)).toEqual([
+      'status idle 批量已停止 0/4',
+      'hint info 批量已停止：0 条已送往打印机，0 条已从队列撤回',
     ]);
   });
 

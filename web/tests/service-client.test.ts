@@ -224,7 +224,7 @@ describe('failures without the service', () => {
     const port = await freePort();
     const call = createServiceClient({ apiBase: `http://127.0.0.1:${port}`, origin: 'x' });
     await expect(call('health')).rejects.toThrow(
-      `无法连接本地打印服务（http://127.0.0.1:${port}）。请确认 run-web.cmd 的窗口还开着。`,
+      `无法连接本地打印服务（http://127.0.0.1:${port}）。请确认 Sorvendale 本地打印服务还在运行。`,
     );
     const state: PrinterState = { printers: [], selectedPrinter: 'P', serviceReachable: true };
     expect((await discoverPrinters(call, state, new MemoryStorage())).kind).toBe('failed');

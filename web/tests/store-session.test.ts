@@ -123,6 +123,20 @@ describe('opening and new documents', () => {
     expect(calls[2]).toBe('error:打开失败：Error: 不支持的文档版本：2');
     expect(calls[3]).toMatch(/^error:打开失败：SyntaxError: /);
     expect(store.doc.name).toBe('价签');
+
+    // Too many objects for the editor: refused, the open document stays.
+    const rect = '{"type":"rect"},';
+    const crowded = (n: number) => `{"objects":[${rect.repeat(n).slice(0, -1)}]}`;
+    expect(session.openText('d', crowded(2001))).toBe(false);
+    expect(calls[4]).toBe('error:打开失败：Error: 标签对象过多：2001 个，最多 2000 个');
+    expect(store.doc.name).toBe('价签');
+    expect(session.openText('e', crowded(2000))).toBe(true);
+    expect(store.doc.objects).toHaveLength(2000);
+
+    // An over-long text is cut, and the hint says so.
+    const long = JSON.stringify({ objects: [{ type: 'text', text: 'x'.repeat(5001) }] });
+    expect(session.openText('f', long)).toBe(true);
+    expect(calls.at(-1)).toBe('hint:已打开「未命名标签」，共 1 个对象；文本过长，已截断为 5000 字');
   });
 
   it('asks before discarding changes', () => {

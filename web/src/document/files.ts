@@ -1,6 +1,8 @@
 // The .svtpl file form of a document.
 
 import type { LabelDocument } from './model';
+import { TEXT_FIELDS } from './field-table';
+import { isPlainObject, member, type PlainObject } from './fields';
 import { sanitizeDocument } from './sanitize';
 
 export const DOCUMENT_FILE_TYPE = 'application/json';
@@ -21,5 +23,18 @@ export function serializeDocument(doc: LabelDocument): string {
 
 /** Parses and sanitises an opened file's text; throws the parser's or the sanitiser's error. */
 export function parseDocumentText(text: string): LabelDocument {
-  return sanitizeDocument(JSON.parse(text) as unknown);
+  return readDocumentFile(text).doc;
+}
+
+/** An opened file's document, and whether a text object's text was longer than it may be. */
+export function readDocumentFile(text: string): { doc: LabelDocument; textCut: boolean } {
+  const raw = JSON.parse(text) as unknown;
+  const doc = sanitizeDocument(raw);
+  // sanitizeDocument has checked that raw is an object with an objects array.
+  const objects = member(raw as PlainObject, 'objects') as unknown[];
+  const textCut = objects.some((o) => {
+    const t = isPlainObject(o) && member(o, 'type') === 'text' ? member(o, 'text') : undefined;
+    return typeof t === 'string' && t.length > TEXT_FIELDS.text.maxLength;
+  });
+  return { doc, textCut };
 }

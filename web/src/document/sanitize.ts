@@ -31,6 +31,10 @@ import {
 
 export const NOT_AN_OBJECT = '文件内容不是有效的 JSON 对象';
 export const MISSING_OBJECTS = '文件缺少 objects 数组';
+/** More objects than any label needs; past this the editor would crawl. */
+export const MAX_OBJECTS = 2000;
+export const tooManyObjects = (n: number) => `标签对象过多：${n} 个，最多 ${MAX_OBJECTS} 个`;
+export const textCutHint = (limit: number) => `文本过长，已截断为 ${limit} 字`;
 export function unsupportedVersion(value: unknown): string {
   return `不支持的文档版本：${String(value)}`;
 }
@@ -125,6 +129,7 @@ export function sanitizeDocument(value: unknown): LabelDocument {
   const print = sanitizePrint(isPlainObject(rawPrint) ? rawPrint : {});
   const rawObjects = member(value, 'objects');
   if (!Array.isArray(rawObjects)) throw new Error(MISSING_OBJECTS);
+  if (rawObjects.length > MAX_OBJECTS) throw new Error(tooManyObjects(rawObjects.length));
   const seen = new Set<string>();
   const objects: LabelObject[] = [];
   rawObjects.forEach((element, index) => {

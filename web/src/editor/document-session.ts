@@ -5,10 +5,12 @@ import { loadDraft, type Draft } from '../document/draft';
 import {
   DOCUMENT_FILE_TYPE,
   documentFileName,
-  parseDocumentText,
+  readDocumentFile,
   serializeDocument,
 } from '../document/files';
 import { createDocument } from '../document/factory';
+import { TEXT_FIELDS } from '../document/field-table';
+import { textCutHint } from '../document/sanitize';
 import type { LabelDocument } from '../document/model';
 import { createSampleDocument } from '../document/templates';
 import type { HintTone, StatusState } from '../page/status';
@@ -105,15 +107,19 @@ export class DocumentSession {
   /** Opens a file's text; a failure leaves the working document as it was. */
   openText(fileName: string, text: string): boolean {
     let doc: LabelDocument;
+    let textCut: boolean;
     try {
-      doc = parseDocumentText(text);
+      ({ doc, textCut } = readDocumentFile(text));
     } catch (error) {
       this.hooks.setStatus('error', `打开失败：${failureText(error)}`);
       return false;
     }
     this.loadDocument(doc, false);
     this.hooks.setStatus('online', `已打开 ${fileName}`);
-    this.hooks.showHint(`已打开「${doc.name}」，共 ${doc.objects.length} 个对象`);
+    const opened = `已打开「${doc.name}」，共 ${doc.objects.length} 个对象`;
+    if (textCut)
+      this.hooks.showHint(`${opened}；${textCutHint(TEXT_FIELDS.text.maxLength)}`, 'error');
+    else this.hooks.showHint(opened);
     return true;
   }
 

@@ -22,6 +22,8 @@ export interface ControlHooks<T> {
   action?: (row: Extract<Row<T>, { kind: 'action' }>, target: T) => void;
   /** Called after every typed value, for live texts such as the panel title. */
   afterInput?: () => void;
+  /** Told when a typed or pasted text was cut to its field's limit. */
+  textCut?: (limit: number) => void;
 }
 
 export interface BuiltRows {
@@ -122,7 +124,10 @@ export function buildRows<T>(
     let snapped = false;
     input.addEventListener('input', () => {
       const value = cutText(input.value, row.limit);
-      if (value !== input.value) input.value = value;
+      if (value !== input.value) {
+        input.value = value;
+        hooks.textCut?.(row.limit);
+      }
       if (!snapped) store.snapshot();
       snapped = true;
       row.set(target, value);

@@ -3,9 +3,11 @@
 // different selection), never on `touch()`, so fields keep their focus while the user types.
 
 import { TYPE_LABELS, type ImageObject, type LabelObject } from '../document/model';
+import { textCutHint } from '../document/sanitize';
 import type { AlignKind, DocumentStore } from '../editor/store';
 import { formatByteSize, importImageFile } from '../image/import';
 import type { Elements } from '../page/elements';
+import type { StatusLine } from '../page/status';
 import { textBandHeight, widthScaleForWidth } from '../render/barcode-size';
 import { preloadImages } from '../render/sources';
 import { buildRows, type BuiltRows } from './controls';
@@ -27,6 +29,8 @@ const ALIGN_BUTTONS: readonly [AlignKind, string][] = [
 export interface InspectorDeps {
   /** Browser alert; replaceable so tests see the texts. */
   alert?: (text: string) => void;
+  /** Where a cut text is reported; absent: not reported. */
+  showHint?: StatusLine['showHint'];
 }
 
 export interface InspectorApi {
@@ -57,6 +61,7 @@ export function installInspector(
   const props = el.props;
   const alert = deps.alert ?? ((text: string) => window.alert(text));
   let built: BuiltRows | undefined;
+  const textCut = (limit: number) => deps.showHint?.(textCutHint(limit), 'error');
   let lastSelection = '';
 
   function context(obj?: LabelObject): RowContext {
@@ -143,6 +148,7 @@ export function installInspector(
         store,
         action: () => replaceImage(single.id),
         afterInput: () => (title.textContent = panelTitle(store)),
+        textCut,
       });
       nodes.push(...built.nodes);
     } else if (store.selection.length > 1) {
@@ -162,7 +168,7 @@ export function installInspector(
         labelConfigRows(() => store.clampObjectsToPage()),
         store.doc,
         context(),
-        { store },
+        { store, textCut },
       );
       nodes.push(...built.nodes);
     }

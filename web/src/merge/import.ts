@@ -3,6 +3,13 @@
 import * as XLSX from 'xlsx';
 import { parseCsv } from './csv';
 import { decodeTextFile } from './decode';
+import {
+  checkCellText,
+  checkTableShape,
+  checkWorkbookBytes,
+  SHEET_LIMITS,
+  tooLarge,
+} from './sheet-limits';
 import type { DataRecord, Dataset } from './types';
 
 export const DATA_FILE_ACCEPT = '.csv,.xlsx,.xls,text/csv';
@@ -41,17 +48,37 @@ export function sheetRowsToDataset(
 }
 
 export function readWorkbookRows(bytes: Uint8Array): Record<string, unknown>[] {
+  checkWorkbookBytes(bytes);
   const workbook = XLSX.read(bytes, { type: 'array' });
   const first = workbook.SheetNames[0];
   const sheet = first === undefined ? undefined : workbook.Sheets[first];
   if (!sheet) throw new Error(NO_SHEET);
-  return XLSX.utils.sheet_to_json<Record<string, unknown>>(sheet, { defval: '', raw: false });
+  const ref = sheet['!ref'];
+  if (ref !== undefined) {
+    const range = XLSX.utils.decode_range(ref);
+    checkTableShape(range.e.r - range.s.r + 1, range.e.c - range.s.c + 1);
+  }
+  const rows = XLSX.utils.sheet_to_json<Record<string, unknown>>(sheet, { defval: '', raw: false });
+  for (const row of rows) for (const value of Object.values(row)) checkCellText(String(value));
+  return rows;
+}
+
+function checkDataset(dataset: Dataset): Dataset {
+  checkTableShape(dataset.rows.length + 1, dataset.fields.length);
+  for (const row of dataset.rows) for (const field of dataset.fields) checkCellText(row[field]);
+  return dataset;
 }
 
 export async function importDataFile(file: DataFile): Promise<Dataset> {
   const bytes = new Uint8Array(await file.arrayBuffer());
+  if (bytes.length > SHEET_LIMITS.bytes) {
+    throw tooLarge(
+      `文件 ${Math.ceil(bytes.length / 2 ** 20)} MB`,
+      `${SHEET_LIMITS.bytes / 2 ** 20} MB`,
+    );
+  }
   if (file.name.toLowerCase().endsWith('.csv') || file.type === 'text/csv') {
-    return { ...parseCsv(decodeTextFile(bytes)), name: file.name };
+    return checkDataset({ ...parseCsv(decodeTextFile(bytes)), name: file.name });
   }
   return sheetRowsToDataset(readWorkbookRows(bytes), file.name);
 }

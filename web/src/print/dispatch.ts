@@ -7,6 +7,7 @@ import type { BatchPosition } from '../document/draft';
 import type { PrintRecordInput } from '../document/print-history';
 import type { LabelDocument } from '../document/model';
 import type { DocumentStore } from '../editor/store';
+import type { StatusProbe } from '../page/printer-status';
 import type { StatusLine } from '../page/status';
 import { preloadImages } from '../render/sources';
 import { checkDocument, objectName, type CheckIssue } from './check';
@@ -17,6 +18,10 @@ import {
   FOLLOW_LIMIT_MS,
   followJobs,
   POLL_INTERVAL_MS,
+  SERVICE_SILENT,
+  STALL_MS,
+  stallHint,
+  stopReason,
   withdrawnRecords,
   type QueueHooks,
 } from './pacing';
@@ -159,6 +164,8 @@ export class PrintDispatcher {
   private holdingButton = false;
   private lastRequest: PrintRequest | undefined;
   private batch = { running: false, stopRequested: false };
+  /** Ends the status probe a batch is waiting on when a stop is asked for. */
+  private stopWaiter?: () => void;
   private readonly compose;
   private readonly preload;
   private readonly record;
@@ -472,9 +479,19 @@ export class PrintDispatcher {
   private async paceBatch(printer: string, progress: string, pacing: { on: boolean }) {
     const { queue, status } = this.deps;
     let paused = false;
+    // Progress is the queue getting shorter; a wait without it is reported once.
+    let since = this.now();
+    let queued = Infinity;
+    let stallShown = false;
+    const stalled = (state: string) => {
+      if (stallShown) return;
+      stallShown = true;
+      status.showHint(stallHint(state), 'error');
+    };
     while (pacing.on && queue) {
       if (this.batch.stopRequested) return false;
-      const probe = await queue.printerStatus(printer);
+      const probe = await this.probeUnlessStopped(queue, printer, () => stalled(SERVICE_SILENT));
+      if (probe === undefined) return false;
       if (probe.kind === 'missing') pacing.on = false;
       const gate = batchGate(probe);
       if (gate.kind === 'go') {
@@ -489,11 +506,44 @@ export class PrintDispatcher {
           'error',
         );
       } else {
+        if (gate.queued < queued) {
+          since = this.now();
+          stallShown = false;
+        }
+        queued = gate.queued;
         status.setStatus('pending', `${progress}，等待打印机`);
+        if (probe.kind === 'status' && this.now() - since >= STALL_MS) {
+          stalled(stopReason(probe.status));
+        }
       }
       await sleep(this.pollMs);
     }
     return !this.batch.stopRequested;
+  }
+
+  /**
+   * The printer's status, or undefined once a stop is asked for: a print system that hangs must
+   * not keep the batch from stopping. A probe unanswered for `STALL_MS` calls `silent`.
+   */
+  private probeUnlessStopped(
+    queue: QueueHooks,
+    printer: string,
+    silent: () => void,
+  ): Promise<StatusProbe | undefined> {
+    return new Promise((resolve) => {
+      const timer = setTimeout(silent, STALL_MS);
+      let settled = false;
+      const done = (probe: StatusProbe | undefined) => {
+        if (settled) return;
+        settled = true;
+        clearTimeout(timer);
+        this.stopWaiter = undefined;
+        resolve(probe);
+      };
+      // A probe about to answer gets one poll interval to, so its answer still counts.
+      this.stopWaiter = () => setTimeout(() => done(undefined), this.pollMs);
+      void queue.printerStatus(printer).then(done);
+    });
   }
 
   /** The batch button's click while a batch runs. */
@@ -501,6 +551,7 @@ export class PrintDispatcher {
     if (!this.batch.running) return;
     this.batch.stopRequested = true;
     this.deps.batchButton.textContent = BATCH_STOPPING_TEXT;
+    this.stopWaiter?.();
   }
 
   /**

@@ -19,6 +19,14 @@ export interface QueueHooks extends PrinterQueueCommands {
 export const MAX_QUEUED_JOBS = 2;
 export const POLL_INTERVAL_MS = 1000;
 export const FOLLOW_LIMIT_MS = 60_000;
+/** A batch that waits this long without the queue moving says what it waits for. */
+export const STALL_MS = 30_000;
+/** The printer's state while a stalled batch waits, when the print service does not answer. */
+export const SERVICE_SILENT = '打印服务没有回应';
+
+export function stallHint(state: string): string {
+  return `打印机 30 秒没有接收数据（${state}），可以继续等待或停止批量`;
+}
 
 const STOPPING_STATES: readonly PrinterStateName[] = ['paused', 'offline', 'error'];
 const STATE_REASON: Record<PrinterStateName, string> = {

@@ -85,7 +85,7 @@ export function findBridge(scope: object = globalThis): Bridge | undefined {
 }
 
 export function connectionFailureText(base: string, origin: string): string {
-  return `无法连接本地打印服务（${base === '' ? origin : base}）。请确认 run-web.cmd 的窗口还开着。`;
+  return `无法连接本地打印服务（${base === '' ? origin : base}）。请确认 Sorvendale 本地打印服务还在运行。`;
 }
 
 /** The request never got an answer: no service there, refused or blocked. */
