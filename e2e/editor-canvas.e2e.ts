@@ -44,7 +44,7 @@ afterAll(async () => {
 
 type Box = [x: number, y: number, w: number, h: number];
 
-/** Replaces the document by rectangles (the last ones locked when asked) and fits the zoom. */
+/** Replaces the document by filled rectangles (some locked when asked) and fits the zoom. */
 async function loadRects(boxes: Box[], locked: number[] = [], page_: [number, number] = [50, 80]) {
   await page.evaluate(
     ({ boxes, locked, size }) => {
@@ -62,6 +62,7 @@ async function loadRects(boxes: Box[], locked: number[] = [], page_: [number, nu
           w,
           h,
           locked: locked.includes(i),
+          fill: true,
         })),
       });
       sv.store.reset(doc, false);
@@ -115,7 +116,13 @@ describe('adding objects', () => {
     ]);
     expect(await selection()).toEqual([objs[4].id]);
     const rows = await page.locator('#layer-list .layer-row').allTextContents();
-    expect(rows).toEqual(['直线直线', '矩形矩形', '二维码二维码', '一维码一维码', '文本文本']);
+    expect(rows).toEqual([
+      '直线直线',
+      '矩形矩形',
+      '二维码二维码',
+      '一维码一维码',
+      '双击编辑文本文本',
+    ]);
     expect(await page.locator('#btn-undo').isDisabled()).toBe(false);
   });
 
