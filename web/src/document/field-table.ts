@@ -169,6 +169,8 @@ export const IMAGE_FIELDS = {
   shadowLift: integer(0, 0, 100, 5),
   localContrast: integer(0, 0, 100, 5),
   inkSaving: integer(0, 0, 100, 5),
+  /** A typed width or height, or a corner handle, keeps the picture's aspect. */
+  keepAspect: boolean(true),
 } as const satisfies FieldTable;
 
 /** Each object type's own fields, in the order of the type list. */

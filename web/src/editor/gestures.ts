@@ -195,7 +195,11 @@ export class CanvasGestures {
   private resize(drag: Extract<Drag, { kind: 'resize' }>, dx: number, dy: number): void {
     const obj = drag.obj;
     const r = resizeBox(
-      { type: obj.type, sizing: drag.sizing },
+      {
+        type: obj.type,
+        sizing: drag.sizing,
+        keepAspect: obj.type === 'image' ? obj.keepAspect : undefined,
+      },
       drag.handle,
       drag.box,
       dx,
