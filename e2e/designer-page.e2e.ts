@@ -447,7 +447,7 @@ describe('live page', () => {
     const light = ['rgb(244, 244, 246)', 'rgb(29, 29, 31)'];
     // Muted text, the accent and red are darker (light) or lighter (dark) so that text in them
     // reads at 4.5 : 1.
-    light.push('#636366', '#4b49d6', '#34c759', '#ff9500', '#d70015');
+    light.push('#636366', '#4b49d6', '#34c759', '#ff9500', '#c4000f');
     const dark = ['rgb(0, 0, 0)', 'rgb(245, 245, 247)'];
     dark.push('#a1a1a6', '#9b9bf7', '#32d74b', '#ff9f0a', '#ff8a80');
 
