@@ -454,9 +454,11 @@ describe('live page', () => {
         else document.documentElement.removeAttribute('data-theme');
       }, t);
     const light = ['rgb(244, 244, 246)', 'rgb(29, 29, 31)'];
-    light.push('#86868b', '#5e5ce6', '#34c759', '#ff9500', '#ff3b30');
+    // Muted text, the accent and red are darker (light) or lighter (dark) so that text in them
+    // reads at 4.5 : 1.
+    light.push('#636366', '#4b49d6', '#34c759', '#ff9500', '#c4000f');
     const dark = ['rgb(0, 0, 0)', 'rgb(245, 245, 247)'];
-    dark.push('#8e8e93', '#7b7bf2', '#32d74b', '#ff9f0a', '#ff453a');
+    dark.push('#a1a1a6', '#9b9bf7', '#32d74b', '#ff9f0a', '#ff8a80');
 
     await page.emulateMedia({ colorScheme: 'light' });
     await setTheme(null);

@@ -7,6 +7,7 @@ import type { Browser, BrowserContext, Page } from 'playwright-core';
 import { afterAll, beforeAll, beforeEach, describe, expect, test } from 'vitest';
 import type { LabelObject } from '../web/src/document/model';
 import { collectPageErrors, launchChromium } from './support/chromium';
+import { propControl, retype } from './support/designer';
 import { testOutputDir } from './support/paths';
 import { startService, type RunningService } from './support/service';
 
@@ -44,7 +45,7 @@ afterAll(async () => {
 
 type Box = [x: number, y: number, w: number, h: number];
 
-/** Replaces the document by rectangles (the last ones locked when asked) and fits the zoom. */
+/** Replaces the document by filled rectangles (some locked when asked) and fits the zoom. */
 async function loadRects(boxes: Box[], locked: number[] = [], page_: [number, number] = [50, 80]) {
   await page.evaluate(
     ({ boxes, locked, size }) => {
@@ -62,6 +63,7 @@ async function loadRects(boxes: Box[], locked: number[] = [], page_: [number, nu
           w,
           h,
           locked: locked.includes(i),
+          fill: true,
         })),
       });
       sv.store.reset(doc, false);
@@ -115,7 +117,13 @@ describe('adding objects', () => {
     ]);
     expect(await selection()).toEqual([objs[4].id]);
     const rows = await page.locator('#layer-list .layer-row').allTextContents();
-    expect(rows).toEqual(['直线直线', '矩形矩形', '二维码二维码', '一维码一维码', '文本文本']);
+    expect(rows).toEqual([
+      '直线直线',
+      '矩形矩形',
+      '二维码二维码',
+      '一维码一维码',
+      '双击编辑文本文本',
+    ]);
     expect(await page.locator('#btn-undo').isDisabled()).toBe(false);
   });
 
@@ -271,6 +279,106 @@ describe('dragging', () => {
     await page.mouse.up();
     expect(await selection()).toEqual(['r1']);
     expect((await objects())[1]).toMatchObject({ x: 20, y: 5 });
+  });
+});
+
+describe("double-click, frames and a picture's aspect", () => {
+  test('a text edited on the canvas, a picture inside a border, a width typed', async () => {
+    await page.evaluate(() => {
+      const sv = window.__sv!;
+      const base = { name: '', locked: false };
+      const doc = sv.parseDoc({
+        schemaVersion: 1,
+        name: '测试',
+        page: { widthMm: 50, heightMm: 80, dpi: 300 },
+        objects: [
+          { ...base, id: 't', type: 'text', x: 5, y: 4, w: 30, h: 10, text: '旧', fontSize: 14 },
+          { ...base, id: 'b', type: 'barcode', x: 5, y: 60, w: 30, h: 15, data: '123' },
+          { ...base, id: 'p', type: 'image', x: 10, y: 30, w: 20, h: 10, src: '' },
+          // A hollow border over the picture.
+          { ...base, id: 'f', type: 'rect', x: 2, y: 24, w: 46, h: 30, fill: false },
+        ],
+      });
+      sv.store.reset(doc, false);
+      sv.store.undoStack.length = 0;
+    });
+    await page.click('#btn-fit');
+    const m = await mapping();
+    const text = () =>
+      page.evaluate(() => (window.__sv!.store.doc.objects[0] as { text: string }).text);
+    const editor = page.locator('.canvas-text-editor');
+
+    // Double-click: a text area over the text in its font at the zoom; two lines, Ctrl+Enter.
+    const t = m.at(15, 8);
+    await page.mouse.dblclick(t.x, t.y);
+    await expect.poll(() => editor.isVisible()).toBe(true);
+    const shown = await editor.evaluate((a) => {
+      const box = a.getBoundingClientRect();
+      return { left: box.left, width: box.width, size: parseFloat(getComputedStyle(a).fontSize) };
+    });
+    const zoomNow = await zoom();
+    expect(shown.left).toBeCloseTo(m.at(5, 0).x, 0);
+    expect(shown.width).toBeCloseTo(30 / m.perPx, 0);
+    expect(shown.size).toBeCloseTo(((14 * 300) / 72) * zoomNow, 1);
+    await page.keyboard.press('Control+A');
+    await page.keyboard.type('第一行');
+    await page.keyboard.press('Enter');
+    await page.keyboard.type('第二行');
+    await page.locator('#canvas-host').screenshot({
+      path: join(testOutputDir(), 'editor-inline-text.png'),
+    });
+    expect(await text()).toBe('旧');
+    await page.keyboard.press('Control+Enter');
+    expect(await editor.count()).toBe(0);
+    expect(await text()).toBe('第一行\n第二行');
+    expect(await page.locator('#layer-list .layer-row').last().textContent()).toBe(
+      '第一行 第二行文本',
+    );
+    await page.keyboard.press('Control+Z');
+    expect(await text()).toBe('旧');
+    expect(await page.locator('#btn-undo').isDisabled()).toBe(true);
+
+    // Escape cancels; a click outside commits.
+    await page.mouse.dblclick(t.x, t.y);
+    await page.keyboard.type('丢');
+    await page.keyboard.press('Escape');
+    expect(await editor.count()).toBe(0);
+    expect(await text()).toBe('旧');
+    await page.mouse.dblclick(t.x, t.y);
+    await page.keyboard.press('End');
+    await page.keyboard.type('新');
+    const outside = m.at(45, 70);
+    await page.mouse.click(outside.x, outside.y);
+    expect(await text()).toBe('旧新');
+
+    // Inside the hollow border: the picture under it, or nothing; its outline takes the border.
+    for (const [x, y, hit] of [
+      [20, 35, ['p']],
+      [40, 45, []],
+      [2.5, 40, ['f']],
+    ] as const) {
+      const at = m.at(x, y);
+      await page.mouse.click(at.x, at.y);
+      expect(await selection(), `${x}, ${y}`).toEqual(hit);
+    }
+
+    // The picture keeps its 2 : 1 aspect when its width is typed; unlocked, it stretches.
+    const pic = m.at(20, 35);
+    await page.mouse.click(pic.x, pic.y);
+    await retype(page, '宽 mm', '30');
+    expect(await objects().then((o) => [o[2].w, o[2].h])).toEqual([30, 15]);
+    expect(await propControl(page, '高 mm').inputValue()).toBe('15');
+    await propControl(page, '锁定比例', 'button').click();
+    await retype(page, '宽 mm', '40');
+    expect(await objects().then((o) => [o[2].w, o[2].h])).toEqual([40, 15]);
+
+    // A double-click on a barcode puts the cursor into its data.
+    const b = m.at(20, 67);
+    await page.mouse.dblclick(b.x, b.y);
+    expect(await page.evaluate(() => (document.activeElement as HTMLInputElement).value)).toBe(
+      '123',
+    );
+    expect(errors).toEqual([]);
   });
 });
 

@@ -283,7 +283,7 @@ describe('batch print', () => {
       window.__sv!.store.subscribe((s) => w.records.push(s.recordIndex));
     });
     page.once('dialog', (d) => {
-      expect(d.message()).toBe('将按 5 条记录打印，继续？');
+      expect(d.message()).toBe(`将在打印机“${QUEUE}”上打印 5 条记录，继续？`);
       void d.accept();
     });
     sent = [];

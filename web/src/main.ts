@@ -73,6 +73,7 @@ function start(): void {
     status,
     save: () => files.saveToFile(),
     openPreview: print.openPreview,
+    focusData: inspector.focusData,
   });
   const files = installDocumentFiles(el, store, {
     status,

@@ -101,8 +101,9 @@ describe('the canvas view', () => {
     const b = createObject('rect', { x: 20, y: 40, w: 10, h: 10 });
     b.lineWidth = 0.1; // a hairline, so the handle is seen over white
     store.doc.objects.push(a, b);
-    gestures.pointerDown({ x: 25, y: 45 }, none, 0.5);
-    gestures.pointerMove({ x: 20.5, y: 45.3 });
+    // Pressed on its outline: an unfilled rectangle is not taken in its middle.
+    gestures.pointerDown({ x: 20.5, y: 45 }, none, 0.5);
+    gestures.pointerMove({ x: 16, y: 45.3 });
     // The guide at 15.3 mm (dot 180.7), dashed down the whole page, in the guide colour.
     const column = ctx.getImageData(180, 0, 2, 945).data;
     let red = 0;

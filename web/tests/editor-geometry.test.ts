@@ -22,9 +22,12 @@ const shape = (id: string, x: number, y: number, w: number, h: number, more = {}
 
 describe('hit testing', () => {
   const objects = [
-    shape('a', 10, 10, 20, 20),
-    shape('b', 20, 20, 20, 20),
+    shape('a', 10, 10, 20, 20, { fill: true }),
+    shape('b', 20, 20, 20, 20, { fill: true }),
     shape('line', 0, 50, 30, 0, { type: 'line' }),
+    // A border over a picture: the frame is on top, the picture inside it.
+    shape('picture', 55, 5, 10, 10, { type: 'image' }),
+    shape('frame', 50, 0, 20, 20),
   ];
   it.each([
     ['overlap: the later object is on top', 25, 25, 'b'],
@@ -34,8 +37,20 @@ describe('hit testing', () => {
     ['a flat line is grasped 1.5 mm below it', 15, 51.5, 'line'],
     ['but not further', 15, 51.6, undefined],
     ['empty space', 45, 5, undefined],
+    ['inside a hollow frame: the picture under it', 60, 10, 'picture'],
+    ['inside a hollow frame, on nothing', 52, 18, undefined],
+    ['a hollow frame within 1.5 mm of its edge', 51.5, 10, 'frame'],
+    ['a hollow frame near its bottom edge', 60, 18.5, 'frame'],
   ])('%s', (_, x, y, id) => {
     expect(topmostAt(objects, { x, y })?.id).toBe(id);
+  });
+
+  it('keeps the frame grab the same on screen: narrower when zoomed in', () => {
+    // At 200 % the 1.5 mm of 100 % become 0.75 mm.
+    expect(topmostAt(objects, { x: 51, y: 18 }, 0.75)?.id).toBeUndefined();
+    expect(topmostAt(objects, { x: 50.7, y: 18 }, 0.75)?.id).toBe('frame');
+    // A filled rectangle is taken anywhere on its area, whatever the zoom.
+    expect(topmostAt(objects, { x: 12, y: 12 }, 0.1)?.id).toBe('a');
   });
 
   it('maps the pointer through the on-screen rectangle', () => {

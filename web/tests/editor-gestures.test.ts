@@ -3,19 +3,23 @@ import { createObject } from '../src/document/factory';
 import type { LabelObject } from '../src/document/model';
 import { CanvasGestures, type Modifiers } from '../src/editor/gestures';
 import { keyAction } from '../src/editor/keyboard';
+import { layerName } from '../src/editor/layer-list';
 import { addedPlacement, fitZoom, picturePlacement } from '../src/editor/placement';
 import { DocumentStore } from '../src/editor/store';
+import { toolbarEnabled } from '../src/editor/toolbar';
 import { fixedSizing } from './support/barcode-sizing';
 
 const none: Modifiers = { ctrl: false, meta: false, shift: false, alt: false };
 const TOL = 0.5;
 
-/** A store on a 50 × 80 page holding rectangles a, b, c… (locked where asked), and its gestures. */
+/** A store on a 50 × 80 page holding filled rectangles a, b, c… (locked where asked), and its gestures. */
 function setup(boxes: [number, number, number, number][], locked: number[] = []) {
   const store = new DocumentStore();
   const objs = boxes.map(([x, y, w, h], i): LabelObject => {
     const o = createObject('rect', { x, y, w, h });
     o.id = String.fromCharCode(97 + i);
+    // Filled, so that a press anywhere on one takes it.
+    o.fill = true;
     o.locked = locked.includes(i) || undefined;
     return o;
   });
@@ -323,5 +327,52 @@ describe('placement and zoom', () => {
     [40, 40, 100, 100, 0.2],
   ])('fit in %d × %d for a %d × %d canvas', (hw, hh, cw, ch, zoom) => {
     expect(fitZoom(hw, hh, cw, ch)).toBeCloseTo(zoom, 12);
+  });
+});
+
+describe('layer names and the toolbar', () => {
+  const text = (content: string, name = '文本', locked = false) => {
+    const o = createObject('text', { x: 0, y: 0, w: 10, h: 5 });
+    Object.assign(o, { text: content, name, locked });
+    return o;
+  };
+  it.each([
+    ['a new text is named after its content', text('双击编辑文本'), '双击编辑文本'],
+    ['lines join with one space, ends trimmed', text('  品名：\n  苹果  '), '品名： 苹果'],
+    [
+      '12 characters, then an ellipsis',
+      text('一二三四五六七八九十壹贰叁'),
+      '一二三四五六七八九十壹贰…',
+    ],
+    ['exactly 12 are kept whole', text('abcdefghijkl'), 'abcdefghijkl'],
+    ['an emoji counts as one character', text('😀'.repeat(13)), `${'😀'.repeat(12)}…`],
+    ['an empty name counts as not renamed', text('价格', ''), '价格'],
+    ['a renamed text keeps its name', text('价格', '售价'), '售价'],
+    ['an empty text shows the type', text('  '), '文本'],
+    ['a locked one keeps the lock mark', text('价格', '文本', true), '🔒 价格'],
+    ['other types keep their name', createObject('rect', { x: 0, y: 0, w: 1, h: 1 }), '矩形'],
+  ])('%s', (_, obj, shown) => {
+    expect(layerName(obj)).toBe(shown);
+  });
+
+  it.each<[string, [number, number, number, number][], number[], string[], boolean, boolean]>([
+    ['nothing selected', [[1, 1, 5, 5]], [], [], false, false],
+    ['one object', [[1, 1, 5, 5]], [], ['a'], true, true],
+    [
+      'two objects: alignment only',
+      [
+        [1, 1, 5, 5],
+        [9, 9, 5, 5],
+      ],
+      [],
+      ['a', 'b'],
+      true,
+      false,
+    ],
+    ['one locked object: its layer only', [[1, 1, 5, 5]], [0], ['a'], false, true],
+  ])('%s', (_, boxes, locked, selection, align, layer) => {
+    const { store } = setup(boxes, locked);
+    store.select(selection);
+    expect(toolbarEnabled(store)).toEqual({ align, layer });
   });
 });

@@ -1,5 +1,5 @@
 import { describe, expect, test } from 'vitest';
-import { batchGate, followJobs, withdrawnRecords } from '../src/print/pacing';
+import { batchGate, followJobs, stopCount, withdrawnRecords } from '../src/print/pacing';
 import type { JobState, PrinterStatus, StatusProbe } from '../src/page/printer-status';
 
 const status = (
@@ -32,19 +32,23 @@ describe('batchGate', () => {
     [
       'paused with its reason, even with room in the queue',
       probe(status('paused', [], ['已暂停'])),
-      { kind: 'pause', reason: '已暂停' },
+      { kind: 'pause', reason: '打印机已暂停' },
     ],
     [
       'error outranks a full queue',
       probe(status('error', ['pending', 'pending', 'pending'], ['缺纸', '机盖打开'])),
-      { kind: 'pause', reason: '缺纸、机盖打开' },
+      { kind: 'pause', reason: '打印机缺纸、机盖打开' },
     ],
     [
       'offline without reasons uses the message',
       probe(status('offline', [], [], 'The printer is unreachable')),
       { kind: 'pause', reason: 'The printer is unreachable' },
     ],
-    ['offline with nothing said', probe(status('offline')), { kind: 'pause', reason: '脱机' }],
+    [
+      'offline with nothing said',
+      probe(status('offline')),
+      { kind: 'pause', reason: '打印机脱机' },
+    ],
     ['command missing', { kind: 'missing' }, { kind: 'go' }],
     ['state unknown', { kind: 'failed', error: new Error('x') }, { kind: 'go' }],
   ])('%s', (_name, p, gate) => {
@@ -60,6 +64,21 @@ describe('withdrawnRecords', () => {
     [[], 3, 0],
   ])('rows %j, %i cancelled → %i records', (rows, cancelled, records) => {
     expect(withdrawnRecords(rows, cancelled)).toBe(records);
+  });
+
+  // Rows of 1, 2, 2 and 3 records; the cancel claimed 3 jobs. The status lists newest first.
+  const rows = [1, 2, 2, 3];
+  const jobs = (...states: JobState[]) =>
+    states.map((state, i) => ({ id: 37 + i, state, submitted_ms: 0 })).reverse();
+  test.each<[string, ReturnType<typeof jobs> | undefined, [number, number, boolean]]>([
+    // The spooler had already handed two of the three to the printer.
+    ['the spooler lists every job', jobs('done', 'done', 'printing', 'cancelled'), [5, 3, true]],
+    ['all withdrawn', jobs('cancelled', 'cancelled', 'cancelled', 'cancelled'), [0, 8, true]],
+    ['finished jobs already dropped', jobs('cancelled', 'cancelled'), [1, 7, false]],
+    ['a job still pending is no account', jobs('done', 'pending', 'done', 'done'), [1, 7, false]],
+    ['no status at all', undefined, [1, 7, false]],
+  ])('stopCount: %s', (_name, listed, [printed, withdrawn, exact]) => {
+    expect(stopCount(rows, 3, listed)).toEqual({ printed, withdrawn, exact });
   });
 });
 

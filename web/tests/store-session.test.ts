@@ -117,11 +117,12 @@ describe('opening and new documents', () => {
     const { store, session, calls } = setup();
     expect(session.openText('a.svtpl', '{"name":"价签","objects":[{"type":"text"}]}')).toBe(true);
     expect([store.doc.name, store.dirty]).toEqual(['价签', false]);
-    expect(calls).toEqual(['online:已打开 a.svtpl', 'hint:已打开「价签」，共 1 个对象']);
+    // The old document's hint goes first.
+    expect(calls).toEqual(['hint:', 'online:已打开 a.svtpl', 'hint:已打开「价签」，共 1 个对象']);
     expect(session.openText('b', '{"schemaVersion":2,"objects":[]}')).toBe(false);
     expect(session.openText('c', '{oops')).toBe(false);
-    expect(calls[2]).toBe('error:打开失败：Error: 不支持的文档版本：2');
-    expect(calls[3]).toMatch(/^error:打开失败：SyntaxError: /);
+    expect(calls[3]).toBe('error:打开失败：Error: 不支持的文档版本：2');
+    expect(calls[4]).toMatch(/^error:打开失败：SyntaxError: /);
     expect(store.doc.name).toBe('价签');
 
     // Too many objects for the editor: refused, the open document stays.
@@ -139,14 +140,15 @@ describe('opening and new documents', () => {
     expect(calls.at(-1)).toBe('hint:已打开「未命名标签」，共 1 个对象；文本过长，已截断为 5000 字');
   });
 
-  it('asks before discarding changes', () => {
-    const { store, session } = setup();
+  it('asks before discarding changes, and a new document clears the old hint', () => {
+    const { store, session, calls } = setup();
     store.update((d) => (d.name = 'keep'));
     expect(session.newDocument()).toBe(false);
     expect(store.doc.name).toBe('keep');
     store.markSaved();
     expect(session.newDocument()).toBe(true);
     expect(store.doc.name).toBe('未命名标签');
+    expect(calls).toEqual(['hint:', 'idle:新建标签']);
   });
 });
 

@@ -178,6 +178,8 @@ export const IMAGE_FIELDS = {
   localContrast: integer(0, 0, 100, 5),
   inkSaving: integer(0, 0, 100, 5),
   rotation: rotation(),
+  /** A typed width or height, or a corner handle, keeps the picture's aspect. */
+  keepAspect: boolean(true),
 } as const satisfies FieldTable;
 
 /** Each object type's own fields, in the order of the type list. */

@@ -92,6 +92,8 @@ export class DocumentSession {
     this.cancelAutosave();
     this.store.reset(doc, dirty);
     this.cancelAutosave();
+    // A hint about the old document (a failed picture, a print) would mislead about the new one.
+    this.hooks.showHint('');
     this.hooks.afterLoad?.(doc);
   }
 

@@ -27,6 +27,8 @@ export interface Shape extends Box {
   id: string;
   type: string;
   locked?: boolean;
+  /** A rectangle without fill is hit on its outline only. */
+  fill?: boolean;
 }
 
 /** The box used for hitting, the selection frame and snapping against other objects. */
@@ -38,10 +40,29 @@ export function contains(box: Box, p: Point): boolean {
   return p.x >= box.x && p.x <= box.x + box.w && p.y >= box.y && p.y <= box.y + box.h;
 }
 
-/** The top-most object whose hit box holds the point (bounds inclusive). */
-export function topmostAt<T extends Shape>(objects: readonly T[], p: Point): T | undefined {
+/**
+ * Whether a press at the point takes the object. An unfilled rectangle is a frame: only a point
+ * within `outline` mm of its edge takes it, so what lies inside stays reachable.
+ */
+export function hits(o: Shape, p: Point, outline = LINE_GRAB_MM): boolean {
+  const box = hitBox(o);
+  if (!contains(box, p)) return false;
+  if (o.type !== 'rect' || o.fill === true) return true;
+  const inner = Math.min(p.x - box.x, box.x + box.w - p.x, p.y - box.y, box.y + box.h - p.y);
+  return inner <= outline;
+}
+
+/**
+ * The top-most object hit at the point (bounds inclusive); `outline` is the frame's grab width,
+ * 1.5 mm at 100 % zoom.
+ */
+export function topmostAt<T extends Shape>(
+  objects: readonly T[],
+  p: Point,
+  outline = LINE_GRAB_MM,
+): T | undefined {
   for (let i = objects.length - 1; i >= 0; i--) {
-    if (contains(hitBox(objects[i]), p)) return objects[i];
+    if (hits(objects[i], p, outline)) return objects[i];
   }
   return undefined;
 }

@@ -3,6 +3,7 @@
 
 import type { BarcodeObject, LabelObject } from '../document/model';
 import {
+  LINE_GRAB_MM,
   boundingBox,
   handleAt,
   idsInMarquee,
@@ -87,12 +88,17 @@ export class CanvasGestures {
     return single && !single.locked ? single : undefined;
   }
 
+  /** The object a press at the point takes; a frame's grab width stays the same on screen. */
+  hitAt(p: Point): LabelObject | undefined {
+    return topmostAt(this.store.doc.objects, p, LINE_GRAB_MM / this.store.zoom);
+  }
+
   /** The pointer's shape over the canvas while no gesture runs: what a press there would do. */
   cursorAt(p: Point, handleTolerance: number): string {
     const owner = this.handleOwner();
     const handle = owner && handleAt(owner, p, handleTolerance);
     if (handle) return HANDLE_CURSORS[handle];
-    const hit = topmostAt(this.store.doc.objects, p);
+    const hit = this.hitAt(p);
     return hit && !hit.locked ? 'move' : 'default';
   }
 
@@ -118,7 +124,7 @@ export class CanvasGestures {
       return true;
     }
 
-    const hit = topmostAt(store.doc.objects, p);
+    const hit = this.hitAt(p);
     if (!hit) {
       const before = [...store.selection];
       if (!additive) store.select([]);
@@ -189,7 +195,11 @@ export class CanvasGestures {
   private resize(drag: Extract<Drag, { kind: 'resize' }>, dx: number, dy: number): void {
     const obj = drag.obj;
     const r = resizeBox(
-      { type: obj.type, sizing: drag.sizing },
+      {
+        type: obj.type,
+        sizing: drag.sizing,
+        keepAspect: obj.type === 'image' ? obj.keepAspect : undefined,
+      },
       drag.handle,
       drag.box,
       dx,

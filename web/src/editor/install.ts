@@ -14,6 +14,7 @@ import { CanvasGestures } from './gestures';
 import { installKeyboard } from './keyboard';
 import { installLayerList } from './layer-list';
 import type { DocumentStore } from './store';
+import { installTextEditing } from './text-editing';
 import { installToolbar, type ToolbarElements } from './toolbar';
 
 export type EditorElements = CanvasElements &
@@ -26,6 +27,8 @@ export interface EditorDeps {
   save(): void;
   /** Ctrl/Meta+P: the print preview, when an area provides one. */
   openPreview?(): void;
+  /** A double-click on a barcode or 2D code: its data field, when an area provides one. */
+  focusData?(): void;
 }
 
 type View = (store: DocumentStore) => void;
@@ -55,6 +58,9 @@ export function installEditor(
   const view = installCanvasView(el, store, gestures);
   const refreshToolbar = installToolbar(el, store, { fit: view.fit });
   const layers = installLayerList(el, store);
+  const textEditor = installTextEditing(el, store, gestures, {
+    focusData: deps.focusData ?? nothing,
+  });
   installKeyboard(el, store, { save: deps.save, openPreview: deps.openPreview ?? nothing });
   installAddObjects(el, store, deps.status);
   installEmptyClick(el, store);
@@ -64,7 +70,7 @@ export function installEditor(
     void preloadImages(doc).then(() => store.preview());
   };
   return {
-    everyEmit: [view.redraw, layers, view.showZoom],
+    everyEmit: [view.redraw, layers, view.showZoom, textEditor],
     onStructureChange: [refreshToolbar],
     afterLoad,
     fit: view.fit,

@@ -4,16 +4,25 @@ import { TYPE_LABELS, type LabelObject } from '../document/model';
 import type { Elements } from '../page/elements';
 import type { DocumentStore } from './store';
 
+/** A text layer shows this much of its content while it keeps its default name. */
+export const LAYER_TEXT_CHARS = 12;
+
 export function layerName(o: LabelObject): string {
   const label = TYPE_LABELS[o.type] ?? o.type;
-  return `${o.locked ? '🔒 ' : ''}${o.name || label}`;
+  let name = o.name || label;
+  // A name the user never changed says less than the text itself.
+  if (o.type === 'text' && name === label) {
+    const chars = [...o.text.replace(/\s+/g, ' ').trim()];
+    if (chars.length > 0)
+      name =
+        chars.slice(0, LAYER_TEXT_CHARS).join('') + (chars.length > LAYER_TEXT_CHARS ? '…' : '');
+  }
+  return `${o.locked ? '🔒 ' : ''}${name}`;
 }
 
 /** Rows only change with names, locks, order and selection; a drag leaves them alone. */
 function listKey(store: DocumentStore): string {
-  const rows = store.doc.objects.map(
-    (o) => `${o.id}\u0001${o.type}\u0001${o.name}\u0001${!!o.locked}`,
-  );
+  const rows = store.doc.objects.map((o) => `${o.id}\u0001${o.type}\u0001${layerName(o)}`);
   return `${rows.join('\u0002')}\u0003${store.selection.join('\u0001')}`;
 }
 

@@ -30,6 +30,8 @@ export interface ResizeSubject {
   type: string;
   /** Only for barcodes. */
   sizing?: BarcodeSizing;
+  /** Only for pictures: false lets a corner stretch them. */
+  keepAspect?: boolean;
 }
 
 export interface Resized {
@@ -97,7 +99,7 @@ export function resizeBox(
   const edgeX = a.w ? 0 : W;
   const edgeY = a.n ? 0 : H;
 
-  if (subject.type === 'image' && corner) {
+  if (subject.type === 'image' && corner && subject.keepAspect !== false) {
     const bw = Math.max(MIN_ASPECT_SIDE, ow);
     const bh = Math.max(MIN_ASPECT_SIDE, oh);
     const fx = a.e ? (bw + dx) / bw : (bw - dx) / bw;

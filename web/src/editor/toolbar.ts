@@ -17,6 +17,18 @@ export interface ToolbarHooks {
   fit(): void;
 }
 
+/**
+ * Alignment moves the selected unlocked objects against the page, so it needs one of them; the
+ * layer order moves exactly one selected object.
+ */
+export function toolbarEnabled(s: Pick<DocumentStore, 'selected'>): {
+  align: boolean;
+  layer: boolean;
+} {
+  const selected = s.selected;
+  return { align: selected.some((o) => !o.locked), layer: selected.length === 1 };
+}
+
 /** Wires the buttons; returns the view that refreshes their enabled state. */
 export function installToolbar(
   el: ToolbarElements,
@@ -29,21 +41,28 @@ export function installToolbar(
   el['btn-zoom-out'].addEventListener('click', () => store.setZoom(store.zoom / ZOOM_STEP));
   el['btn-fit'].addEventListener('click', () => hooks.fit());
   el['btn-rotate'].addEventListener('click', () => store.rotateSelected());
+  const alignButtons: HTMLButtonElement[] = [];
+  const layerButtons: HTMLButtonElement[] = [];
   for (const button of el['app-body'].querySelectorAll<HTMLButtonElement>('[data-align]')) {
     const kind = button.dataset.align ?? '';
     if (ALIGN_KINDS.includes(kind)) {
       button.addEventListener('click', () => store.align(kind as AlignKind));
+      alignButtons.push(button);
     }
   }
   for (const button of el['app-body'].querySelectorAll<HTMLButtonElement>('[data-layer]')) {
     const direction = button.dataset.layer ?? '';
     if (LAYER_DIRECTIONS.includes(direction)) {
       button.addEventListener('click', () => store.moveLayer(direction as LayerDirection));
+      layerButtons.push(button);
     }
   }
   return (s) => {
     el['btn-undo'].disabled = !s.canUndo;
     el['btn-redo'].disabled = !s.canRedo;
     el['btn-rotate'].disabled = s.rotatable.length === 0;
+    const enabled = toolbarEnabled(s);
+    for (const button of alignButtons) button.disabled = !enabled.align;
+    for (const button of layerButtons) button.disabled = !enabled.layer;
   };
 }

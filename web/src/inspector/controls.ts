@@ -112,6 +112,12 @@ export function buildRows<T>(
     input.addEventListener('keydown', (event) => {
       if (event.key === 'Enter') commit();
     });
+    // A value that follows another field (a locked aspect) shows while that one is typed.
+    live.push(() => {
+      if (document.activeElement === input) return;
+      const shown = displayNumber(row.get(target, ctx));
+      if (input.value !== shown) input.value = shown;
+    });
     return labelled(row.caption, input);
   }
 

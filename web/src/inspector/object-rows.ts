@@ -318,6 +318,12 @@ const TYPE_ROWS: { [K in ObjectType]: readonly Row<ObjectOfType<K>>[] } = {
 };
 
 const isQr = (o: LabelObject) => o.type === 'qrcode';
+const isImage = (o: LabelObject) => o.type === 'image';
+
+/** A picture with its aspect locked: the other side follows a typed one. */
+function keepsAspect(o: LabelObject): o is ImageObject {
+  return o.type === 'image' && o.keepAspect && o.w > 0 && o.h > 0;
+}
 const isBoxed = (o: LabelObject) => o.type !== 'qrcode' && o.type !== 'barcode';
 
 /**
@@ -365,7 +371,10 @@ export const POSITION_ROWS: readonly Row<LabelObject>[] = [
     when: isBoxed,
     numberLimits: (ctx) => ({ min: 1, max: ctx.pageW, step: 0.5, round: 'none' }),
     get: (o) => o.w,
-    set: (o, v) => (o.w = v),
+    set: (o, v) => {
+      if (keepsAspect(o)) o.h = Math.max(1, (o.h * v) / o.w);
+      o.w = v;
+    },
   },
   {
     kind: 'number',
@@ -380,8 +389,12 @@ export const POSITION_ROWS: readonly Row<LabelObject>[] = [
       round: 'none',
     }),
     get: (o) => o.h,
-    set: (o, v) => (o.h = v),
+    set: (o, v) => {
+      if (keepsAspect(o)) o.w = Math.max(1, (o.w * v) / o.h);
+      o.h = v;
+    },
   },
+  { ...toggle<ImageObject>('keepAspect', '锁定比例'), when: isImage } as Row<LabelObject>,
 ];
 
 /** Texts, codes and pictures turn in quarter turns; the box turns with them. */

@@ -36,7 +36,12 @@ export interface InspectorDeps {
 export interface InspectorApi {
   /** The store listener's structural hook. */
   rebuild(store: DocumentStore): void;
+  /** Focuses the data field of the selected barcode or 2D code. */
+  focusData(): void;
 }
+
+/** The caption of the field holding a code's data. */
+const DATA_CAPTIONS: Partial<Record<string, string>> = { barcode: '数据', qrcode: '内容' };
 
 export function panelTitle(store: Pick<DocumentStore, 'selection' | 'single'>): string {
   const single = store.single;
@@ -176,5 +181,17 @@ export function installInspector(
     props.scrollTop = keepScroll;
   }
 
-  return { rebuild };
+  function focusData(): void {
+    const caption = DATA_CAPTIONS[store.single?.type ?? ''];
+    if (!caption) return;
+    for (const row of props.querySelectorAll('.prop-row')) {
+      if (row.querySelector('.prop-label')?.textContent !== caption) continue;
+      const field = row.querySelector<HTMLInputElement | HTMLTextAreaElement>('input, textarea');
+      field?.focus();
+      field?.select();
+      return;
+    }
+  }
+
+  return { rebuild, focusData };
 }

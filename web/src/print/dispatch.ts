@@ -17,12 +17,13 @@ import {
   batchGate,
   FOLLOW_LIMIT_MS,
   followJobs,
+  jobsSince,
   POLL_INTERVAL_MS,
   SERVICE_SILENT,
   STALL_MS,
   stallHint,
   stopReason,
-  withdrawnRecords,
+  stopCount,
   type QueueHooks,
 } from './pacing';
 import {
@@ -441,15 +442,17 @@ export class PrintDispatcher {
   }
 
   /**
-   * After a real single print: the status line and hint follow its jobs to paper for up to a
-   * minute. Only changes are written, so other messages are not repainted every second.
+   * After a real print: the status line and hint follow its jobs to paper for up to a minute.
+   * Only changes are written, so other messages are not repainted every second. After a batch
+   * the hint keeps the batch's summary; the polls still keep the card's printer state current.
    */
-  private async followJobs(printer: string, startedMs: number): Promise<void> {
+  private async followJobs(printer: string, startedMs: number, batch = false): Promise<void> {
     const { queue, status } = this.deps;
     if (!queue) return;
     const run = this.followRun;
     let shown = '';
-    while (this.now() - startedMs < FOLLOW_LIMIT_MS) {
+    const from = this.now();
+    while (this.now() - from < FOLLOW_LIMIT_MS) {
       await sleep(this.pollMs);
       if (run !== this.followRun || this.batch.running) return;
       const probe = await queue.printerStatus(printer);
@@ -458,7 +461,7 @@ export class PrintDispatcher {
       // Unknown for now: the last text stands and the next poll may know more.
       if (probe.kind === 'failed') continue;
       const view = followJobs(probe.status, startedMs);
-      if (view.hint !== shown) {
+      if (!batch && view.hint !== shown) {
         shown = view.hint;
         const bad = view.state === 'failed' || view.state === 'held';
         status.setStatus(view.state === 'done' ? 'online' : bad ? 'error' : 'pending', view.title);
@@ -571,11 +574,12 @@ export class PrintDispatcher {
       return;
     }
     const rows = data.rows.length;
-    if (ask && !this.deps.confirm(`将按 ${rows} 条记录打印，继续？`)) return;
+    const printer = this.deps.printer().selectedPrinter;
+    if (ask && !this.deps.confirm(`将在打印机“${printer}”上打印 ${rows} 条记录，继续？`)) return;
     const moved = dryRun ? undefined : this.deps.batchMoved;
 
     const remembered = store.recordIndex;
-    const printer = this.deps.printer().selectedPrinter;
+    const startedMs = this.now();
     // Pacing follows the printer only when paper really comes out.
     const pacing = { on: !dryRun && this.deps.queue !== undefined };
     const rowSizes: number[] = [];
@@ -660,10 +664,14 @@ export class PrintDispatcher {
       const cancel =
         pacing.on && this.deps.queue ? await this.deps.queue.cancelJobs(printer) : undefined;
       if (cancel?.kind === 'cancelled') {
-        const withdrawn = withdrawnRecords(rowSizes, cancel.count);
-        status.setStatus('idle', `批量已停止 ${done - withdrawn}/${rows}`);
+        // The spooler's own account of the jobs, where it still keeps them all.
+        const probe = await this.deps.queue?.printerStatus(printer);
+        const jobs = probe?.kind === 'status' ? jobsSince(probe.status, startedMs) : undefined;
+        const count = stopCount(rowSizes, cancel.count, jobs);
+        const about = count.exact ? '' : '约 ';
+        status.setStatus('idle', `批量已停止 ${count.printed}/${rows}`);
         status.showHint(
-          `批量已停止：${done - withdrawn} 条已送往打印机，${withdrawn} 条已从队列撤回`,
+          `批量已停止：${about}${count.printed} 条已送往打印机，${about}${count.withdrawn} 条已从队列撤回`,
         );
       } else {
         status.setStatus('idle', `批量已停止 ${done}/${rows}`);
@@ -673,6 +681,9 @@ export class PrintDispatcher {
       status.setStatus('online', `批量完成 ${done}/${rows}`);
       status.showHint(dryRun ? `批量自检完成 ${done} 条（未送纸）` : `已打印 ${done} 条`);
     }
-    if (!dryRun) this.deps.queue?.afterPrint?.();
+    if (!dryRun) {
+      this.deps.queue?.afterPrint?.();
+      if (pacing.on) void this.followJobs(printer, startedMs, true);
+    }
   }
 }

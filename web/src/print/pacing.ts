@@ -3,6 +3,7 @@
 
 import type {
   JobState,
+  PrinterJob,
   PrinterStateName,
   PrinterQueueCommands,
   PrinterStatus,
@@ -39,11 +40,19 @@ const STATE_REASON: Record<PrinterStateName, string> = {
 
 const isQueued = (state: JobState) => state === 'pending' || state === 'printing';
 
-/** The printer's own words for why it stands still. */
+/**
+ * The printer's own words for why it stands still, with the printer as their subject: "缺纸"
+ * reads "打印机缺纸", "已暂停" "打印机已暂停". The spooler's message is its own sentence.
+ */
 export function stopReason(status: PrinterStatus): string {
-  if (status.reasons.length > 0) return status.reasons.join('、');
+  if (status.reasons.length > 0) return printerPhrase(status.reasons.join('、'));
   if (status.message !== '') return status.message;
-  return STATE_REASON[status.state];
+  return printerPhrase(STATE_REASON[status.state]);
+}
+
+/** Printer reasons as the hint's subject: "缺纸" reads "打印机缺纸". */
+function printerPhrase(reason: string): string {
+  return reason.includes('打印机') ? reason : `打印机${reason}`;
 }
 
 export type BatchGate =
@@ -72,6 +81,42 @@ export function withdrawnRecords(rowSizes: readonly number[], cancelled: number)
   return rowSizes.slice(rowSizes.length - n).reduce((a, b) => a + b, 0);
 }
 
+export interface StopCount {
+  printed: number;
+  withdrawn: number;
+  /** False when the spooler no longer lists every job (Windows drops printed ones). */
+  exact: boolean;
+}
+
+/**
+ * What a stopped batch came to. When the spooler still lists one job per row sent, its own states
+ * count: a job done or on paper was printed, a cancelled one withdrawn. Otherwise the cancel's
+ * count is all there is, and the figures are estimates.
+ */
+export function stopCount(
+  rowSizes: readonly number[],
+  cancelled: number,
+  jobs: readonly PrinterJob[] | undefined,
+): StopCount {
+  const sent = rowSizes.reduce((a, b) => a + b, 0);
+  const settled = (j: PrinterJob) => ['done', 'printing', 'cancelled'].includes(j.state);
+  if (jobs && jobs.length === rowSizes.length && jobs.every(settled)) {
+    const ordered = [...jobs].sort((a, b) => a.id - b.id);
+    const withdrawn = ordered.reduce(
+      (n, j, i) => n + (j.state === 'cancelled' ? rowSizes[i] : 0),
+      0,
+    );
+    return { printed: sent - withdrawn, withdrawn, exact: true };
+  }
+  const withdrawn = withdrawnRecords(rowSizes, cancelled);
+  return { printed: sent - withdrawn, withdrawn, exact: false };
+}
+
+/** The jobs submitted since `sinceMs`; CUPS keeps whole seconds. */
+export function jobsSince(status: PrinterStatus, sinceMs: number): PrinterJob[] {
+  return status.jobs.filter((j) => j.submitted_ms >= Math.floor(sinceMs / 1000) * 1000);
+}
+
 export type FollowState = 'queued' | 'printing' | 'done' | 'failed' | 'held';
 
 export interface FollowView {
@@ -82,18 +127,13 @@ export interface FollowView {
   hint: string;
 }
 
-/** Printer reasons as the hint's subject: "缺纸" reads "打印机缺纸". */
-function printerPhrase(reason: string): string {
-  return reason.includes('打印机') ? reason : `打印机${reason}`;
-}
-
 /**
  * What the jobs sent since `sinceMs` are doing. CUPS keeps whole seconds, so a job submitted in
  * the same second as the send still belongs to it. A job Windows already dropped from its queue
  * (printed) simply is not listed: no listed job counts as done.
  */
 export function followJobs(status: PrinterStatus, sinceMs: number): FollowView {
-  const ours = status.jobs.filter((j) => j.submitted_ms >= Math.floor(sinceMs / 1000) * 1000);
+  const ours = jobsSince(status, sinceMs);
   if (ours.some((j) => j.state === 'failed'))
     return { state: 'failed', final: true, title: '打印失败', hint: '打印机未能完成作业' };
   if (ours.some((j) => j.state === 'printing'))
@@ -106,7 +146,7 @@ export function followJobs(status: PrinterStatus, sinceMs: number): FollowView {
       : { state: 'done', final: true, title: '打印完成', hint: '打印完成' };
   }
   if (STOPPING_STATES.includes(status.state)) {
-    const reason = printerPhrase(stopReason(status));
+    const reason = stopReason(status);
     return {
       state: 'held',
       final: false,
