@@ -129,7 +129,7 @@ describe('opening and new documents', () => {
     const rect = '{"type":"rect"},';
     const crowded = (n: number) => `{"objects":[${rect.repeat(n).slice(0, -1)}]}`;
     expect(session.openText('d', crowded(2001))).toBe(false);
-    expect(calls[4]).toBe('error:打开失败：Error: 标签对象过多：2001 个，最多 2000 个');
+    expect(calls[5]).toBe('error:打开失败：Error: 标签对象过多：2001 个，最多 2000 个');
     expect(store.doc.name).toBe('价签');
     expect(session.openText('e', crowded(2000))).toBe(true);
     expect(store.doc.objects).toHaveLength(2000);

@@ -664,8 +664,12 @@ export class PrintDispatcher {
       const cancel =
         pacing.on && this.deps.queue ? await this.deps.queue.cancelJobs(printer) : undefined;
       if (cancel?.kind === 'cancelled') {
-        // The spooler's own account of the jobs, where it still keeps them all.
-        const probe = await this.deps.queue?.printerStatus(printer);
+        // The spooler's own account of the jobs, where it still keeps them all; a service that
+        // does not answer must not hold the stop, so the words then go without it.
+        const asked = this.deps.queue?.printerStatus(printer);
+        const probe = asked
+          ? await Promise.race([asked, sleep(2 * this.pollMs).then(() => undefined)])
+          : undefined;
         const jobs = probe?.kind === 'status' ? jobsSince(probe.status, startedMs) : undefined;
         const count = stopCount(rowSizes, cancel.count, jobs);
         const about = count.exact ? '' : '约 ';

@@ -26,7 +26,9 @@ export const STALL_MS = 30_000;
 export const SERVICE_SILENT = '打印服务没有回应';
 
 export function stallHint(state: string): string {
-  return `打印机 30 秒没有接收数据（${state}），可以继续等待或停止批量`;
+  // The sentence names the printer already: "（正在打印）", not "（打印机正在打印）".
+  const bare = state.startsWith('打印机') && state.length > 3 ? state.slice(3) : state;
+  return `打印机 30 秒没有接收数据（${bare}），可以继续等待或停止批量`;
 }
 
 const STOPPING_STATES: readonly PrinterStateName[] = ['paused', 'offline', 'error'];
@@ -109,7 +111,8 @@ export function stopCount(
     return { printed: sent - withdrawn, withdrawn, exact: true };
   }
   const withdrawn = withdrawnRecords(rowSizes, cancelled);
-  return { printed: sent - withdrawn, withdrawn, exact: false };
+  // Nothing sent is nothing to estimate.
+  return { printed: sent - withdrawn, withdrawn, exact: rowSizes.length === 0 };
 }
 
 /** The jobs submitted since `sinceMs`; CUPS keeps whole seconds. */
