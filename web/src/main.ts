@@ -56,6 +56,7 @@ function start(): void {
       afterPrint: () => void printers.refreshPrinterState(),
     },
   });
+  printers.onPrinterChange(print.refreshPrinterOffset);
   const editor = installEditor(el, store, {
     status,
     save: () => files.saveToFile(),

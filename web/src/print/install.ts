@@ -4,6 +4,7 @@ import type { DocumentStore } from '../editor/store';
 import type { Elements } from '../page/elements';
 import { closeSheet } from '../page/sheets';
 import type { StatusLine } from '../page/status';
+import { installCalibration, type CalibrationElements } from './calibration-sheet';
 import { batchBrowserPrint, singleBrowserPrint, type BrowserPrintDeps } from './browser-print';
 import { installCheckSheet, showCheckSheet, type CheckSheetElements } from './check-sheet';
 import { installPrintDialog, type PrintDialogElements } from './dialog';
@@ -13,6 +14,7 @@ import { showPrintPreview, type PreviewElements } from './preview';
 import type { PrintRequest } from './rules';
 
 export type PrintElements = CheckSheetElements &
+  CalibrationElements &
   PrintDialogElements &
   PreviewElements &
   Pick<
@@ -51,6 +53,8 @@ export interface PrintApi {
   openPreview(): void;
   /** The buttons that need objects; a structure-change view. */
   refreshPrintControls(): void;
+  /** The print card's offset line, for the printer now selected. */
+  refreshPrinterOffset(): void;
   automation: PrintAutomation;
 }
 
@@ -82,6 +86,12 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
   });
   const preview = () => showPrintPreview(el, store, status);
   installCheckSheet(el);
+  const calibration = installCalibration(el, store, {
+    status,
+    call: deps.call,
+    printer: deps.printer,
+    printDocument: (doc) => dispatcher.printDocument(doc),
+  });
 
   el['btn-print'].addEventListener('click', () => dialog.openPrintDialog());
   el['btn-preview'].addEventListener('click', () => void preview());
@@ -106,6 +116,7 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
       el['btn-check'].disabled = empty;
       el['btn-batch'].hidden = !store.dataset || store.dataset.rows.length === 0;
     },
+    refreshPrinterOffset: calibration.refreshPrinterOffset,
     automation: {
       printDry: () => dispatcher.printCopies(true),
       batchDry: () => dispatcher.printBatch(true, false),
