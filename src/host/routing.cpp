@@ -41,6 +41,16 @@ Status answer_printer_command(platform::Socket& connection, std::string_view bod
   return write_json_reply(connection, encode(result.value()), allow);
 }
 
+Status answer_calibrate_media(platform::Socket& connection, std::string_view body,
+                              std::string_view allow) {
+  auto media = printing::decode_media_body(body);
+  if (!media) return write_text_reply(connection, 400, "请求格式不对：" + media.error(), allow);
+  auto bytes = printing::run_calibrate_media(media.value(), printing::system_spooler());
+  if (!bytes) return write_text_reply(connection, 500, bytes.error(), allow);
+  return write_json_reply(
+      connection, printing::encode_media_reply(media.value().printer, bytes.value()), allow);
+}
+
 }  // namespace
 
 bool origin_allowed(std::string_view origin) {
@@ -101,7 +111,8 @@ bool api_reads_body(std::string_view method, std::string_view path) {
 }
 
 bool api_keeps_body(std::string_view method, std::string_view path) {
-  return method == "POST" && (path == "/api/printer_status" || path == "/api/cancel_jobs");
+  return method == "POST" && (path == "/api/printer_status" || path == "/api/cancel_jobs" ||
+                              path == "/api/calibrate_media");
 }
 
 Status route_api(platform::Socket& connection, std::string_view method, std::string_view path,
@@ -124,6 +135,9 @@ Status route_api(platform::Socket& connection, std::string_view method, std::str
   if (command == "cancel_jobs" && post) {
     return answer_printer_command(connection, body, allow, printing::run_cancel_jobs,
                                   printing::encode_cancel_reply);
+  }
+  if (command == "calibrate_media" && post) {
+    return answer_calibrate_media(connection, body, allow);
   }
   return write_text_reply(connection, 404, "no such api", allow);
 }

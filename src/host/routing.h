@@ -25,8 +25,8 @@ Status answer_preflight(platform::Socket& connection, std::optional<std::string_
 // body is dropped as it arrives.
 bool api_reads_body(std::string_view method, std::string_view path);
 
-// True for the small printer commands (printer_status, cancel_jobs), whose body is read whole
-// and handed to route_api; it is bounded by the body limit like every other.
+// True for the small printer commands (printer_status, cancel_jobs, calibrate_media), whose body is
+// read whole and handed to route_api; it is bounded by the body limit like every other.
 bool api_keeps_body(std::string_view method, std::string_view path);
 
 // Answers print_sheet from its body decoded as it arrived: 400 for a body that is no print
