@@ -129,7 +129,6 @@ test('measure, save, and print with the offset; media calibration', async () => 
   await page.click('#calibration-save');
   expect(await page.locator('#calibration-y').inputValue()).toBe('-0.5');
   expect(await page.locator('#printer-offset').innerText()).toBe('打印机偏移 +1.5 / −0.5 mm');
-  await page.locator('.print-card').screenshot({ path: join(testOutputDir(), 'print-card.png') });
 
   // Printing the calibration label again carries the saved offset: 1.5 mm is 11.99 dots.
   before = printer.jobs().length;
@@ -144,6 +143,7 @@ test('measure, save, and print with the offset; media calibration', async () => 
   expect(job.toString('latin1')).toBe('SIZE 82 mm, 30 mm\r\nGAP 3 mm, 0 mm\r\nGAPDETECT\r\n');
   await expect.poll(() => page.locator('#calibration-hint').innerText()).toMatch(/^已发送纸张校准/);
   await page.click('#calibration-close');
+  await page.locator('.print-card').screenshot({ path: join(testOutputDir(), 'print-card.png') });
 
   // A normal print adds the profile to the document's 0.5 mm: 2 mm is 15.98 dots. The summary
   // shows the profile.
