@@ -42,7 +42,14 @@ export function calibrationDocument(source: LabelDocument, printer: string): Lab
       fill: true,
     });
   };
-  const label = (text: string, x: number, y: number, w: number, pt: number, align = 'center') => {
+  const label = (
+    text: string,
+    x: number,
+    y: number,
+    w: number,
+    pt: number,
+    align: TextObject['align'] = 'center',
+  ) => {
     objects.push({
       id: `cal-${objects.length}`,
       type: 'text',
@@ -54,7 +61,7 @@ export function calibrationDocument(source: LabelDocument, printer: string): Lab
       ...defaultOwnFields('text'),
       text,
       fontSize: pt,
-      align: align as TextObject['align'],
+      align,
       lineHeight: 1,
     });
   };
