@@ -18,6 +18,7 @@ const SHEETS = [
   'help-sheet',
   'preview-sheet',
   'print-sheet',
+  'calibration-sheet',
   'template-sheet',
   'data-sheet',
   'check-sheet',
@@ -27,6 +28,7 @@ const CARDS: Record<string, string> = {
   'help-sheet': '.help-card',
   'preview-sheet': '.preview-card',
   'print-sheet': '.print-dialog-card',
+  'calibration-sheet': '.calibration-card',
   'template-sheet': '.template-card',
   'data-sheet': '.data-modal',
   'check-sheet': '.check-card',
@@ -193,7 +195,7 @@ describe('one page', () => {
       await page.keyboard.press('Escape');
       seen.push(await openSheets(page));
     }
-    const others = ['settings-sheet', 'help-sheet', 'print-sheet'];
+    const others = ['settings-sheet', 'help-sheet', 'print-sheet', 'calibration-sheet'];
     expect(seen).toEqual([
       [...others, 'template-sheet', 'data-sheet', 'check-sheet'],
       [...others, 'data-sheet', 'check-sheet'],

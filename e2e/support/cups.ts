@@ -9,6 +9,7 @@
 //   const service = await startService({ env: cups.env });   // the service talks to this cupsd
 //   const jobs = await printer.waitForJobs(3);        // each job: the bytes of one connection
 //   await cups.stop(); await printer.close();
+//   const server = await startCups({ ippPort: 8631 });   // also serves IPP on 127.0.0.1:8631
 //
 // cupsd runs in the foreground as a child process and must be started as root. Everything it
 // writes stays under one temporary folder, removed by stop(). POSIX only.
@@ -120,7 +121,12 @@ function run(program: string, args: readonly string[], env?: Record<string, stri
   });
 }
 
-export async function startCups(): Promise<PrivateCups> {
+export interface CupsOptions {
+  /** Also listen for IPP on 127.0.0.1:ippPort, so another cupsd can forward to this one. */
+  ippPort?: number;
+}
+
+export async function startCups(options: CupsOptions = {}): Promise<PrivateCups> {
   // Short: the socket path must fit in sockaddr_un.
   const dir = await mkdtemp('/tmp/svcups-');
   // cupsd runs backends as user lp, which must reach the spool folder.
@@ -133,6 +139,7 @@ export async function startCups(): Promise<PrivateCups> {
     [
       'LogLevel warn',
       `Listen ${server}`,
+      ...(options.ippPort ? [`Listen 127.0.0.1:${options.ippPort}`] : []),
       'Browsing Off',
       'WebInterface No',
       'DefaultAuthType None',

@@ -53,6 +53,19 @@ Status answer_printer_command(ApiCall& call) {
   return write_json_reply(call.connection, Encode(result.value()), call.allow);
 }
 
+// calibrate_media: the {"printer", "width_mm", "height_mm", "gap_mm"} body, then the job.
+Status answer_calibrate_media(ApiCall& call) {
+  auto media = printing::decode_media_body(call.body);
+  if (!media) {
+    return write_text_reply(call.connection, 400, "请求格式不对：" + media.error(), call.allow);
+  }
+  auto bytes = printing::run_calibrate_media(media.value(), call.spooler);
+  if (!bytes) return write_text_reply(call.connection, 500, bytes.error(), call.allow);
+  return write_json_reply(call.connection,
+                          printing::encode_media_reply(media.value().printer, bytes.value()),
+                          call.allow);
+}
+
 constexpr Route kRoutes[] = {
     {"GET", "/api/health", BodyMode::drop, answer_health},
     {"POST", "/api/health", BodyMode::drop, answer_health},
@@ -62,6 +75,7 @@ constexpr Route kRoutes[] = {
      answer_printer_command<printing::run_printer_status, printing::encode_printer_status>},
     {"POST", "/api/cancel_jobs", BodyMode::keep,
      answer_printer_command<printing::run_cancel_jobs, printing::encode_cancel_reply>},
+    {"POST", "/api/calibrate_media", BodyMode::keep, answer_calibrate_media},
 };
 
 }  // namespace

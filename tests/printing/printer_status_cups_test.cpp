@@ -1,4 +1,5 @@
-// printer_status and cancel_jobs through the Linux service binary against a private cupsd,
+// printer_status, cancel_jobs and calibrate_media through the Linux service binary against a
+// private cupsd,
 // with raw queues on a recording printer that can read slowly, and on a port where nothing
 // listens.
 #include <gtest/gtest.h>
@@ -65,6 +66,10 @@ std::int64_t now_ms() {
 
 std::string body_for(const std::string& printer) {
   return "{\"printer\":" + json_string(printer) + "}";
+}
+
+std::string media_body(const std::string& printer, const std::string& sizes) {
+  return "{\"printer\":" + json_string(printer) + ',' + sizes + '}';
 }
 
 class PrinterStatusCups : public CupsServiceTest {
@@ -227,31 +232,62 @@ TEST_F(PrinterStatusCups, CancelWithdrawsOnlyOurWaitingJobsNotOthersTitledLikeOu
   std::filesystem::remove_all(other.parent_path());
 }
 
+TEST_F(PrinterStatusCups, CalibrateMediaSendsSizeGapAndGapDetect) {
+  ASSERT_EQ(cups_->add_raw_queue("ZekoQ", printer_->port()), "");
+  const std::size_t before = printer_->jobs().size();
+  const HttpReply r = post("calibrate_media",
+                           media_body("ZekoQ", R"("width_mm":50.8,"height_mm":30,"gap_mm":2.5)"));
+  ASSERT_EQ(r.status_line, "HTTP/1.1 200 OK") << r.body;
+  const std::string stream = "SIZE 50.8 mm, 30 mm\r\nGAP 2.5 mm, 0 mm\r\nGAPDETECT\r\n";
+  EXPECT_EQ(r.body, R"({"bytes":)" + std::to_string(stream.size()) + R"(,"printer":"ZekoQ"})");
+  const auto jobs = printer_->wait_for_jobs(before + 1, 30s);
+  ASSERT_EQ(jobs.size(), before + 1) << cups_->log();
+  EXPECT_EQ(jobs.back(), stream);
+  EXPECT_EQ(cups_->completed_jobs("ZekoQ", 1).back().first, "Sorvendale");
+
+  // Out-of-range sizes are refused with the value and the range; nothing is queued.
+  const HttpReply wide =
+      post("calibrate_media", media_body("ZekoQ", R"("width_mm":0,"height_mm":30,"gap_mm":2)"));
+  EXPECT_EQ(wide.status_line, "HTTP/1.1 500 Internal Server Error");
+  EXPECT_EQ(wide.body, "标签宽度不合法：0 mm，应大于 0 且不超过 3000 mm");
+  const HttpReply text =
+      post("calibrate_media", media_body("ZekoQ", R"("width_mm":40,"height_mm":"30","gap_mm":2)"));
+  EXPECT_EQ(text.status_line, "HTTP/1.1 400 Bad Request");
+  EXPECT_EQ(text.body, "请求格式不对：invalid type: string, expected f64 at line 1 column 49");
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(printer_->jobs().size(), before + 1);
+}
+
 TEST_F(PrinterStatusCups, FailuresAnswerLikePrintSheet) {
   ASSERT_EQ(cups_->add_raw_queue("ZekoQ", printer_->port()), "");
-  for (const char* command : {"printer_status", "cancel_jobs"}) {
+  for (const std::string command : {"printer_status", "cancel_jobs", "calibrate_media"}) {
+    const auto command_body = [&](const std::string& name) {
+      return command == "calibrate_media"
+                 ? media_body(name, R"("width_mm":40,"height_mm":30,"gap_mm":2)")
+                 : body_for(name);
+    };
     for (const std::string name : {"NoSuchQueue", " ZekoQ "}) {
-      const HttpReply r = post(command, body_for(name));
+      const HttpReply r = post(command, command_body(name));
       EXPECT_EQ(r.status_line, "HTTP/1.1 500 Internal Server Error") << command;
       EXPECT_TRUE(r.body.starts_with("打不开打印机「" + name + "」：")) << r.body;
       EXPECT_TRUE(r.body.ends_with(" (IPP status 0x0406)")) << r.body;
     }
     // A huge name is quoted only in part.
-    const HttpReply huge = post(command, body_for(std::string(1 << 20, 'n')));
+    const HttpReply huge = post(command, command_body(std::string(1 << 20, 'n')));
     EXPECT_EQ(huge.status_line, "HTTP/1.1 500 Internal Server Error") << command;
     EXPECT_TRUE(huge.body.starts_with("打不开打印机「" + std::string(200, 'n') + "」："))
         << huge.body;
     EXPECT_LT(huge.body.size(), 1000u);
-    EXPECT_EQ(post(command, body_for(" ")).body, "没有选择打印机");
+    EXPECT_EQ(post(command, command_body(" ")).body, "没有选择打印机");
     const HttpReply bad = post(command, R"({"printer":"ZekoQ","printer":"ZekoQ"})");
     EXPECT_EQ(bad.status_line, "HTTP/1.1 400 Bad Request");
     EXPECT_EQ(bad.body, "请求格式不对：duplicate field `printer` at line 1 column 28");
     EXPECT_EQ(post(command).body, "请求格式不对：unexpected end of input at line 1 column 0");
     // GET is not served; a foreign page may not ask.
-    const std::string path = std::string("/api/") + command;
+    const std::string path = "/api/" + command;
     EXPECT_EQ(split_reply(exchange(server_->port(), "GET " + path + " HTTP/1.1\r\n\r\n")).body,
               "no such api");
-    const std::string body = body_for("ZekoQ");
+    const std::string body = command_body("ZekoQ");
     const HttpReply foreign = split_reply(exchange(
         server_->port(), "POST " + path +
                              " HTTP/1.1\r\nOrigin: http://example.com\r\nContent-Length: " +

@@ -44,6 +44,35 @@ TEST(StatusJson, PrinterBodyRules) {
   for (const auto& [body, expected] : cases) EXPECT_EQ(decoded(body), expected) << body;
 }
 
+TEST(StatusJson, MediaBodyNeedsItsThreeNumbers) {
+  const auto media = [](const std::string& body) {
+    auto r = decode_media_body(body);
+    if (!r) return "err:" + r.error();
+    const MediaCalibration& m = r.value();
+    return "ok:" + m.printer + ' ' + std::to_string(m.width_mm) + ' ' +
+           std::to_string(m.height_mm) + ' ' + std::to_string(m.gap_mm);
+  };
+  const std::pair<std::string, std::string> cases[] = {
+      {R"({"gap_mm":2,"printer":"Z","height_mm":30.5,"width_mm":4e1,"x":"y"})",
+       "ok:Z 40.000000 30.500000 2.000000"},
+      {R"({"printer":"Z","width_mm":-1,"height_mm":0,"gap_mm":-0.5})",
+       "ok:Z -1.000000 0.000000 -0.500000"},
+      {R"({"printer":"Z","width_mm":40,"gap_mm":2})",
+       "err:missing field `height_mm` at line 1 column 40"},
+      {R"({"width_mm":40,"height_mm":30,"gap_mm":2})",
+       "err:missing field `printer` at line 1 column 41"},
+      {R"({"printer":"Z","gap_mm":1,"gap_mm":2})",
+       "err:duplicate field `gap_mm` at line 1 column 34"},
+      {R"({"printer":"Z","width_mm":"40"})",
+       "err:invalid type: string, expected f64 at line 1 column 30"},
+      {R"({"printer":"Z","width_mm":null})",
+       "err:invalid type: null, expected f64 at line 1 column 27"},
+      {R"({"printer":7})", "err:invalid type: integer `7`, expected a string at line 1 column 13"},
+      {"[]", "err:invalid type: sequence, expected struct MediaBody at line 1 column 1"},
+  };
+  for (const auto& [body, expected] : cases) EXPECT_EQ(media(body), expected) << body;
+}
+
 TEST(StatusJson, NestingLimitCountsTheOutermostObject) {
   const auto nested = [](int depth) {
     return R"({"printer":"Z","x":)" + std::string(depth - 1, '[') + std::string(depth - 1, ']') +

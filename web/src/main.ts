@@ -69,6 +69,7 @@ function start(): void {
         dirty: store.dirty,
       }),
   });
+  printers.onPrinterChange(print.refreshPrinterOffset);
   const editor = installEditor(el, store, {
     status,
     save: () => files.saveToFile(),

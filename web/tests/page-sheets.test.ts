@@ -16,18 +16,19 @@ describe('Escape order', () => {
       closeFirstOpen(escapable);
       presses.push(stillOpen());
     }
-    const others = ['settings-sheet', 'help-sheet', 'print-sheet'];
+    const others = ['settings-sheet', 'help-sheet', 'print-sheet', 'calibration-sheet'];
     expect(presses).toEqual([
       [
         'settings-sheet',
         'help-sheet',
         'print-sheet',
+        'calibration-sheet',
         'template-sheet',
         'data-sheet',
         'check-sheet',
       ],
-      ['settings-sheet', 'help-sheet', 'print-sheet', 'data-sheet', 'check-sheet'],
-      ['settings-sheet', 'help-sheet', 'print-sheet', 'check-sheet'],
+      [...others, 'data-sheet', 'check-sheet'],
+      [...others, 'check-sheet'],
       others,
       others,
     ]);

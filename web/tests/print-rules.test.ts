@@ -12,27 +12,62 @@ import {
   summaryEntries,
   type DialogFields,
 } from '../src/print/rules';
+import {
+  PRINTER_PROFILES_KEY,
+  readPrinterOffset,
+  writePrinterOffset,
+} from '../src/document/printer-profiles';
+import { MemoryStorage } from '../src/document/storage';
 import { doc } from './render-fixtures';
 
 describe('print request', () => {
   const raster = { width: 1205, height: 945 };
+  // The printer's profile goes through its store first, as the page keeps it.
   test.each([
-    { dpi: 300, x: -1.5, y: 0, dx: -18, dy: 0 },
-    { dpi: 203, x: -1.5, y: 0, dx: -12, dy: 0 },
-    { dpi: 300, x: 0.5, y: 2, dx: 6, dy: 24 },
-    { dpi: 203, x: 0.5, y: -20, dx: 4, dy: -160 },
-    { dpi: 300, x: 20, y: -20, dx: 236, dy: -236 },
-  ] as const)('offsets $x/$y mm at $dpi dpi → $dx/$dy dots', ({ dpi, x, y, dx, dy }) => {
-    const d = doc({ dpi }, { offsetXMm: x, offsetYMm: y });
-    const r = buildPrintRequest(d, {
-      printer: 'P',
-      columns: 1,
-      copies: 1,
-      raster,
-      dataB64: '',
-      dryRun: false,
-    });
-    expect([r.offset_x_dots, r.offset_y_dots]).toEqual([dx, dy]);
+    { dpi: 300, x: -1.5, y: 0, px: 0, py: 0, dx: -18, dy: 0 },
+    { dpi: 203, x: -1.5, y: 0, px: 0, py: 0, dx: -12, dy: 0 },
+    { dpi: 300, x: 0.5, y: 2, px: 0, py: 0, dx: 6, dy: 24 },
+    { dpi: 203, x: 0.5, y: -20, px: 0, py: 0, dx: 4, dy: -160 },
+    { dpi: 300, x: 20, y: -20, px: 0, py: 0, dx: 236, dy: -236 },
+    { dpi: 203, x: 0, y: 0, px: 1.5, py: -0.5, dx: 12, dy: -4 },
+    { dpi: 300, x: 0, y: 0, px: 1.5, py: -0.5, dx: 18, dy: -6 },
+    // The sum is rounded once: 0.3 + 0.3 mm is 4.8 dots, not 2 + 2.
+    { dpi: 203, x: 0.3, y: -1, px: 0.3, py: 1, dx: 5, dy: 0 },
+    { dpi: 300, x: -20, y: 20, px: -10, py: 10, dx: -354, dy: 354 },
+    // Past the ±10 mm of a profile and off the 0.1 mm step: stored as 10 and 0.1.
+    { dpi: 300, x: 1, y: 0, px: 12, py: 0.06, dx: 130, dy: 1 },
+  ] as const)(
+    'offsets $x/$y mm + printer $px/$py mm at $dpi dpi → $dx/$dy dots',
+    ({ dpi, x, y, px, py, dx, dy }) => {
+      const storage = new MemoryStorage();
+      writePrinterOffset('Q', { xMm: px, yMm: py }, storage);
+      writePrinterOffset('other', { xMm: 5, yMm: 5 }, storage);
+      const d = doc({ dpi }, { offsetXMm: x, offsetYMm: y });
+      const r = buildPrintRequest(d, {
+        printer: 'Q',
+        columns: 1,
+        copies: 1,
+        raster,
+        dataB64: '',
+        dryRun: false,
+        printerOffset: readPrinterOffset('Q', storage),
+      });
+      expect([r.offset_x_dots, r.offset_y_dots]).toEqual([dx, dy]);
+    },
+  );
+
+  test('a printer without a profile, or with a damaged store, has no offset', () => {
+    const storage = new MemoryStorage();
+    expect(readPrinterOffset('Q', storage)).toEqual({ xMm: 0, yMm: 0 });
+    writePrinterOffset('Q', { xMm: 1, yMm: 2 }, storage);
+    writePrinterOffset('Q', { xMm: 0, yMm: 0 }, storage);
+    expect(storage.items.get(PRINTER_PROFILES_KEY)).toBe('{}');
+    for (const text of ['[1]', 'null', '{"Q":{"xMm":"3","yMm":null}}', '{"Q":7}', '{']) {
+      const damaged = new MemoryStorage();
+      damaged.setItem(PRINTER_PROFILES_KEY, text);
+      expect(readPrinterOffset('Q', damaged)).toEqual({ xMm: 0, yMm: 0 });
+    }
+    expect(readPrinterOffset('toString', storage)).toEqual({ xMm: 0, yMm: 0 });
   });
 
   test('fields in wire order, row width in mm not rounded', () => {
@@ -211,9 +246,15 @@ describe('texts', () => {
       ['打印页', '154.5×30mm'],
       ['打印机', '未选择'],
     ]);
-    expect(summaryEntries(d, { selected: 'Q', reachable: false })[3][1]).toBe(
-      '浏览器打印（系统驱动）',
-    );
+    const browser = summaryEntries(d, {
+      selected: 'Q',
+      reachable: false,
+      offset: { xMm: 1, yMm: 1 },
+    });
+    expect(browser.slice(3)).toEqual([['打印机', '浏览器打印（系统驱动）']]);
+    expect(
+      summaryEntries(d, { selected: 'Q', reachable: true, offset: { xMm: 1.5, yMm: -0.5 } })[4],
+    ).toEqual(['打印机偏移', '+1.5 / −0.5 mm']);
   });
 
   test('preview info with and without a frame', () => {

@@ -8,6 +8,7 @@ export const SHEET_IDS = [
   'help-sheet',
   'preview-sheet',
   'print-sheet',
+  'calibration-sheet',
   'template-sheet',
   'data-sheet',
   'check-sheet',

@@ -1,5 +1,6 @@
 // The print settings dialog: the document's print settings, applied as one undo step.
 
+import { readPrinterOffset } from '../document/printer-profiles';
 import type { DocumentStore } from '../editor/store';
 import type { Elements } from '../page/elements';
 import { closeSheet, openSheet } from '../page/sheets';
@@ -102,6 +103,7 @@ export function installPrintDialog(
       ...summaryEntries(doc, {
         selected: view.selectedPrinter,
         reachable: view.serviceReachable,
+        offset: readPrinterOffset(view.selectedPrinter),
       }).map(([label, value]) => {
         const entry = document.createElement('div');
         const bold = document.createElement('b');

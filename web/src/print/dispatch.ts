@@ -6,6 +6,7 @@ import { composeRowRaster, type ComposedRaster, type Slots } from '../compose/ro
 import type { BatchPosition } from '../document/draft';
 import type { PrintRecordInput } from '../document/print-history';
 import type { LabelDocument } from '../document/model';
+import { readPrinterOffset, type PrinterOffset } from '../document/printer-profiles';
 import type { DocumentStore } from '../editor/store';
 import type { StatusProbe } from '../page/printer-status';
 import type { StatusLine } from '../page/status';
@@ -61,6 +62,8 @@ export interface DispatchDeps {
   record?: (entry: PrintRecordInput) => void;
   /** A paper batch's next record after each row, and nothing once it ends. */
   batchMoved?: (position: BatchPosition | undefined) => void;
+  /** The printer's own offset, added to the document's; read at each row. */
+  printerOffset?: (printer: string) => PrinterOffset;
   /** The printer-status commands; without them a print behaves as it always did. */
   queue?: QueueHooks;
   /** Told when a batch starts and ends, so the page follows its records at a bounded rate. */
@@ -170,6 +173,7 @@ export class PrintDispatcher {
   private readonly compose;
   private readonly preload;
   private readonly record;
+  private readonly printerOffset;
   private readonly pollMs;
   private readonly now;
   /** A newer print ends the following of the one before. */
@@ -179,6 +183,7 @@ export class PrintDispatcher {
     this.compose = deps.compose ?? composeRowRaster;
     this.preload = deps.preload ?? preloadImages;
     this.record = deps.record ?? (() => undefined);
+    this.printerOffset = deps.printerOffset ?? ((printer: string) => readPrinterOffset(printer));
     this.pollMs = deps.pollMs ?? POLL_INTERVAL_MS;
     this.now = deps.now ?? Date.now;
   }
@@ -285,6 +290,16 @@ export class PrintDispatcher {
     });
   }
 
+  /** A document of its own (the calibration label) as one label, through the same checks. */
+  async printDocument(doc: LabelDocument): Promise<RowResult> {
+    const row: Slots = [{}];
+    return this.sendRow(doc, row, false, false, { copies: 1, layoutColumns: 1 }, () => {
+      const errors = this.rowErrors(doc, row);
+      if (errors.length > 0) return { kind: 'refused', errors };
+      return this.composeRequest(doc, row, 1);
+    });
+  }
+
   /**
    * Sends one row. `prepare` answers the pre-print check at once (a refusal) or gives the
    * composed row, which a batch has usually made while the row before was in flight.
@@ -344,6 +359,7 @@ export class PrintDispatcher {
         raster: composed.raster,
         dataB64: composed.dataB64,
         dryRun,
+        printerOffset: this.printerOffset(printer),
       });
       this.lastRequest = request;
       const pending = this.deps.call<PrintReply>('print_sheet', { request });

@@ -7,6 +7,7 @@ import type { DocumentStore } from '../editor/store';
 import type { Elements } from '../page/elements';
 import { closeSheet } from '../page/sheets';
 import type { StatusLine } from '../page/status';
+import { installCalibration, type CalibrationElements } from './calibration-sheet';
 import { batchBrowserPrint, singleBrowserPrint, type BrowserPrintDeps } from './browser-print';
 import { installCheckSheet, showCheckSheet, type CheckSheetElements } from './check-sheet';
 import { installPrintDialog, type PrintDialogElements } from './dialog';
@@ -16,6 +17,7 @@ import { showPrintPreview, type PreviewElements } from './preview';
 import type { PrintRequest } from './rules';
 
 export type PrintElements = CheckSheetElements &
+  CalibrationElements &
   PrintDialogElements &
   PreviewElements &
   Pick<
@@ -62,6 +64,8 @@ export interface PrintApi {
   printing(): boolean;
   /** Prints the batch from record `from` on, without asking again. */
   continueBatch(from: number): Promise<void>;
+  /** The print card's offset line, for the printer now selected. */
+  refreshPrinterOffset(): void;
   automation: PrintAutomation;
 }
 
@@ -140,6 +144,12 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
   });
   const preview = () => showPrintPreview(el, store, status);
   installCheckSheet(el);
+  const calibration = installCalibration(el, store, {
+    status,
+    call: deps.call,
+    printer: deps.printer,
+    printDocument: (doc) => dispatcher.printDocument(doc),
+  });
 
   el['btn-print'].addEventListener('click', () => dialog.openPrintDialog());
   el['btn-preview'].addEventListener('click', () => void preview());
@@ -166,6 +176,7 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
     },
     printing: () => dispatcher.printing,
     continueBatch: (from) => dispatcher.printBatch(false, false, from),
+    refreshPrinterOffset: calibration.refreshPrinterOffset,
     automation: {
       printDry: () => dispatcher.printCopies(true),
       batchDry: () => dispatcher.printBatch(true, false),

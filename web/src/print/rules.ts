@@ -8,6 +8,11 @@ import {
   type OddAlign,
   type PrintSettings,
 } from '../document/model';
+import {
+  formatPrinterOffset,
+  NO_PRINTER_OFFSET,
+  type PrinterOffset,
+} from '../document/printer-profiles';
 import type { Dataset } from '../merge/types';
 import { rowWidthMm } from './check';
 
@@ -54,10 +59,13 @@ export interface RequestInput {
   raster: { width: number; height: number };
   dataB64: string;
   dryRun: boolean;
+  /** The printer's own correction, added to the document's offsets. */
+  printerOffset?: PrinterOffset;
 }
 
 export function buildPrintRequest(doc: LabelDocument, input: RequestInput): PrintRequest {
   const { dpi } = doc.page;
+  const printerOffset = input.printerOffset ?? NO_PRINTER_OFFSET;
   return {
     printer: input.printer,
     width_mm: rowWidthMm(doc, input.columns),
@@ -68,8 +76,8 @@ export function buildPrintRequest(doc: LabelDocument, input: RequestInput): Prin
     density: doc.print.density,
     speed: doc.print.speed,
     copies: input.copies,
-    offset_x_dots: Math.round(mmToDots(doc.print.offsetXMm, dpi)),
-    offset_y_dots: Math.round(mmToDots(doc.print.offsetYMm, dpi)),
+    offset_x_dots: Math.round(mmToDots(doc.print.offsetXMm + printerOffset.xMm, dpi)),
+    offset_y_dots: Math.round(mmToDots(doc.print.offsetYMm + printerOffset.yMm, dpi)),
     tear: false,
     data_b64: input.dataB64,
     dry_run: input.dryRun,
@@ -163,17 +171,25 @@ export function copyHint(
 
 export function summaryEntries(
   doc: LabelDocument,
-  printer: { selected: string; reachable: boolean },
+  printer: { selected: string; reachable: boolean; offset?: PrinterOffset },
 ): [string, string][] {
   const columns = clampColumnCount(doc.print.columns);
   const { widthMm, heightMm } = doc.page;
-  return [
+  const entries: [string, string][] = [
     ['文档', doc.name],
     ['标签', `${widthMm}×${heightMm}mm · ${columns} 列`],
     ['打印页', `${rowWidthMm(doc, columns).toFixed(1)}×${heightMm}mm`],
     ['打印机', printer.reachable ? printer.selected || '未选择' : '浏览器打印（系统驱动）'],
   ];
+  // Only a native print moves the printer's origin; browser print has no use for it.
+  if (printer.reachable && printer.selected !== '')
+    entries.push(['打印机偏移', formatPrinterOffset(printer.offset ?? NO_PRINTER_OFFSET)]);
+  return entries;
 }
+
+/** The print card's line for the selected printer's profile. */
+export const printerOffsetLine = (offset: PrinterOffset): string =>
+  `打印机偏移 ${formatPrinterOffset(offset)}`;
 
 // ---- Preview and browser print texts ----
 

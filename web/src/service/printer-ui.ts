@@ -34,6 +34,8 @@ export interface PrinterControls {
   refreshPrinterState(): Promise<void>;
   /** A status another area already asked for (a batch's polls), painted without asking again. */
   showPrinterState(printer: string, probe: StatusProbe): void;
+  /** Called after every change of the selected printer, discovery included. */
+  onPrinterChange(listener: () => void): void;
 }
 
 /**
@@ -71,6 +73,11 @@ export function installPrinterControls(
   const setMenuOpen = (open: boolean) => {
     dropdown.classList.toggle('is-open', open);
     el['printer-trigger'].setAttribute('aria-expanded', open ? 'true' : 'false');
+  };
+
+  const printerListeners: (() => void)[] = [];
+  const printerChanged = () => {
+    for (const listener of printerListeners) listener();
   };
 
   // Only the newest answer paints: a slow reply for the previous printer must not win.
@@ -121,6 +128,7 @@ export function installPrinterControls(
         rememberPrinter(p.name);
         setMenuOpen(false);
         renderPrinterMenu();
+        printerChanged();
         void refreshPrinterState();
       });
       menu.append(item);
@@ -161,6 +169,7 @@ export function installPrinterControls(
     }
     renderPrinterMenu();
     renderLocalServiceCard();
+    printerChanged();
     await refreshPrinterState();
   };
 
@@ -184,5 +193,11 @@ export function installPrinterControls(
     const line = printerStateLine(probe);
     showState(line.text, line.tone);
   };
-  return { refreshPrinters, renderLocalServiceCard, refreshPrinterState, showPrinterState };
+  return {
+    refreshPrinters,
+    renderLocalServiceCard,
+    refreshPrinterState,
+    showPrinterState,
+    onPrinterChange: (listener) => void printerListeners.push(listener),
+  };
 }
