@@ -87,6 +87,7 @@ test('records step with the buttons and change a bound text', async () => {
       italic: false,
       align: 'left',
       lineHeight: 1.2,
+      shrinkToFit: false,
     });
   });
   await page.locator('#field-list .field-chip', { hasText: '名称' }).click();

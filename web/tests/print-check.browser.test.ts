@@ -1,5 +1,7 @@
 import { afterEach, describe, expect, test, vi } from 'vitest';
-import type { LabelDocument, LabelObject } from '../src/document/model';
+import type { LabelDocument, LabelObject, TextObject } from '../src/document/model';
+import { resolvePlaceholders } from '../src/merge/placeholders';
+import { shrunkFontSize, type TextMeasure } from '../src/render/text-fit';
 import type { Dataset, MergeContext } from '../src/merge/types';
 import { checkDocument, fieldCheck, type CheckIssue } from '../src/print/check';
 import { checkSummary } from '../src/print/check-sheet';
@@ -222,5 +224,71 @@ describe('a row checked before it is composed', () => {
     expect(spy).toHaveBeenCalledTimes(encodes);
     composeRowRaster(d, row, 3);
     expect(spy).toHaveBeenCalledTimes(encodes);
+  });
+});
+
+describe('text that does not fit its box', () => {
+  // Every character half an em wide: at 12 pt and 300 dpi a 20 mm box holds 9 of them, and a
+  // 5 mm box one line.
+  const mono: TextMeasure = (font, s) => [...s].length * (Number(/([\d.]+)px/.exec(font)![1]) / 2);
+  const prices: Dataset = {
+    name: 'p.csv',
+    fields: ['价格'],
+    rows: ['9.80', '13.60', '5.00', '109.80', '12.00', '15.50', '18.00', '20.00'].map((v) => ({
+      价格: v,
+    })),
+  };
+  const cut = 'T 的文字超出文本框，打印时会被截掉';
+  const cases: {
+    name: string;
+    box: [number, number];
+    text: string;
+    dataset?: Dataset;
+    message?: string;
+    shrunk: number;
+  }[] = [
+    { name: 'fits', box: [20, 5], text: '¥9.80', shrunk: 12 },
+    { name: 'one line over', box: [20, 5], text: '1234 5678 9012', message: cut, shrunk: 8 },
+    {
+      name: 'a word wider than the box',
+      box: [20, 5],
+      text: '6901234567892',
+      message: cut,
+      shrunk: 8.5,
+    },
+    {
+      name: 'too long even at 4 pt',
+      box: [20, 5],
+      text: 'x'.repeat(200),
+      message: cut,
+      shrunk: 4,
+    },
+    {
+      name: 'every record of a data set, the first five named',
+      box: [12, 5],
+      text: '¥{{价格}}',
+      dataset: prices,
+      message:
+        'T 的文字在 6 条记录里超出文本框（第 2 条、第 4 条、第 5 条、第 6 条、第 7 条 等），打印时会被截掉',
+      shrunk: 9.5,
+    },
+  ];
+  const check = (obj: TextObject, dataset?: Dataset) =>
+    checkDocument(withObjects([obj]), dataset ?? null, {}, undefined, undefined, mono);
+  test.each(cases)('$name', ({ box, text: t, dataset, message, shrunk }) => {
+    const obj = named(text(1, 1, box[0], box[1], { text: t }), 'T', 't1');
+    expect(check(obj, dataset)).toEqual(
+      message ? [{ level: 'warning', message, objectId: 't1' }] : [],
+    );
+    // Shrinking: the largest half point that fits every record; the check then passes unless
+    // even 4 pt is cut.
+    const longest = dataset
+      ? dataset.rows
+          .map((row) => resolvePlaceholders(t, { row }))
+          .sort((a, b) => b.length - a.length)[0]
+      : t;
+    expect(shrunkFontSize(obj, longest, 300, mono)).toBe(shrunk);
+    const shrinking = { ...obj, shrinkToFit: true };
+    expect(check(shrinking, dataset).length).toBe(shrunk === 4 ? 1 : 0);
   });
 });

@@ -125,6 +125,7 @@ export const TEXT_FIELDS = {
   italic: boolean(false),
   align: choice(['left', 'center', 'right'], 'left'),
   lineHeight: number(1.2, 0.8, 3, 0.05),
+  shrinkToFit: boolean(false),
 } as const satisfies FieldTable;
 
 export const BARCODE_FIELDS = {

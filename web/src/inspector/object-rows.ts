@@ -144,6 +144,7 @@ const TEXT_ROWS: Row<TextObject>[] = [
     { value: 'center', label: '中' },
     { value: 'right', label: '右' },
   ]),
+  toggle('shrinkToFit', '自动缩小字号'),
 ];
 
 export const BARCODE_HINT = '条码横向拉伸过大可能影响扫描；建议用打印预览确认条宽和空白区。';

@@ -12,6 +12,8 @@ import type { Dataset, MergeContext } from '../merge/types';
 import { barcodeRequest, qrRequest } from '../render/barcode';
 import { barcodeBitmap } from '../render/barcode-bitmap';
 import { QR_MIN_MODULE_DOTS, qrModuleDots } from '../render/barcode-size';
+import { canvasTextMeasure, type TextMeasure } from '../render/text-fit';
+import { textFitRule } from './text-fit-rule';
 
 export type CheckLevel = 'warning' | 'error';
 
@@ -34,6 +36,7 @@ export interface CheckInput {
   context: MergeContext;
   encode: SymbolEncoder;
   qrDots: QrModuleMeasure;
+  measure: TextMeasure;
 }
 
 /** Printer dots per QR module at the document's resolution; nothing when it cannot be encoded. */
@@ -130,6 +133,7 @@ export const OBJECT_RULES: ObjectRule[] = [
       : [],
   (obj, name, { dataset }) =>
     obj.type === 'text' ? found(fieldCheck(name, obj.text, dataset)) : [],
+  textFitRule,
   (obj, name, { dataset, context, encode }) => {
     if (obj.type !== 'barcode' && obj.type !== 'qrcode') return [];
     const issues: CheckIssue[] = [];
@@ -182,8 +186,9 @@ export function checkDocument(
   context: MergeContext,
   encode: SymbolEncoder = encodeSymbol,
   qrDots: QrModuleMeasure = qrModuleDots,
+  measure: TextMeasure = canvasTextMeasure,
 ): CheckIssue[] {
-  const input: CheckInput = { doc, dataset, context, encode, qrDots };
+  const input: CheckInput = { doc, dataset, context, encode, qrDots, measure };
   const issues = DOCUMENT_RULES.flatMap((rule) => rule(input));
   for (const obj of doc.objects) {
     const name = objectName(obj);
