@@ -35,7 +35,7 @@ function start(): void {
   const demo = new URLSearchParams(window.location.search).has('demo');
 
   // 2. Every control, then the stored theme.
-  const inspector = installInspector(el, store);
+  const inspector = installInspector(el, store, { notify: (text) => status.showHint(text) });
   const dataPanel = installDataPanel(el, store, { status });
   const queue = createPrinterStatusClient(callService, bridgePresent);
   const printers = installPrinterControls(el, status, callService, queue);

@@ -49,12 +49,37 @@ describe('checkDocument', () => {
     {
       name: 'wide row: 4 × 80 + 3 × 2.5 mm',
       doc: withObjects([rect(1, 1, 5, 5)], { widthMm: 80 }, { columns: 4, columnGapMm: 2.5 }),
-      issues: [{ level: 'warning', message: '整排宽度 327.5mm 较大，请确认打印机和介质宽度' }],
+      issues: [
+        {
+          level: 'warning',
+          message: '整排宽度 327.5mm 超过 8 英寸打印头的 216mm，请确认打印机和介质宽度',
+        },
+      ],
     },
     {
-      name: 'exactly 300 mm is not wide',
-      doc: withObjects([rect(1, 1, 5, 5)], { widthMm: 100 }, { columns: 3, columnGapMm: 0 }),
+      name: 'wider than a 4-inch head: 2 × 52 + 0.5 mm',
+      doc: withObjects([rect(1, 1, 5, 5)], { widthMm: 52 }, { columns: 2, columnGapMm: 0.5 }),
+      issues: [
+        {
+          level: 'warning',
+          message: '整排宽度 104.5mm 超过 4 英寸打印头的 104mm，请确认打印机和介质宽度',
+        },
+      ],
+    },
+    {
+      name: 'exactly 104 mm fits a 4-inch head',
+      doc: withObjects([rect(1, 1, 5, 5)], { widthMm: 52 }, { columns: 2, columnGapMm: 0 }),
       issues: [],
+    },
+    {
+      name: 'exactly 216 mm warns for the 4-inch head only',
+      doc: withObjects([rect(1, 1, 5, 5)], { widthMm: 72 }, { columns: 3, columnGapMm: 0 }),
+      issues: [
+        {
+          level: 'warning',
+          message: '整排宽度 216.0mm 超过 4 英寸打印头的 104mm，请确认打印机和介质宽度',
+        },
+      ],
     },
     {
       name: 'copies 0 and 100',
@@ -216,7 +241,8 @@ describe('a row checked before it is composed', () => {
     ],
   ])('%s', (_label, objects, row, encodes) => {
     clearRenderCaches();
-    const d = withObjects(objects, { widthMm: 50, heightMm: 50, dpi: 300 }, { columns: 3 });
+    // Two columns keep the document's row within a 4-inch head; the row itself is composed three-across.
+    const d = withObjects(objects, { widthMm: 50, heightMm: 50, dpi: 300 }, { columns: 2 });
     const spy = vi.spyOn(barcodeLibrary, 'toCanvas');
     for (const context of row) {
       if (context) expect(checkDocument(d, records, context)).toEqual([]);

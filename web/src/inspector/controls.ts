@@ -22,6 +22,8 @@ export interface ControlHooks<T> {
   action?: (row: Extract<Row<T>, { kind: 'action' }>, target: T) => void;
   /** Called after every typed value, for live texts such as the panel title. */
   afterInput?: () => void;
+  /** Tells the user something about a committed value, such as a clamp. */
+  notify?: (text: string) => void;
 }
 
 export interface BuiltRows {
@@ -103,6 +105,10 @@ export function buildRows<T>(
     input.addEventListener('change', () => {
       // A value typed beyond the range shows what was stored once the field is committed.
       const value = numberFromInput(input.value, s);
+      const typed = Number(input.value);
+      if (value !== undefined && row.clampNotice && (typed < s.min || typed > s.max)) {
+        hooks.notify?.(row.clampNotice(value, s));
+      }
       if (value !== undefined && String(value) !== input.value) input.value = displayNumber(value);
       commit();
     });

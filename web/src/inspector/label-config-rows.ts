@@ -8,7 +8,13 @@ import {
 } from '../document/field-table';
 import type { CopyMode, LabelDocument, OddAlign } from '../document/model';
 import { numberLimits, type NumberRow, type Row } from './row-types';
-import { committedName, layoutSummary, shownColumnSegment, shownCopyMode } from './rules';
+import {
+  clampNotice,
+  committedName,
+  layoutSummary,
+  shownColumnSegment,
+  shownCopyMode,
+} from './rules';
 
 type Doc = LabelDocument;
 
@@ -55,9 +61,10 @@ function sectionNumber<S extends keyof typeof SECTIONS>(
  * not per keystroke, so typing "30" does not squeeze everything to the 10 mm that "3" means.
  */
 export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
-  const pageSize = (key: 'widthMm' | 'heightMm', caption: string): Row<Doc> => ({
+  const pageSize = (key: 'widthMm' | 'heightMm', caption: string, what: string): Row<Doc> => ({
     ...sectionNumber('page', key, caption),
     commit: clampObjects,
+    clampNotice: (stored, range) => clampNotice(what, stored, range),
   });
   return [
     { kind: 'subtitle', text: '标签尺寸' },
@@ -74,8 +81,8 @@ export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
         return true;
       },
     },
-    pageSize('widthMm', '标签宽 mm'),
-    pageSize('heightMm', '标签高 mm'),
+    pageSize('widthMm', '标签宽 mm', '标签宽度'),
+    pageSize('heightMm', '标签高 mm', '标签高度'),
     hint(LABEL_CONFIG_HINTS.size),
     sectionNumber('print', 'columns', '列数', false),
     {

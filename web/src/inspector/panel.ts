@@ -27,6 +27,8 @@ const ALIGN_BUTTONS: readonly [AlignKind, string][] = [
 export interface InspectorDeps {
   /** Browser alert; replaceable so tests see the texts. */
   alert?: (text: string) => void;
+  /** The hint line, for notices such as a clamped size. */
+  notify?: (text: string) => void;
 }
 
 export interface InspectorApi {
@@ -162,7 +164,7 @@ export function installInspector(
         labelConfigRows(() => store.clampObjectsToPage()),
         store.doc,
         context(),
-        { store },
+        { store, notify: deps.notify },
       );
       nodes.push(...built.nodes);
     }

@@ -47,6 +47,8 @@ export interface NumberRow<T> extends RowBase<T> {
   set: (target: T, value: number, ctx: RowContext) => void;
   /** Runs when the field is committed (change, Enter or leaving it), after the typed values. */
   commit?: (target: T) => void;
+  /** What the user is told when a committed value was outside the range and got clamped. */
+  clampNotice?: (stored: number, spec: NumberSpec) => string;
 }
 
 export interface TextRow<T> extends RowBase<T> {

@@ -53,7 +53,11 @@ export type ObjectRule = (obj: LabelObject, name: string, input: CheckInput) => 
 
 const PAGE_TOLERANCE_MM = 0.01;
 const MIN_PAGE_MM = 10;
-const WIDE_ROW_MM = 300;
+/** Print widths of the common 4-inch and 8-inch heads, widest first. */
+const HEAD_WIDTHS: readonly { mm: number; inches: number }[] = [
+  { mm: 216, inches: 8 },
+  { mm: 104, inches: 4 },
+];
 
 export function rowWidthMm(doc: LabelDocument, columns: number): number {
   return columns * doc.page.widthMm + (columns - 1) * doc.print.columnGapMm;
@@ -70,11 +74,12 @@ export const DOCUMENT_RULES: DocumentRule[] = [
       : [],
   ({ doc }) => {
     const width = rowWidthMm(doc, doc.print.columns);
-    return width > WIDE_ROW_MM
+    const head = HEAD_WIDTHS.find((h) => width > h.mm);
+    return head
       ? [
           {
             level: 'warning',
-            message: `整排宽度 ${width.toFixed(1)}mm 较大，请确认打印机和介质宽度`,
+            message: `整排宽度 ${width.toFixed(1)}mm 超过 ${head.inches} 英寸打印头的 ${head.mm}mm，请确认打印机和介质宽度`,
           },
         ]
       : [];
