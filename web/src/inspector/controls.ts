@@ -111,6 +111,9 @@ export function buildRows<T>(
       }
       if (value !== undefined && String(value) !== input.value) input.value = displayNumber(value);
       commit();
+      // A row that shows a measurement (a barcode's printed width) shows what the value became.
+      const shown = row.get(target, ctx);
+      if (value !== undefined && shown !== value) input.value = displayNumber(shown);
     });
     input.addEventListener('blur', commit);
     input.addEventListener('keydown', (event) => {

@@ -7,6 +7,7 @@ import {
   type NumberField,
 } from '../document/field-table';
 import type { CopyMode, LabelDocument, OddAlign } from '../document/model';
+import { changeDpi } from '../render/barcode-size';
 import { numberLimits, type NumberRow, type Row } from './row-types';
 import {
   clampNotice,
@@ -20,6 +21,7 @@ type Doc = LabelDocument;
 
 export const LABEL_CONFIG_HINTS = {
   size: '标签宽/高是实际出纸尺寸，不是打印机服务器里的纸张尺寸；浏览器打印会按这里的毫米值生成页面。',
+  dpi: '切换分辨率时保持每个对象的打印尺寸：条码的模块宽按最接近原宽度的整点数重新选择，至少 1 点。',
   deselect: '单击画布外的空白区域，或按 Esc，即可取消选中并回到这里配置标签。',
   packing:
     '单张打印按份数排布；不足一整排的末行保持整排宽度，并按“末行对齐”放在左列或右列，不会自动居中；批量打印按配置列数填充各列。',
@@ -106,8 +108,9 @@ export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
         { value: 300, label: '300 dpi' },
       ],
       get: (d) => d.page.dpi,
-      set: (d, v) => (d.page.dpi = v === 203 ? 203 : 300),
+      set: (d, v) => changeDpi(d, v === 203 ? 203 : 300),
     },
+    hint(LABEL_CONFIG_HINTS.dpi),
     { kind: 'summary', live: (d) => layoutSummary(d.page, d.print) },
     hint(LABEL_CONFIG_HINTS.deselect),
     hint(LABEL_CONFIG_HINTS.packing),

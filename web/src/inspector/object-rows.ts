@@ -164,7 +164,8 @@ const BARCODE_ROWS: Row<BarcodeObject>[] = [
     kind: 'number',
     caption: '宽度 mm',
     numberLimits: (ctx) => ({ min: 2, max: ctx.pageW, step: 0.5, round: 'none' }),
-    get: (o) => o.w,
+    // What prints, not the box: the box follows the symbol only when the view next draws.
+    get: (o, ctx) => ctx.barcodePrintedWidth?.(o) ?? o.w,
     set: (o, v, ctx) => (o.widthScale = ctx.barcodeWidthScale?.(o, v) ?? o.widthScale),
   },
   {

@@ -6,7 +6,7 @@ import { TYPE_LABELS, type ImageObject, type LabelObject } from '../document/mod
 import type { AlignKind, DocumentStore } from '../editor/store';
 import { formatByteSize, importImageFile } from '../image/import';
 import type { Elements } from '../page/elements';
-import { textBandHeight, widthScaleForWidth } from '../render/barcode-size';
+import { printedBarcodeWidth, textBandHeight, widthScaleForWidth } from '../render/barcode-size';
 import { preloadImages } from '../render/sources';
 import { buildRows, type BuiltRows } from './controls';
 import { labelConfigRows } from './label-config-rows';
@@ -72,6 +72,10 @@ export function installInspector(
       const dpi = store.doc.page.dpi;
       const data = store.dataContext();
       ctx.barcodeWidthScale = (o, mm) => widthScaleForWidth(o, mm, dpi, data);
+      ctx.barcodePrintedWidth = (o) => {
+        const mm = printedBarcodeWidth(o, dpi, data);
+        return mm === undefined ? undefined : Math.round(mm * 100) / 100;
+      };
       ctx.barcodeTextBand = textBandHeight(obj);
     }
     return ctx;

@@ -18,6 +18,8 @@ export interface RowContext {
   hasDataset: boolean;
   /** The barcode's `widthScale` whose printed width comes nearest a width in mm. */
   barcodeWidthScale?: (obj: BarcodeObject, widthMm: number) => number;
+  /** The barcode's width in mm as it prints now, or nothing when it cannot be encoded. */
+  barcodePrintedWidth?: (obj: BarcodeObject) => number | undefined;
   /**
    * The barcode's text band when the panel was built. Measured once, like the width, so that the
    * bar heights typed on the way to a value ("2" before "20") do not change what "20" means.
