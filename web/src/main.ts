@@ -17,6 +17,7 @@ import { installInspector } from './inspector/panel';
 import { installPrinterControls } from './service/printer-ui';
 import { createPrinterStatusClient } from './service/printer-status';
 import { printerState } from './service/printers';
+import { installDownloadLink } from './shell/download-link';
 import { installLabelConfigButton } from './shell/label-config';
 import { installStoreListener } from './shell/store-listener';
 import { createViewPace } from './shell/view-pace';
@@ -68,6 +69,7 @@ function start(): void {
     afterLoad: editor.afterLoad,
   });
   installLabelConfigButton(el, store, status);
+  installDownloadLink(el);
   installTemplateSheet(el, store, {
     status,
     confirmDiscard: () => files.confirmDiscard(),
