@@ -88,6 +88,7 @@ test('records step with the buttons and change a bound text', async () => {
       align: 'left',
       lineHeight: 1.2,
       rotation: 0,
+      shrinkToFit: false,
     });
   });
   await page.locator('#field-list .field-chip', { hasText: '名称' }).click();

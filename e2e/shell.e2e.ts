@@ -172,6 +172,29 @@ describe('one page', () => {
     expect(await page.title()).toBe('货架签 · Sorvendale');
     expect(await text(page, 'doc-name')).toBe('货架签');
     expect(await text(page, 'status-title')).toBe('已保存');
+
+    // An impossible width is clamped, and the user is told so.
+    await row('标签宽 mm').click();
+    await page.keyboard.press('Control+A');
+    await page.keyboard.type('0');
+    await page.keyboard.press('Tab');
+    expect(await text(page, 'printer-hint')).toBe('标签宽度已调整为 10 mm（可用范围 10–300 mm）');
+  });
+
+  test('the Linux program offers itself under its own name, never as an EXE', async () => {
+    // Its own page: a download ends its request as aborted, which the shared page would count.
+    const context = await browser.newContext({ acceptDownloads: true });
+    try {
+      const own = await openPage(context);
+      const link = own.locator('#btn-download-server-side');
+      await link.hover();
+      await expect.poll(() => link.getAttribute('download')).toBe('sorvendale');
+      expect(await link.getAttribute('title')).toContain('非 Windows 版');
+      const [download] = await Promise.all([own.waitForEvent('download'), link.click()]);
+      expect(download.suggestedFilename()).toBe('sorvendale');
+    } finally {
+      await context.close();
+    }
   });
 
   test('"标签配置" clears the selection and says what the card holds', async () => {

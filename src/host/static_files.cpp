@@ -57,6 +57,21 @@ Result<std::string> read_whole_file(const fs::path& path) {
   return bytes;
 }
 
+// The Windows program is offered as "Sorvendale.exe"; any other program is offered as what it
+// is, under its own file name, so that a Linux build is never saved as an ".exe". Only plain
+// name characters are kept, as the name goes into a quoted header value.
+std::string download_name(const fs::path& exe) {
+  if (platform::is_windows_executable()) return "Sorvendale.exe";
+  std::string name;
+  for (char c : exe.filename().string()) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '.' || c == '-' || c == '_' || c == '+';
+    if (plain) name += c;
+  }
+  const bool only_dots = name.find_first_not_of('.') == std::string::npos;
+  return only_dots ? "sorvendale" : name;
+}
+
 Status serve_self_download(platform::Socket& connection, bool head_only) {
   const std::optional<fs::path> exe = platform::executable_path();
   if (!exe) return Error{"cannot find the executable"};
@@ -68,13 +83,14 @@ Status serve_self_download(platform::Socket& connection, bool head_only) {
   in.seekg(0, std::ios::beg);
   if (size < 0 || !in) return Error{"cannot size the executable"};
 
-  static constexpr HeaderLine kType[] = {
-      {"Content-Type", "application/vnd.microsoft.portable-executable"}};
-  static constexpr HeaderLine kSaveAs[] = {
-      {"Content-Disposition", "attachment; filename=\"Sorvendale.exe\""},
-      {"Cache-Control", "no-store"}};
+  const HeaderLine type[] = {{"Content-Type", platform::is_windows_executable()
+                                                  ? "application/vnd.microsoft.portable-executable"
+                                                  : "application/octet-stream"}};
+  const std::string disposition = "attachment; filename=\"" + download_name(*exe) + "\"";
+  const HeaderLine save_as[] = {{"Content-Disposition", disposition},
+                                {"Cache-Control", "no-store"}};
   if (Status written =
-          write_head(connection, 200, "OK", {.leading = kType, .before_nosniff = kSaveAs},
+          write_head(connection, 200, "OK", {.leading = type, .before_nosniff = save_as},
                      static_cast<std::uint64_t>(size));
       !written) {
     return written;

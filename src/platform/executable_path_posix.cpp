@@ -9,4 +9,8 @@ std::optional<std::filesystem::path> executable_path() {
   return path;
 }
 
+bool is_windows_executable() {
+  return false;
+}
+
 }  // namespace sv::platform

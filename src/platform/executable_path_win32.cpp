@@ -21,4 +21,8 @@ std::optional<std::filesystem::path> executable_path() {
   }
 }
 
+bool is_windows_executable() {
+  return true;
+}
+
 }  // namespace sv::platform

@@ -45,10 +45,12 @@ std::vector<std::string> asset_head(std::string_view name, std::size_t size) {
           "Connection: close"};
 }
 
+// The Linux program is offered as the file it is, under its own name, never as an ".exe".
 std::vector<std::string> download_head(std::uintmax_t size) {
-  return {"Content-Type: application/vnd.microsoft.portable-executable",
+  return {"Content-Type: application/octet-stream",
           "Content-Length: " + std::to_string(size),
-          "Content-Disposition: attachment; filename=\"Sorvendale.exe\"",
+          "Content-Disposition: attachment; filename=\"" +
+              sv::test::isolated_binary().filename().string() + "\"",
           "Cache-Control: no-store",
           "X-Content-Type-Options: nosniff",
           "Connection: close"};

@@ -145,7 +145,7 @@ TEST_F(StaticFolder, NothingOutsideTheFolderNorAFolder) {
 TEST_F(StaticFolder, DownloadWinsOverAFileOfThatName) {
   HttpReply reply = get("/Sorvendale.exe");
   EXPECT_EQ(reply.status_line, "HTTP/1.1 200 OK");
-  EXPECT_EQ(header(reply, "Content-Type"), "application/vnd.microsoft.portable-executable");
+  EXPECT_EQ(header(reply, "Content-Type"), "application/octet-stream");
   EXPECT_TRUE(reply.body == read_file(SORVENDALE_BINARY));
 }
 

@@ -112,6 +112,10 @@ TEST_F(WineStatic, DownloadIsTheExeItself) {
   HttpReply reply = get("/download/Sorvendale.exe");
   EXPECT_EQ(reply.status_line, "HTTP/1.1 200 OK");
   EXPECT_EQ(sv::test::header_value(reply, "Content-Length"), std::to_string(exe.size()));
+  EXPECT_EQ(sv::test::header_value(reply, "Content-Type"),
+            "application/vnd.microsoft.portable-executable");
+  EXPECT_EQ(sv::test::header_value(reply, "Content-Disposition"),
+            "attachment; filename=\"Sorvendale.exe\"");
   EXPECT_TRUE(reply.body == exe) << reply.body.size() << " of " << exe.size() << " bytes";
 }
 

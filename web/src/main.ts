@@ -19,6 +19,7 @@ import { installInspector } from './inspector/panel';
 import { installPrinterControls } from './service/printer-ui';
 import { createPrinterStatusClient } from './service/printer-status';
 import { printerState } from './service/printers';
+import { installDownloadLink } from './shell/download-link';
 import { installLabelConfigButton } from './shell/label-config';
 import { installStoreListener } from './shell/store-listener';
 import { createViewPace } from './shell/view-pace';
@@ -43,6 +44,7 @@ function start(): void {
   // 2. Every control, then the stored theme.
   const inspector = installInspector(el, store, {
     showHint: (text, tone) => status.showHint(text, tone),
+    notify: (text) => status.showHint(text),
   });
   const dataPanel = installDataPanel(el, store, { status });
   const queue = createPrinterStatusClient(callService, bridgePresent);
@@ -85,6 +87,7 @@ function start(): void {
     printing: () => print.printing(),
   });
   installLabelConfigButton(el, store, status);
+  installDownloadLink(el);
   installTemplateSheet(el, store, {
     status,
     confirmDiscard: () => files.confirmDiscard(),

@@ -1,7 +1,7 @@
 import { describe, expect, test } from 'vitest';
 import { bytesPerRowFor, packPixels } from '../src/compose/pack';
 
-/** The packing rule read literally: one pixel at a time, one bit set per light pixel. */
+/** The packing rule read literally: one pixel at a time, one bit set per light pixel and per padding bit. */
 function referencePack(words: Uint32Array, width: number, height: number): Uint8Array {
   const bytesPerRow = bytesPerRowFor(width);
   const out = new Uint8Array(bytesPerRow * height);
@@ -13,6 +13,8 @@ function referencePack(words: Uint32Array, width: number, height: number): Uint8
       const b = (w >>> 16) & 255;
       if (299 * r + 587 * g + 114 * b >= 128000) out[y * bytesPerRow + (x >> 3)] |= 0x80 >> (x & 7);
     }
+    for (let x = width; x < bytesPerRow * 8; x++)
+      out[y * bytesPerRow + (x >> 3)] |= 0x80 >> (x & 7);
   }
   return out;
 }
@@ -52,6 +54,13 @@ const runs: Fill = (_next, i) => (i % 9 === 0 ? grey(127) : WHITE);
 const allWhite: Fill = () => WHITE;
 
 const CASES: { name: string; width: number; height: number; fill: Fill }[] = [
+  // Every tail length, all black, so any padding bit that is not white shows.
+  ...Array.from({ length: 17 }, (_, i) => ({
+    name: `all black, width ${i + 1}`,
+    width: i + 1,
+    height: 2,
+    fill: (() => grey(0)) as Fill,
+  })),
   { name: 'one dot', width: 1, height: 1, fill: sparse },
   { name: 'seven dots, all tail', width: 7, height: 3, fill: noise },
   { name: 'exactly one byte', width: 8, height: 4, fill: greys },

@@ -22,7 +22,7 @@ describe('row geometry', () => {
     expect([r.canvas.width, r.canvas.height]).toEqual([1821, 945]);
     expect(r.bytes.length).toBe(215460);
     expect(encodeBase64(r.bytes).length).toBe(287280);
-    expect(r.bytes[227]).toBe(0xf8); // three padding bits per line
+    expect(r.bytes[227]).toBe(0xff); // three padding bits per line, sent white
   });
 
   test('50 mm at 203 dpi on 2 columns: 816 dots, 102 bytes, no padding', () => {

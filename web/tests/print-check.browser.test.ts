@@ -1,5 +1,7 @@
 import { afterEach, describe, expect, test, vi } from 'vitest';
-import type { LabelDocument, LabelObject } from '../src/document/model';
+import type { LabelDocument, LabelObject, TextObject } from '../src/document/model';
+import { resolvePlaceholders } from '../src/merge/placeholders';
+import { shrunkFontSize, type TextMeasure } from '../src/render/text-fit';
 import type { Dataset, MergeContext } from '../src/merge/types';
 import { checkDocument, fieldCheck, type CheckIssue } from '../src/print/check';
 import { checkSummary } from '../src/print/check-sheet';
@@ -47,12 +49,37 @@ describe('checkDocument', () => {
     {
       name: 'wide row: 4 × 80 + 3 × 2.5 mm',
       doc: withObjects([rect(1, 1, 5, 5)], { widthMm: 80 }, { columns: 4, columnGapMm: 2.5 }),
-      issues: [{ level: 'warning', message: '整排宽度 327.5mm 较大，请确认打印机和介质宽度' }],
+      issues: [
+        {
+          level: 'warning',
+          message: '整排宽度 327.5mm 超过 8 英寸打印头的 216mm，请确认打印机和介质宽度',
+        },
+      ],
     },
     {
-      name: 'exactly 300 mm is not wide',
-      doc: withObjects([rect(1, 1, 5, 5)], { widthMm: 100 }, { columns: 3, columnGapMm: 0 }),
+      name: 'wider than a 4-inch head: 2 × 52 + 0.5 mm',
+      doc: withObjects([rect(1, 1, 5, 5)], { widthMm: 52 }, { columns: 2, columnGapMm: 0.5 }),
+      issues: [
+        {
+          level: 'warning',
+          message: '整排宽度 104.5mm 超过 4 英寸打印头的 104mm，请确认打印机和介质宽度',
+        },
+      ],
+    },
+    {
+      name: 'exactly 104 mm fits a 4-inch head',
+      doc: withObjects([rect(1, 1, 5, 5)], { widthMm: 52 }, { columns: 2, columnGapMm: 0 }),
       issues: [],
+    },
+    {
+      name: 'exactly 216 mm warns for the 4-inch head only',
+      doc: withObjects([rect(1, 1, 5, 5)], { widthMm: 72 }, { columns: 3, columnGapMm: 0 }),
+      issues: [
+        {
+          level: 'warning',
+          message: '整排宽度 216.0mm 超过 4 英寸打印头的 104mm，请确认打印机和介质宽度',
+        },
+      ],
     },
     {
       name: 'copies 0 and 100',
@@ -214,7 +241,8 @@ describe('a row checked before it is composed', () => {
     ],
   ])('%s', (_label, objects, row, encodes) => {
     clearRenderCaches();
-    const d = withObjects(objects, { widthMm: 50, heightMm: 50, dpi: 300 }, { columns: 3 });
+    // Two columns keep the document's row within a 4-inch head; the row itself is composed three-across.
+    const d = withObjects(objects, { widthMm: 50, heightMm: 50, dpi: 300 }, { columns: 2 });
     const spy = vi.spyOn(barcodeLibrary, 'toCanvas');
     for (const context of row) {
       if (context) expect(checkDocument(d, records, context)).toEqual([]);
@@ -222,5 +250,71 @@ describe('a row checked before it is composed', () => {
     expect(spy).toHaveBeenCalledTimes(encodes);
     composeRowRaster(d, row, 3);
     expect(spy).toHaveBeenCalledTimes(encodes);
+  });
+});
+
+describe('text that does not fit its box', () => {
+  // Every character half an em wide: at 12 pt and 300 dpi a 20 mm box holds 9 of them, and a
+  // 5 mm box one line.
+  const mono: TextMeasure = (font, s) => [...s].length * (Number(/([\d.]+)px/.exec(font)![1]) / 2);
+  const prices: Dataset = {
+    name: 'p.csv',
+    fields: ['价格'],
+    rows: ['9.80', '13.60', '5.00', '109.80', '12.00', '15.50', '18.00', '20.00'].map((v) => ({
+      价格: v,
+    })),
+  };
+  const cut = 'T 的文字超出文本框，打印时会被截掉';
+  const cases: {
+    name: string;
+    box: [number, number];
+    text: string;
+    dataset?: Dataset;
+    message?: string;
+    shrunk: number;
+  }[] = [
+    { name: 'fits', box: [20, 5], text: '¥9.80', shrunk: 12 },
+    { name: 'one line over', box: [20, 5], text: '1234 5678 9012', message: cut, shrunk: 8 },
+    {
+      name: 'a word wider than the box',
+      box: [20, 5],
+      text: '6901234567892',
+      message: cut,
+      shrunk: 8.5,
+    },
+    {
+      name: 'too long even at 4 pt',
+      box: [20, 5],
+      text: 'x'.repeat(200),
+      message: cut,
+      shrunk: 4,
+    },
+    {
+      name: 'every record of a data set, the first five named',
+      box: [12, 5],
+      text: '¥{{价格}}',
+      dataset: prices,
+      message:
+        'T 的文字在 6 条记录里超出文本框（第 2 条、第 4 条、第 5 条、第 6 条、第 7 条 等），打印时会被截掉',
+      shrunk: 9.5,
+    },
+  ];
+  const check = (obj: TextObject, dataset?: Dataset) =>
+    checkDocument(withObjects([obj]), dataset ?? null, {}, undefined, undefined, mono);
+  test.each(cases)('$name', ({ box, text: t, dataset, message, shrunk }) => {
+    const obj = named(text(1, 1, box[0], box[1], { text: t }), 'T', 't1');
+    expect(check(obj, dataset)).toEqual(
+      message ? [{ level: 'warning', message, objectId: 't1' }] : [],
+    );
+    // Shrinking: the largest half point that fits every record; the check then passes unless
+    // even 4 pt is cut.
+    const longest = dataset
+      ? dataset.rows
+          .map((row) => resolvePlaceholders(t, { row }))
+          .sort((a, b) => b.length - a.length)[0]
+      : t;
+    expect(shrunkFontSize(obj, longest, 300, mono)).toBe(shrunk);
+    const shrinking = { ...obj, shrinkToFit: true };
+    expect(check(shrinking, dataset).length).toBe(shrunk === 4 ? 1 : 0);
   });
 });

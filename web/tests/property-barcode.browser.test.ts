@@ -72,3 +72,19 @@ test('the height field keeps the text band measured when the panel was built', (
   typeInto('高度 mm', '20');
   expect(bar.barHeight).toBe(20);
 });
+
+test('the width field shows the printed width, not a stale box, before and after typing', () => {
+  const field = () =>
+    [...document.querySelectorAll('#props .prop-row')]
+      .find((r) => r.querySelector('.prop-label')?.textContent === '宽度 mm')!
+      .querySelector('input')!;
+  const shown = () => String(Math.round(printedBarcodeWidth(bar, 300, {})! * 100) / 100);
+  store.select([]);
+  store.select([bar.id]);
+  expect(bar.w).toBe(30);
+  expect(field().value).toBe(shown());
+  typeInto('宽度 mm', '41');
+  field().dispatchEvent(new Event('change'));
+  expect(field().value).toBe(shown());
+  expect(field().value).not.toBe('41');
+});

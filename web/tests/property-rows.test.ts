@@ -166,6 +166,14 @@ describe('the label configuration rows', () => {
     expect(committing.map((r) => r.caption)).toEqual(['标签宽 mm', '标签高 mm']);
     committing[0].commit?.(createDocument());
     expect(clamps).toBe(1);
+    // Both say what was stored in place of an impossible size.
+    const [width, height] = committing.map((r) =>
+      r.clampNotice?.(10, r.numberLimits(CTX, createDocument())),
+    );
+    expect([width, height]).toEqual([
+      '标签宽度已调整为 10 mm（可用范围 10–300 mm）',
+      '标签高度已调整为 10 mm（可用范围 10–300 mm）',
+    ]);
   });
 });
 

@@ -8,12 +8,12 @@ import { composeRowRaster } from '../src/compose/row';
 import type { BarcodeObject, Dpi, LabelDocument, QrEcc } from '../src/document/model';
 import { mmToDots } from '../src/document/model';
 import { barcodeModuleDots, barcodeRequest } from '../src/render/barcode';
-import { autoSizeBarcodes } from '../src/render/barcode-size';
+import { autoSizeBarcodes, changeDpi, printedBarcodeWidth } from '../src/render/barcode-size';
 import { barcodeBitmap } from '../src/render/barcode-bitmap';
 import { clearRenderCaches } from '../src/render/caches';
 import { SYMBOLOGIES } from '../src/render/symbologies';
 import type { PackedRaster } from './support/zbar';
-import { barcode, doc, line, qrcode, rect } from './render-fixtures';
+import { barcode, doc, line, qrcode, rect, text } from './render-fixtures';
 import { rowSymbols } from '../src/verify/placements';
 import {
   clearVerdictCache,
@@ -218,6 +218,47 @@ describe('scannability', () => {
     const excused = cases.filter((c) => UNREADABLE.some((u) => u.applies(c)));
     expect(failures.map(({ c }) => c)).toEqual(excused);
   }, 120_000);
+
+  test('a dpi change keeps printed sizes and the symbols still scan', async () => {
+    clearRenderCaches();
+    const d = doc({ dpi: 300, widthMm: 50, heightMm: 60 });
+    const bars = [1, 2, 3].map((moduleWidth, i) =>
+      barcode(6, 2 + 12 * i, {
+        id: `b${moduleWidth}`,
+        data: `SV-${moduleWidth}-0042`,
+        moduleWidth,
+        barHeight: 8,
+        showText: false,
+      }),
+    );
+    const qr = qrcode(6, 38, 18, 18, { data: 'https://example.com/sv/42' });
+    d.objects.push(text(28, 40, 20, 6, { text: '¥13.60' }), ...bars, qr);
+    const widths = () => bars.map((b) => printedBarcodeWidth(b, d.page.dpi, {})!);
+    const dots = () => bars.map((b) => barcodeModuleDots(b));
+    const at300 = widths();
+    expect(dots()).toEqual([1, 2, 3]);
+
+    changeDpi(d, 203);
+    // The nearest whole dot to each old module width, never none: 0.68, 1.35 and 2.03 dots.
+    expect(dots()).toEqual([1, 1, 2]);
+    // So each symbol stays within half a dot per module of its width, 2.03 → 2 dots nearest.
+    const at203 = widths();
+    expect(Math.abs(at203[2] - at300[2]) / at300[2]).toBeLessThan(0.02);
+    expect([qr.w, qr.h, d.objects[0].w]).toEqual([18, 18, 20]);
+    autoSizeBarcodes(d, {}, 0);
+    const row = composeRowRaster(d, [{}], 1);
+    const decoded = await commands.decodeRasters([
+      { width: row.metrics.width, height: row.metrics.height, base64: encodeBase64(row.bytes) },
+    ]);
+    expect([...decoded[0]].sort()).toEqual(
+      ['SV-1-0042', 'SV-2-0042', 'SV-3-0042', 'https://example.com/sv/42'].sort(),
+    );
+
+    // Back at 300 dpi every module is what it was.
+    changeDpi(d, 300);
+    expect(dots()).toEqual([1, 2, 3]);
+    expect(widths()).toEqual(at300);
+  }, 60_000);
 });
 
 describe('the page reads every symbol back before printing', () => {

@@ -51,6 +51,7 @@ function library(
       rec.loaded.push(doc);
       rec.calls.push(`load ${doc.name} dirty=${dirty}`);
     },
+    setDataset: (d) => rec.calls.push(`data ${d.name} ${JSON.stringify(d.rows)}`),
     setStatus: (s, t) => rec.calls.push(`status ${s} ${t}`),
     showHint: (t, tone = 'info') => rec.calls.push(`hint ${tone} ${t}`),
     setLastingHint: (key, h) => rec.calls.push(`lasting ${key} ${h ? `${h.tone} ${h.text}` : '-'}`),
@@ -93,6 +94,7 @@ describe('template library', () => {
     expect(yes.rec.calls).toEqual([
       'discard?',
       'load 资产标签 dirty=false',
+      'data 示例数据 [{"资产名称":"笔记本电脑","资产编号":"IT-2026-0001","部门":"研发部"}]',
       'close',
       'status online 已套用模板：固定资产标签',
     ]);

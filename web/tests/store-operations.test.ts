@@ -58,6 +58,29 @@ describe('DocumentStore change protocol', () => {
     expect(s.canRedo).toBe(false);
   });
 
+  it('undoes an import that replaced a data set in one step, edits around it untouched', () => {
+    const s = new DocumentStore();
+    const data = (name: string) => ({ name, fields: ['a'], rows: [{ a: '1' }, { a: '2' }] });
+    const first = data('first.csv');
+    const second = data('second.csv');
+    s.importDataset(first);
+    s.setRecord(1);
+    s.add(createObject('rect', { x: 1, y: 1, w: 5, h: 5 }));
+    s.importDataset(second);
+    const seen = () => [s.dataset?.name ?? null, s.recordIndex, s.doc.objects.length];
+    expect(seen()).toEqual(['second.csv', 0, 1]);
+    s.undo();
+    expect(seen()).toEqual(['first.csv', 1, 1]);
+    s.undo();
+    expect(seen()).toEqual(['first.csv', 1, 0]);
+    s.undo();
+    expect(seen()).toEqual([null, 0, 0]);
+    s.redo();
+    s.redo();
+    s.redo();
+    expect(seen()).toEqual(['second.csv', 0, 1]);
+  });
+
   it('caps the undo stack at 60', () => {
     const s = new DocumentStore();
     for (let i = 0; i < 70; i += 1) s.update((d) => (d.name = `n${i}`));

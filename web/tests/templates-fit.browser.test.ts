@@ -1,34 +1,34 @@
-// Every built-in template, filled with its own sample values, shows all of its text: no line
-// wider than its box and no line below it. A template whose price or location is clipped away
-// prints a useless label.
+// Every built-in template, filled with the sample data it brings, passes the document check (no
+// text cut, every symbol encodable) and keeps every object inside its border's inner edge: a
+// template whose price is clipped or whose QR code runs into the frame prints a useless label.
 import { describe, expect, test } from 'vitest';
-import { mmToDots } from '../src/document/model';
+import type { RectObject } from '../src/document/model';
 import { builtInTemplates } from '../src/document/templates';
-import { resolvePlaceholders } from '../src/merge/placeholders';
-import { fontPx, textFont } from '../src/render/text';
-import { layoutText, visibleLineCount } from '../src/render/text-layout';
+import { checkDocument } from '../src/print/check';
+import { autoSizeBarcodes } from '../src/render/barcode-size';
+import { builtInEntry } from '../src/shell/template-library';
 
-describe('built-in templates with their sample values', () => {
-  test.each(builtInTemplates.map((t) => [t.id, t] as const))('%s shows all of its text', (_, t) => {
-    const doc = t.create();
-    const ctx = new OffscreenCanvas(8, 8).getContext('2d')!;
-    const clipped: string[] = [];
-    for (const obj of doc.objects) {
-      if (obj.type !== 'text') continue;
-      const dpi = doc.page.dpi;
-      ctx.font = textFont(obj, dpi);
-      const box = mmToDots(obj.w, dpi);
-      const text = resolvePlaceholders(obj.text, { row: t.sample, index: 0, total: 1 });
-      const lines = layoutText(text, box, (s) => ctx.measureText(s).width);
-      const pitch = fontPx(obj.fontSize, dpi) * obj.lineHeight;
-      const top = mmToDots(obj.y, dpi);
-      const shown = visibleLineCount(lines.length, top, top + mmToDots(obj.h, dpi), pitch);
-      for (const [i, line] of lines.entries()) {
-        if (i >= shown) clipped.push(`${obj.name}: "${line}" below the box`);
-        else if (ctx.measureText(line).width > box + 1)
-          clipped.push(`${obj.name}: "${line}" too wide`);
-      }
-    }
-    expect(clipped).toEqual([]);
+describe('built-in templates with their sample data', () => {
+  test.each(builtInTemplates.map((t) => [t.id, t] as const))('%s', (_, t) => {
+    const entry = builtInEntry(t);
+    const doc = entry.doc;
+    const data = entry.sample!;
+    expect(data.name).toBe('示例数据');
+    expect(checkDocument(doc, data, { row: data.rows[0], index: 0, total: 1 })).toEqual([]);
+
+    autoSizeBarcodes(doc, { row: data.rows[0], index: 0, total: 1 }, 0);
+    const border = doc.objects.find((o): o is RectObject => o.name === '边框')!;
+    const inner = border.lineWidth / 2;
+    const outside = doc.objects
+      .filter((o) => o !== border)
+      .filter(
+        (o) =>
+          o.x < border.x + inner ||
+          o.y < border.y + inner ||
+          o.x + o.w > border.x + border.w - inner ||
+          o.y + o.h > border.y + border.h - inner,
+      )
+      .map((o) => `${o.name} ${o.x},${o.y} ${o.w}×${o.h}`);
+    expect(outside).toEqual([]);
   });
 });

@@ -1,6 +1,6 @@
 // The print row raster: 1 bit per dot, lines top to bottom, `bytesPerRow` bytes per line with
 // nothing between lines, the most significant bit the leftmost dot, 1 = white, 0 = black.
-// Padding bits past the width stay 0.
+// Padding bits past the width are 1 (white): a printer burns a 0 there as a dot nobody drew.
 
 export type Surface = HTMLCanvasElement | OffscreenCanvas;
 
@@ -70,7 +70,7 @@ export function packPixels(words: Uint32Array, size: RasterSize): Uint8Array {
     if (tail) {
       let acc = 0;
       for (let k = 0; k < tail; k++) acc = (acc << 1) | lightPixel(words[p++]);
-      out[o] = acc << (8 - tail);
+      out[o] = (acc << (8 - tail)) | (0xff >> tail);
     }
   }
   return out;

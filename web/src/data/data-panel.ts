@@ -3,7 +3,8 @@
 // of the data set and the record index on every emit.
 
 import type { DocumentStore } from '../editor/store';
-import { importDataFile } from '../merge/import';
+import type { EncodingChoice } from '../merge/detect';
+import { importDataFile, type DataFile } from '../merge/import';
 import type { Dataset } from '../merge/types';
 import type { Elements } from '../page/elements';
 import { closeSheet, isSheetOpen, openSheet } from '../page/sheets';
@@ -23,6 +24,8 @@ export type DataPanelElements = Pick<
   | 'btn-data-table'
   | 'btn-clear-data'
   | 'data-input'
+  | 'data-encoding-row'
+  | 'data-encoding'
   | 'data-sheet'
   | 'data-close'
   | 'data-search'
@@ -52,6 +55,8 @@ export function installDataPanel(
   const table = installDataTable(el, store, () => refresh());
   let shown: { dataset: Dataset | null; record: number } | undefined;
   let importing: Promise<void> = Promise.resolve();
+  // The last imported file, kept so that the encoding choice can read it again.
+  let lastFile: DataFile | undefined;
 
   function renderChips(dataset: Dataset): void {
     const row = dataset.rows[store.recordIndex];
@@ -76,6 +81,8 @@ export function installDataPanel(
     el['record-label'].textContent = dataset ? recordLabel(store.recordIndex, rows) : '';
     el['btn-clear-data'].hidden = !dataset;
     el['btn-data-table'].hidden = !dataset;
+    // The choice re-reads the imported file; a template's sample data has none.
+    el['data-encoding-row'].hidden = !(dataset && lastFile && dataset.name === lastFile.name);
     if (dataset) renderChips(dataset);
     else el['field-list'].replaceChildren();
     if (isSheetOpen(el['data-sheet'])) table.render();
@@ -103,6 +110,23 @@ export function installDataPanel(
     });
   });
 
+  function importFile(file: DataFile, encoding: EncodingChoice): void {
+    importing = importDataFile(file, encoding).then(
+      (dataset) => {
+        if (dataset.rows.length === 0) {
+          status.showHint(DATA_TEXTS.noRows, 'error');
+          return;
+        }
+        store.importDataset(dataset);
+        lastFile = file;
+        refresh();
+        status.showHint(importedHint(dataset.rows.length));
+        status.setStatus('online', DATA_TEXTS.imported);
+      },
+      (error: unknown) => status.showHint(`${DATA_TEXTS.importFailed}${errorText(error)}`, 'error'),
+    );
+  }
+
   el['btn-import-data'].addEventListener('click', () => el['data-input'].click());
   el['data-input'].addEventListener('change', () => {
     const input = el['data-input'];
@@ -110,19 +134,11 @@ export function installDataPanel(
     // Emptied at once, so choosing the same file again is a new choice.
     input.value = '';
     if (!file) return;
-    importing = importDataFile(file).then(
-      (dataset) => {
-        if (dataset.rows.length === 0) {
-          status.showHint(DATA_TEXTS.noRows, 'error');
-          return;
-        }
-        store.setDataset(dataset);
-        refresh();
-        status.showHint(importedHint(dataset.rows.length));
-        status.setStatus('online', DATA_TEXTS.imported);
-      },
-      (error: unknown) => status.showHint(`${DATA_TEXTS.importFailed}${errorText(error)}`, 'error'),
-    );
+    el['data-encoding'].value = 'auto';
+    importFile(file, 'auto');
+  });
+  el['data-encoding'].addEventListener('change', () => {
+    if (lastFile) importFile(lastFile, el['data-encoding'].value as EncodingChoice);
   });
 
   el['btn-prev-record'].addEventListener('click', () => {

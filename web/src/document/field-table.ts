@@ -131,6 +131,7 @@ export const TEXT_FIELDS = {
   align: choice(['left', 'center', 'right'], 'left'),
   lineHeight: number(1.2, 0.8, 3, 0.05),
   rotation: rotation(),
+  shrinkToFit: boolean(false),
 } as const satisfies FieldTable;
 
 export const BARCODE_FIELDS = {

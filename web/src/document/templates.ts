@@ -159,7 +159,7 @@ export const builtInTemplates: readonly BuiltInTemplate[] = [
         text([32, 36, 15, 6], ['编码', '{{编码}}'], { fontSize: 5, lineHeight: 1.3 }),
         divider(46),
         barcode([4, 49, 42, 15], '{{编码}}', 2, 12),
-        qrcode([4, 66, 13, 13], '{{编码}}', 3),
+        qrcode([4, 65, 12, 12], '{{编码}}', 3),
         text([20, 67, 26, 10], ['Sorvendale · 零售', '{{__date__}}'], {
           fontSize: 6,
           lineHeight: 1.4,
@@ -226,8 +226,8 @@ export const builtInTemplates: readonly BuiltInTemplate[] = [
         text([4, 37, 42, 7], '有效期至：{{date+30:yyyy-MM-dd}}', { fontSize: 9, bold: true }),
         text([4, 45, 42, 5], '储存：{{储存条件}}', { fontSize: 6.5 }),
         barcode([4, 52, 42, 15], '{{批次}}', 2, 12),
-        qrcode([4, 69, 10, 10], '{{批次}}', 2),
-        text([16, 70, 30, 9], ['Sorvendale · 食品', '请按先进先出'], {
+        qrcode([4, 68, 9, 9], '{{批次}}', 2),
+        text([15, 68.5, 31, 8], ['Sorvendale · 食品', '请按先进先出'], {
           fontSize: 6,
           lineHeight: 1.4,
         }),
@@ -254,7 +254,7 @@ export const builtInTemplates: readonly BuiltInTemplate[] = [
         divider(40),
         text([4, 44, 42, 6], '单号：{{单号}}', { fontSize: 8 }),
         barcode([4, 51, 42, 15], '{{单号}}', 2, 12),
-        qrcode([4, 68, 11, 11], '{{单号}}', 2),
+        qrcode([4, 67, 10, 10], '{{单号}}', 2),
         text([17, 69, 29, 8], ['扫描入库 / 出库', '{{__date__}}'], {
           fontSize: 6,
           lineHeight: 1.4,

@@ -38,6 +38,8 @@ export class DocumentStore {
   undoStack: LabelDocument[] = [];
   redoStack: LabelDocument[] = [];
   readonly listeners = new Set<Listener>();
+  /** The data set to bring back with an undo entry, for the entries that an import made. */
+  readonly dataAt = new WeakMap<LabelDocument, { dataset: Dataset | null; record: number }>();
   lastSnapshotKey = '';
   lastSnapshotAt = 0;
 
@@ -124,7 +126,14 @@ export class DocumentStore {
   private step(from: LabelDocument[], to: LabelDocument[]): void {
     const next = from.pop();
     if (!next) return;
-    to.push(cloneDocument(this.doc));
+    const current = cloneDocument(this.doc);
+    to.push(current);
+    const data = this.dataAt.get(next);
+    if (data) {
+      this.dataAt.set(current, { dataset: this.dataset, record: this.recordIndex });
+      this.dataset = data.dataset;
+      this.recordIndex = data.record;
+    }
     this.doc = next;
     // A nudge right after an undo must start its own step, not merge into the undone one.
     this.lastSnapshotKey = '';
@@ -305,6 +314,16 @@ export class DocumentStore {
     this.recordIndex = 0;
     this.revision += 1;
     this.emit();
+  }
+
+  /** An import that replaces the data set: one undo step brings the previous one back. */
+  importDataset(dataset: Dataset): void {
+    this.snapshot();
+    this.dataAt.set(this.undoStack[this.undoStack.length - 1], {
+      dataset: this.dataset,
+      record: this.recordIndex,
+    });
+    this.setDataset(dataset);
   }
 
   setRecord(index: number): void {

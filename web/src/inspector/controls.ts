@@ -24,6 +24,8 @@ export interface ControlHooks<T> {
   afterInput?: () => void;
   /** Told when a typed or pasted text was cut to its field's limit. */
   textCut?: (limit: number) => void;
+  /** Tells the user something about a committed value, such as a clamp. */
+  notify?: (text: string) => void;
 }
 
 export interface BuiltRows {
@@ -105,8 +107,15 @@ export function buildRows<T>(
     input.addEventListener('change', () => {
       // A value typed beyond the range shows what was stored once the field is committed.
       const value = numberFromInput(input.value, s);
+      const typed = Number(input.value);
+      if (value !== undefined && row.clampNotice && (typed < s.min || typed > s.max)) {
+        hooks.notify?.(row.clampNotice(value, s));
+      }
       if (value !== undefined && String(value) !== input.value) input.value = displayNumber(value);
       commit();
+      // A row that shows a measurement (a barcode's printed width) shows what the value became.
+      const shown = row.get(target, ctx);
+      if (value !== undefined && shown !== value) input.value = displayNumber(shown);
     });
     input.addEventListener('blur', commit);
     input.addEventListener('keydown', (event) => {

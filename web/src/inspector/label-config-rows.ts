@@ -7,13 +7,21 @@ import {
   type NumberField,
 } from '../document/field-table';
 import type { CopyMode, LabelDocument, OddAlign } from '../document/model';
+import { changeDpi } from '../render/barcode-size';
 import { numberLimits, type NumberRow, type Row } from './row-types';
-import { committedName, layoutSummary, shownColumnSegment, shownCopyMode } from './rules';
+import {
+  clampNotice,
+  committedName,
+  layoutSummary,
+  shownColumnSegment,
+  shownCopyMode,
+} from './rules';
 
 type Doc = LabelDocument;
 
 export const LABEL_CONFIG_HINTS = {
   size: '标签宽/高是实际出纸尺寸，不是打印机服务器里的纸张尺寸；浏览器打印会按这里的毫米值生成页面。',
+  dpi: '切换分辨率时保持每个对象的打印尺寸：条码的模块宽按最接近原宽度的整点数重新选择，至少 1 点。',
   deselect: '单击画布外的空白区域，或按 Esc，即可取消选中并回到这里配置标签。',
   packing:
     '单张打印按份数排布；不足一整排的末行保持整排宽度，并按“末行对齐”放在左列或右列，不会自动居中；批量打印按配置列数填充各列。',
@@ -55,9 +63,10 @@ function sectionNumber<S extends keyof typeof SECTIONS>(
  * not per keystroke, so typing "30" does not squeeze everything to the 10 mm that "3" means.
  */
 export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
-  const pageSize = (key: 'widthMm' | 'heightMm', caption: string): Row<Doc> => ({
+  const pageSize = (key: 'widthMm' | 'heightMm', caption: string, what: string): Row<Doc> => ({
     ...sectionNumber('page', key, caption),
     commit: clampObjects,
+    clampNotice: (stored, range) => clampNotice(what, stored, range),
   });
   return [
     { kind: 'subtitle', text: '标签尺寸' },
@@ -74,8 +83,8 @@ export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
         return true;
       },
     },
-    pageSize('widthMm', '标签宽 mm'),
-    pageSize('heightMm', '标签高 mm'),
+    pageSize('widthMm', '标签宽 mm', '标签宽度'),
+    pageSize('heightMm', '标签高 mm', '标签高度'),
     hint(LABEL_CONFIG_HINTS.size),
     sectionNumber('print', 'columns', '列数', false),
     {
@@ -99,8 +108,9 @@ export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
         { value: 300, label: '300 dpi' },
       ],
       get: (d) => d.page.dpi,
-      set: (d, v) => (d.page.dpi = v === 203 ? 203 : 300),
+      set: (d, v) => changeDpi(d, v === 203 ? 203 : 300),
     },
+    hint(LABEL_CONFIG_HINTS.dpi),
     { kind: 'summary', live: (d) => layoutSummary(d.page, d.print) },
     hint(LABEL_CONFIG_HINTS.deselect),
     hint(LABEL_CONFIG_HINTS.packing),

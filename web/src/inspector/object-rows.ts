@@ -152,6 +152,7 @@ const TEXT_ROWS: Row<TextObject>[] = [
     { value: 'center', label: '中' },
     { value: 'right', label: '右' },
   ]),
+  toggle('shrinkToFit', '自动缩小字号'),
 ];
 
 export const BARCODE_HINT = '条码横向拉伸过大可能影响扫描；建议用打印预览确认条宽和空白区。';
@@ -183,7 +184,9 @@ const BARCODE_ROWS: Row<BarcodeObject>[] = [
     kind: 'number',
     caption: '宽度 mm',
     numberLimits: (ctx) => ({ min: 2, max: ctx.pageW, step: 0.5, round: 'none' }),
-    get: (o) => o.w,
+    // What prints, not the box: the box follows the symbol only when the view next draws. A
+    // sideways symbol prints its length along the box's height, so its width is the box's.
+    get: (o, ctx) => (isSideways(o.rotation) ? o.w : (ctx.barcodePrintedWidth?.(o) ?? o.w)),
     set: (o, v, ctx) => setBarcodeSide(o, 'w', v, ctx),
   },
   {

@@ -8,7 +8,7 @@ import type { AlignKind, DocumentStore } from '../editor/store';
 import { formatByteSize, importImageFile } from '../image/import';
 import type { Elements } from '../page/elements';
 import type { StatusLine } from '../page/status';
-import { textBandHeight, widthScaleForWidth } from '../render/barcode-size';
+import { printedBarcodeWidth, textBandHeight, widthScaleForWidth } from '../render/barcode-size';
 import { preloadImages } from '../render/sources';
 import { buildRows, type BuiltRows } from './controls';
 import { labelConfigRows } from './label-config-rows';
@@ -31,6 +31,8 @@ export interface InspectorDeps {
   alert?: (text: string) => void;
   /** Where a cut text is reported; absent: not reported. */
   showHint?: StatusLine['showHint'];
+  /** The hint line, for notices such as a clamped size. */
+  notify?: (text: string) => void;
 }
 
 export interface InspectorApi {
@@ -80,6 +82,10 @@ export function installInspector(
       const dpi = store.doc.page.dpi;
       const data = store.dataContext();
       ctx.barcodeWidthScale = (o, mm) => widthScaleForWidth(o, mm, dpi, data);
+      ctx.barcodePrintedWidth = (o) => {
+        const mm = printedBarcodeWidth(o, dpi, data);
+        return mm === undefined ? undefined : Math.round(mm * 100) / 100;
+      };
       ctx.barcodeTextBand = textBandHeight(obj);
     }
     return ctx;
@@ -173,7 +179,7 @@ export function installInspector(
         labelConfigRows(() => store.clampObjectsToPage()),
         store.doc,
         context(),
-        { store, textCut },
+        { store, textCut, notify: deps.notify },
       );
       nodes.push(...built.nodes);
     }

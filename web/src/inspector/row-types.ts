@@ -18,6 +18,8 @@ export interface RowContext {
   hasDataset: boolean;
   /** The barcode's `widthScale` whose printed width comes nearest a width in mm. */
   barcodeWidthScale?: (obj: BarcodeObject, widthMm: number) => number;
+  /** The barcode's width in mm as it prints now, or nothing when it cannot be encoded. */
+  barcodePrintedWidth?: (obj: BarcodeObject) => number | undefined;
   /**
    * The barcode's text band when the panel was built. Measured once, like the width, so that the
    * bar heights typed on the way to a value ("2" before "20") do not change what "20" means.
@@ -47,6 +49,8 @@ export interface NumberRow<T> extends RowBase<T> {
   set: (target: T, value: number, ctx: RowContext) => void;
   /** Runs when the field is committed (change, Enter or leaving it), after the typed values. */
   commit?: (target: T) => void;
+  /** What the user is told when a committed value was outside the range and got clamped. */
+  clampNotice?: (stored: number, spec: NumberSpec) => string;
 }
 
 export interface TextRow<T> extends RowBase<T> {

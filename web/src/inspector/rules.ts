@@ -32,6 +32,15 @@ export function numberFromInput(text: string, range: NumberRange): number | unde
   return Math.round(clamped * f) / f;
 }
 
+/** The notice for a clamped millimetre value: what was stored and the range it had to stay in. */
+export function clampNotice(
+  what: string,
+  stored: number,
+  range: { min: number; max: number },
+): string {
+  return `${what}已调整为 ${displayNumber(stored)} mm（可用范围 ${range.min}–${range.max} mm）`;
+}
+
 /** A number input shows its value rounded to two decimals. */
 export function displayNumber(value: number): string {
   return String(Math.round(value * 100) / 100);

@@ -2,7 +2,7 @@
 
 import * as XLSX from 'xlsx';
 import { parseCsv } from './csv';
-import { decodeTextFile } from './decode';
+import { decodeAs, NOT_A_TABLE, sniffFile, type EncodingChoice } from './detect';
 import {
   checkCellText,
   checkTableShape,
@@ -69,7 +69,14 @@ function checkDataset(dataset: Dataset): Dataset {
   return dataset;
 }
 
-export async function importDataFile(file: DataFile): Promise<Dataset> {
+/**
+ * The file's content decides how it is read, not its name: a workbook container goes to the
+ * spreadsheet reader, text is a CSV (an HTML or XML sheet aside), anything else is refused.
+ */
+export async function importDataFile(
+  file: DataFile,
+  encoding: EncodingChoice = 'auto',
+): Promise<Dataset> {
   const bytes = new Uint8Array(await file.arrayBuffer());
   if (bytes.length > SHEET_LIMITS.bytes) {
     throw tooLarge(
@@ -77,8 +84,14 @@ export async function importDataFile(file: DataFile): Promise<Dataset> {
       `${SHEET_LIMITS.bytes / 2 ** 20} MB`,
     );
   }
-  if (file.name.toLowerCase().endsWith('.csv') || file.type === 'text/csv') {
-    return checkDataset({ ...parseCsv(decodeTextFile(bytes)), name: file.name });
+  const kind = sniffFile(bytes);
+  if (kind === 'binary' && encoding === 'auto') throw new Error(NOT_A_TABLE);
+  if (kind !== 'workbook') {
+    const text = decodeAs(bytes, encoding);
+    const csv = file.name.toLowerCase().endsWith('.csv') || file.type === 'text/csv';
+    if (csv || !text.trimStart().startsWith('<')) {
+      return checkDataset({ ...parseCsv(text), name: file.name });
+    }
   }
   return sheetRowsToDataset(readWorkbookRows(bytes), file.name);
 }

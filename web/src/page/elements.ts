@@ -56,6 +56,8 @@ export const ELEMENT_KINDS = {
   'btn-data-table': 'button',
   'btn-clear-data': 'button',
   'data-input': 'input',
+  'data-encoding-row': 'element',
+  'data-encoding': 'select',
   // Canvas column
   'btn-undo': 'button',
   'btn-redo': 'button',

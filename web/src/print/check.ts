@@ -12,6 +12,8 @@ import type { Dataset, MergeContext } from '../merge/types';
 import { barcodeRequest, qrRequest } from '../render/barcode';
 import { barcodeBitmap } from '../render/barcode-bitmap';
 import { QR_MIN_MODULE_DOTS, qrModuleDots } from '../render/barcode-size';
+import { canvasTextMeasure, type TextMeasure } from '../render/text-fit';
+import { textFitRule } from './text-fit-rule';
 
 export type CheckLevel = 'warning' | 'error';
 
@@ -34,6 +36,7 @@ export interface CheckInput {
   context: MergeContext;
   encode: SymbolEncoder;
   qrDots: QrModuleMeasure;
+  measure: TextMeasure;
 }
 
 /** Printer dots per QR module at the document's resolution; nothing when it cannot be encoded. */
@@ -50,7 +53,11 @@ export type ObjectRule = (obj: LabelObject, name: string, input: CheckInput) => 
 
 const PAGE_TOLERANCE_MM = 0.01;
 const MIN_PAGE_MM = 10;
-const WIDE_ROW_MM = 300;
+/** Print widths of the common 4-inch and 8-inch heads, widest first. */
+const HEAD_WIDTHS: readonly { mm: number; inches: number }[] = [
+  { mm: 216, inches: 8 },
+  { mm: 104, inches: 4 },
+];
 
 export function rowWidthMm(doc: LabelDocument, columns: number): number {
   return columns * doc.page.widthMm + (columns - 1) * doc.print.columnGapMm;
@@ -67,11 +74,12 @@ export const DOCUMENT_RULES: DocumentRule[] = [
       : [],
   ({ doc }) => {
     const width = rowWidthMm(doc, doc.print.columns);
-    return width > WIDE_ROW_MM
+    const head = HEAD_WIDTHS.find((h) => width > h.mm);
+    return head
       ? [
           {
             level: 'warning',
-            message: `整排宽度 ${width.toFixed(1)}mm 较大，请确认打印机和介质宽度`,
+            message: `整排宽度 ${width.toFixed(1)}mm 超过 ${head.inches} 英寸打印头的 ${head.mm}mm，请确认打印机和介质宽度`,
           },
         ]
       : [];
@@ -130,6 +138,7 @@ export const OBJECT_RULES: ObjectRule[] = [
       : [],
   (obj, name, { dataset }) =>
     obj.type === 'text' ? found(fieldCheck(name, obj.text, dataset)) : [],
+  textFitRule,
   (obj, name, { dataset, context, encode }) => {
     if (obj.type !== 'barcode' && obj.type !== 'qrcode') return [];
     const issues: CheckIssue[] = [];
@@ -182,8 +191,9 @@ export function checkDocument(
   context: MergeContext,
   encode: SymbolEncoder = encodeSymbol,
   qrDots: QrModuleMeasure = qrModuleDots,
+  measure: TextMeasure = canvasTextMeasure,
 ): CheckIssue[] {
-  const input: CheckInput = { doc, dataset, context, encode, qrDots };
+  const input: CheckInput = { doc, dataset, context, encode, qrDots, measure };
   const issues = DOCUMENT_RULES.flatMap((rule) => rule(input));
   for (const obj of doc.objects) {
     const name = objectName(obj);

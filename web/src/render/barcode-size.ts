@@ -6,6 +6,7 @@ import { BARCODE_FIELDS } from '../document/field-table';
 import {
   mmToDots,
   type BarcodeObject,
+  type Dpi,
   type LabelDocument,
   type QrCodeObject,
 } from '../document/model';
@@ -107,6 +108,23 @@ export function measureBarcode(
   return { w, h: obj.barHeight + textBandHeight(obj) };
 }
 
+/**
+ * Changes the document's resolution keeping every object's printed size. Geometry is in
+ * millimetres and keeps itself; a barcode's modules are whole dots, so its scale follows the dpi
+ * ratio unrounded (a change back restores the module width exactly) and the printed module is the
+ * whole dot count nearest the old width, at least one. QR codes are drawn to their box.
+ */
+export function changeDpi(doc: LabelDocument, dpi: Dpi): void {
+  const from = doc.page.dpi;
+  if (from === dpi) return;
+  const { min, max } = BARCODE_FIELDS.widthScale;
+  for (const obj of doc.objects) {
+    if (obj.type !== 'barcode') continue;
+    obj.widthScale = Math.min(max, Math.max(min, ((obj.widthScale ?? 1) * dpi) / from));
+  }
+  doc.page.dpi = dpi;
+}
+
 let lastSignature: string | undefined;
 
 export function autoSizeSignature(
@@ -121,7 +139,7 @@ export function autoSizeSignature(
     if (o.type === 'qrcode') return `q${o.id}:${o.data}:${o.ecc}:${o.moduleSize}`;
     return '';
   });
-  return `${parts.join('|')}#${recordIndex}#${JSON.stringify(context.row ?? {})}`;
+  return `${doc.page.dpi}#${parts.join('|')}#${recordIndex}#${JSON.stringify(context.row ?? {})}`;
 }
 
 /**

@@ -5,6 +5,7 @@ import { mmToDots, type TextObject } from '../document/model';
 import { resolvePlaceholders } from '../merge/placeholders';
 import type { MergeContext } from '../merge/types';
 import type { Ctx2D } from './context2d';
+import { drawnFontSize } from './text-fit';
 import { layoutText, visibleLineCount } from './text-layout';
 
 export const TEXT_FAMILIES = '"Microsoft YaHei", "PingFang SC", "Segoe UI", sans-serif';
@@ -24,14 +25,18 @@ export function textFont(
 export function drawText(ctx: Ctx2D, obj: TextObject, dpi: number, context: MergeContext): void {
   const boxWidth = mmToDots(obj.w, dpi);
   if (!(boxWidth > 0)) return;
-  const px = fontPx(obj.fontSize, dpi);
   const left = mmToDots(obj.x, dpi);
   const top = mmToDots(obj.y, dpi);
   const boxHeight = Math.max(0, mmToDots(obj.h, dpi));
-  ctx.font = textFont(obj, dpi);
+  const text = resolvePlaceholders(obj.text, context);
+  const fontSize = drawnFontSize(obj, text, dpi, (font, s) => {
+    ctx.font = font;
+    return ctx.measureText(s).width;
+  });
+  const px = fontPx(fontSize, dpi);
+  ctx.font = textFont({ ...obj, fontSize }, dpi);
   ctx.fillStyle = '#000';
   ctx.textBaseline = 'top';
-  const text = resolvePlaceholders(obj.text, context);
   const lines = layoutText(text, boxWidth, (s) => ctx.measureText(s).width);
   ctx.beginPath();
   ctx.rect(left, top, boxWidth, boxHeight);

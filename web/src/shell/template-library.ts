@@ -12,7 +12,7 @@ import {
   saveUserTemplate,
   type UserTemplate,
 } from '../document/user-templates';
-import type { MergeContext } from '../merge/types';
+import type { Dataset, MergeContext } from '../merge/types';
 import type { HintTone, LastingHint, StatusState } from '../page/status';
 
 export const THUMB_MAX_WIDTH = 180;
@@ -31,6 +31,15 @@ export interface TemplateEntry {
   doc: LabelDocument;
   /** What placeholders resolve against in the thumbnail. */
   context: MergeContext;
+  /** Loaded with the template so that the canvas shows what will print (built-ins only). */
+  sample?: Dataset;
+}
+
+/** The data set a built-in template brings; any import replaces it. */
+export const SAMPLE_DATASET_NAME = '示例数据';
+
+export function sampleDataset(sample: Record<string, string>): Dataset {
+  return { name: SAMPLE_DATASET_NAME, fields: Object.keys(sample), rows: [{ ...sample }] };
 }
 
 export interface TemplateSection {
@@ -51,6 +60,7 @@ export function builtInEntry(t: BuiltInTemplate): TemplateEntry {
     info: templateInfo(t.category, t.description, false),
     doc: t.create(),
     context: { row: { ...t.sample }, index: 0, total: 1 },
+    sample: sampleDataset(t.sample),
   };
 }
 
@@ -96,6 +106,7 @@ export interface TemplateLibraryHooks {
   prompt(message: string, proposal: string): string | null;
   confirmDiscard(): boolean;
   loadDocument(doc: LabelDocument, dirty: boolean): void;
+  setDataset(dataset: Dataset): void;
   setStatus(state: StatusState, text: string): void;
   showHint(text: string, tone?: HintTone): void;
   /** A failed save stays on show until a template save succeeds. */
@@ -120,6 +131,7 @@ export class TemplateLibrary {
   use(entry: TemplateEntry): boolean {
     if (!this.hooks.confirmDiscard()) return false;
     this.hooks.loadDocument(cloneDocument(entry.doc), false);
+    if (entry.sample) this.hooks.setDataset(sampleDataset(entry.sample.rows[0]));
     this.hooks.closeSheet();
     this.hooks.setStatus('online', `已套用模板：${entry.name}`);
     return true;

@@ -63,6 +63,7 @@ export function installTemplateSheet(
       prompt: (message, proposal) => window.prompt(message, proposal),
       confirmDiscard: deps.confirmDiscard,
       loadDocument: deps.loadDocument,
+      setDataset: (dataset) => store.setDataset(dataset),
       setStatus: deps.status.setStatus,
       showHint: deps.status.showHint,
       setLastingHint: (key, hint) => deps.status.setLastingHint?.(key, hint),
