@@ -267,9 +267,10 @@ describe('measuring barcodes', () => {
     autoSizeBarcodes(d, ctx, 1); // record index is part of the signature
     expect(good.w).toBe(22.86);
     expect(autoSizeSignature(d, ctx, 1)).toBe(
-      'bg:code128:{{code}}:3:12:true:1:0|bb:ean13:{{code}}:3:12:true:1:0|qq:https://example.com/sorvendale:M:4#1#{"code":"1234567890"}',
+      '300#bg:code128:{{code}}:3:12:true:1:0|bb:ean13:{{code}}:3:12:true:1:0|qq:https://example.com/sorvendale:M:4#1#{"code":"1234567890"}',
     );
-    expect(autoSizeSignature({ ...d, objects: [] }, {}, 0)).toBe('#0#{}');
+    // The dpi is part of it: a dpi change re-measures every symbol.
+    expect(autoSizeSignature({ ...d, objects: [] }, {}, 0)).toBe('300##0#{}');
     // Turned a quarter, the printed length runs down the box: the sides swap, and so do the
     // sides the inspector's width rule reads when the data cannot be encoded.
     good.rotation = 270;

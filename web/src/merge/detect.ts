@@ -15,7 +15,9 @@ const SNIFF_BYTES = 64 * 1024;
 const startsWith = (bytes: Uint8Array, magic: readonly number[]) =>
   magic.every((b, i) => bytes[i] === b);
 
-const ZIP = [0x50, 0x4b, 0x03, 0x04];
+// Any zip record may come first ("PK" then 1 2, 3 4, 5 6 or 7 8): a spanned archive starts with
+// its marker, a damaged one with its directory. The spreadsheet reader judges the rest.
+const ZIP_STARTS = [0x01, 0x03, 0x05, 0x07].map((k) => [0x50, 0x4b, k, k + 1]);
 const OLE = [0xd0, 0xcf, 0x11, 0xe0, 0xa1, 0xb1, 0x1a, 0xe1];
 
 /** UTF-16 without a mark: ASCII-heavy text has a zero in every other byte, on one side only. */
@@ -102,7 +104,7 @@ export function detectEncoding(bytes: Uint8Array): TextEncoding | undefined {
 
 /** A workbook by its container's signature, text when it decodes cleanly, else binary. */
 export function sniffFile(bytes: Uint8Array): FileKind {
-  if (startsWith(bytes, ZIP) || startsWith(bytes, OLE)) return 'workbook';
+  if (ZIP_STARTS.some((zip) => startsWith(bytes, zip)) || startsWith(bytes, OLE)) return 'workbook';
   if (hasBom(bytes) || utf16ByZeros(bytes)) return 'text';
   if (bytes.subarray(0, SNIFF_BYTES).includes(0) || controlShare(bytes) > 0.01) return 'binary';
   return detectEncoding(bytes) ? 'text' : 'binary';
