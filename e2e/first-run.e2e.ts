@@ -13,6 +13,7 @@ import {
   type RecordingPrinter,
 } from './support/cups';
 import { storedRecords } from './support/designer';
+import { decodeRasters } from '../web/tests/support/zbar';
 import { testOutputDir } from './support/paths';
 import { startService, type RunningService } from './support/service';
 
@@ -82,6 +83,9 @@ test('from a template to a printed label', async () => {
     .getByRole('button', { name: '使用模板' })
     .click();
   expect(await text(page, 'status-title')).toBe('已套用模板：商品价签');
+  // The template brings its sample records, so the canvas shows what will print.
+  expect(await page.evaluate(() => window.__sv!.store.dataset?.name)).toBe('示例数据');
+  expect(await page.evaluate(() => window.__sv!.resolve('{{名称}}'))).not.toContain('{{');
   expect(await text(page, 'doc-name')).toBe('商品价签');
 
   // Change the name line in the inspector: pick it in the layer list, retype its text.
@@ -130,6 +134,15 @@ test('from a template to a printed label', async () => {
   expect(jobs.length).toBe(1);
   expect(jobs[0].subarray(0, 5).toString('latin1')).toBe('SIZE ');
   expect(jobs[0].includes(Buffer.from('PRINT 1,1\r\n'))).toBe(true);
+  // What reached the printer scans: the first record's EAN-13 among the symbols.
+  const head = /BITMAP 0,0,(\d+),(\d+),0,/.exec(jobs[0].toString('latin1'))!;
+  const [stride, rows] = [Number(head[1]), Number(head[2])];
+  const start = head.index + head[0].length;
+  const raster = jobs[0].subarray(start, start + stride * rows);
+  const [symbols] = await decodeRasters([
+    { width: stride * 8, height: rows, base64: raster.toString('base64') },
+  ]);
+  expect(symbols).toContain('6901234567892');
 
   // Both runs in the history, newest first: the batch has a record per print row (two columns,
   // three records: rows of 2 and 1), then the single print.

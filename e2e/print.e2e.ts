@@ -409,6 +409,8 @@ describe('check', () => {
       sv.store.select([]);
     });
     await page.click('#btn-check');
+    // The symbols are read back from the print raster after the list shows.
+    await page.waitForSelector('#check-list[data-scan="done"]');
     expect(await page.locator('#check-summary').innerText()).toBe('2 个问题（1 个错误，1 个提醒）');
     const items = page.locator('#check-list .check-item');
     expect(await items.count()).toBe(2);

@@ -222,6 +222,23 @@ describe('sendPrintRow', () => {
       'status error 打印失败',
       'hint error 条码 无法识读：超出标签边界，已取消打印',
     ]);
+
+    // In a batch: the rows before go out, the batch stops before the row and shows the record.
+    const bound = barcode(1, 1, { data: '{{a}}', w: 9, h: 5, barHeight: 4, moduleWidth: 1 });
+    const batch = harness([{ ...bound, name: '条码' }]);
+    const long = 'ABCDEFGHIJKLMNOP'; // 26 mm of bars on a 20 mm label
+    batch.store.setDataset({
+      name: 'd',
+      fields: ['a'],
+      rows: [{ a: '1' }, { a: '2' }, { a: long }],
+    });
+    await batch.dispatcher.printBatch(true, false);
+    expect(batch.requests).toHaveLength(1);
+    expect(batch.store.recordIndex).toBe(2);
+    expect(batch.log.slice(-2)).toEqual([
+      'status error 批量已停止 2/3',
+      'hint error 第 3 条记录的 条码 无法识读：超出标签边界，批量已停止 2/3',
+    ]);
   });
 });
 

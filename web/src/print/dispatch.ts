@@ -13,7 +13,7 @@ import type { StatusLine } from '../page/status';
 import { preloadImages } from '../render/sources';
 import { checkDocument, objectName, type CheckIssue } from './check';
 import { rowSymbols } from '../verify/placements';
-import { assertRowReadable } from '../verify/verify';
+import { assertRowReadable, UnreadableSymbol } from '../verify/verify';
 import {
   batchGate,
   FOLLOW_LIMIT_MS,
@@ -605,7 +605,9 @@ export class PrintDispatcher {
     batchButton.classList.add(BATCH_RUNNING_CLASS);
     const columns = clampColumnCount(store.doc.print.columns);
     let done = 0;
-    let outcome: 'completed' | 'stopped' | 'failed' = 'completed';
+    let outcome: 'completed' | 'stopped' | 'failed' | 'unreadable' = 'completed';
+    // The record whose symbol did not read back: shown when the batch ends, and named.
+    let unreadable: { record: number; error: UnreadableSymbol } | undefined;
     // Row n + 1 is checked and composed while row n is with the service, never further ahead:
     // one composed row waits at most, and a stop drops it unsent.
     const drop: Dropped = { dropped: false };
@@ -640,6 +642,11 @@ export class PrintDispatcher {
           outcome = 'stopped';
           break;
         }
+        if (prepared.kind === 'failed' && prepared.error instanceof UnreadableSymbol) {
+          unreadable = { record: i + prepared.error.slot, error: prepared.error };
+          outcome = 'unreadable';
+          break;
+        }
         const following = i + columns;
         const result = await this.sendRow(
           current.doc,
@@ -667,14 +674,22 @@ export class PrintDispatcher {
     } finally {
       drop.dropped = true;
       moved?.(undefined);
-      store.setRecord(remembered);
+      // The user sees the record that stopped the batch; otherwise the one they had.
+      store.setRecord(unreadable ? unreadable.record : remembered);
       this.batch = { running: false, stopRequested: false };
       this.setPrintButton(false);
       batchButton.textContent = BATCH_IDLE_TEXT;
       batchButton.classList.remove(BATCH_RUNNING_CLASS);
       this.deps.batchViews?.batchEnded();
     }
-    if (outcome === 'failed') {
+    if (unreadable) {
+      const { name, error: reason } = unreadable.error.verdict;
+      status.setStatus('error', `批量已停止 ${done}/${rows}`);
+      status.showHint(
+        `第 ${unreadable.record + 1} 条记录的 ${name} 无法识读：${reason}，批量已停止 ${done}/${rows}`,
+        'error',
+      );
+    } else if (outcome === 'failed') {
       status.setStatus('error', `批量中断 ${done}/${rows}`);
     } else if (outcome === 'stopped') {
       const cancel =

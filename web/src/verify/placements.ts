@@ -114,6 +114,8 @@ export function rowSymbols(
         label,
         overlapped: doc.objects.some((other) => other !== obj && overlaps(obj, other)),
         turned,
+        slot: column,
+        objectId: obj.id,
       });
     }
   });

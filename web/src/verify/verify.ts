@@ -36,6 +36,10 @@ export interface SymbolToVerify {
   overlapped: boolean;
   /** Drawn turned by a quarter or half turn within its box: `symbol` is then the whole box. */
   turned?: boolean;
+  /** The row's column (the label) it stands on. */
+  slot?: number;
+  /** The object drawn, so a verdict can lead to it. */
+  objectId?: string;
 }
 
 export interface Verdict {
@@ -293,7 +297,11 @@ export async function verifyRow(
 
 /** A symbol that must not print, as the error a print reports. */
 export class UnreadableSymbol extends Error {
-  constructor(readonly verdict: Verdict) {
+  constructor(
+    readonly verdict: Verdict,
+    /** The row's column whose label holds the symbol. */
+    readonly slot = 0,
+  ) {
     super(`${verdict.name} 无法识读：${verdict.error}，已取消打印`);
   }
 }
@@ -305,6 +313,6 @@ export async function assertRowReadable(
 ): Promise<void> {
   for (const s of symbols) {
     const verdict = await verifySymbol(row, s, false);
-    if (verdict.error) throw new UnreadableSymbol(verdict);
+    if (verdict.error) throw new UnreadableSymbol(verdict, s.slot);
   }
 }
