@@ -424,6 +424,19 @@ describe('check', () => {
     await items.nth(1).locator('.check-action').click();
     expect(await page.locator('#check-sheet').isVisible()).toBe(false);
     expect(await page.evaluate(() => window.__sv!.store.selection)).toEqual(['b1']);
+    // A symbol pushed past the label edge is found in the print raster itself.
+    await page.evaluate(() =>
+      window.__sv!.store.update((d) => {
+        for (const o of d.objects)
+          if (o.type === 'barcode') Object.assign(o, { data: 'SV-42', x: 25 });
+      }),
+    );
+    await page.click('#btn-check');
+    await page.waitForSelector('#check-list[data-scan="done"]');
+    expect(await items.locator('.check-message').allInnerTexts()).toContain(
+      '条码 无法识读：超出标签边界',
+    );
+    await page.click('#check-close');
     await page.evaluate(() =>
       window.__sv!.store.reset(window.__sv!.parseDoc({ objects: [] }), false),
     );

@@ -12,6 +12,13 @@ import type { Rect, SymbolToVerify } from './verify';
 type Slots = readonly (MergeContext | null | undefined)[];
 
 function overlaps(a: LabelObject, b: LabelObject): boolean {
+  // A hollow frame around the symbol covers nothing of it; only its outline could.
+  if (b.type === 'rect' && !b.fill) {
+    const t = b.lineWidth;
+    const inside =
+      a.x >= b.x + t && a.y >= b.y + t && a.x + a.w <= b.x + b.w - t && a.y + a.h <= b.y + b.h - t;
+    if (inside) return false;
+  }
   const ax1 = a.x + a.w;
   const ay1 = a.y + a.h;
   // A line's w and h are the vector to its end.
