@@ -492,16 +492,27 @@ describe('live page', () => {
           ...document.querySelectorAll<HTMLElement>('[data-theme-choice].is-selected'),
         ].map((b) => b.dataset.themeChoice),
       }));
+    // A reload while printer discovery is still asking the service would cut that call off
+    // (without a print system it takes the service's retries, about 1.5 s): let it finish.
+    const discovered = () =>
+      page.waitForFunction(
+        () => document.getElementById('printer-value')?.textContent !== '正在查找打印机…',
+        undefined,
+        { timeout: 15_000 },
+      );
     await choose('dark');
     expect(await state()).toEqual({ attr: 'dark', stored: 'dark', selected: ['dark'] });
+    await discovered();
     await page.reload();
     expect(await state()).toEqual({ attr: 'dark', stored: 'dark', selected: ['dark'] });
+    await discovered();
     await choose('system');
     expect(await state()).toEqual({ attr: null, stored: 'system', selected: ['system'] });
     await page.evaluate(() => localStorage.setItem('sorvendale.theme', 'sepia'));
     await page.reload();
     expect(await state()).toEqual({ attr: null, stored: 'sepia', selected: ['system'] });
     await page.waitForSelector('#splash', { state: 'detached', timeout: 10_000 });
+    await discovered();
   });
 
   test('window-size rules: fixed bars, column widths, narrow layout and the minimum', async () => {
