@@ -411,9 +411,13 @@ describe('check', () => {
     await page.click('#btn-check');
     // The symbols are read back from the print raster after the list shows.
     await page.waitForSelector('#check-list[data-scan="done"]');
-    expect(await page.locator('#check-summary').innerText()).toBe('2 个问题（1 个错误，1 个提醒）');
+    // The frame's line is 1.4 mm from the bars, where 10 modules (3.7 mm) should stay white.
+    expect(await page.locator('#check-summary').innerText()).toBe('3 个问题（1 个错误，2 个提醒）');
     const items = page.locator('#check-list .check-item');
-    expect(await items.count()).toBe(2);
+    expect(await items.count()).toBe(3);
+    expect(await items.nth(2).locator('.check-message').innerText()).toBe(
+      '条码 的空白区不足，部分扫码枪可能无法识读',
+    );
     expect(await items.nth(0).locator('.check-level.is-warning').innerText()).toBe('提醒');
     expect(await items.nth(0).locator('.check-message').innerText()).toBe(
       '编号 使用了数据字段 {{价格}}，但当前没有导入数据源',

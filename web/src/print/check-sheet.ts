@@ -87,14 +87,16 @@ export function showCheckSheet(el: CheckSheetElements, store: DocumentStore): vo
   void scanIssues(store).then(
     (scanned) => {
       const read = rowSymbols(store.doc, [store.dataContext()], 1, objectName).length;
-      const note =
-        read > 0 && scanned.length === 0 ? [textItem(`✓ ${read} 个条码从打印位图识读无误。`)] : [];
+      const ok = read > 0 && scanned.length === 0;
+      const note = ok ? [textItem(`✓ ${read} 个条码从打印位图识读无误。`, 'check-note')] : [];
       show([...issues, ...scanned], note);
+      list.dataset.scan = 'done';
     },
-    (error: unknown) =>
-      show(issues, [
-        textItem(`条码识读未能运行：${error instanceof Error ? error.message : String(error)}`),
-      ]),
+    (error: unknown) => {
+      const why = error instanceof Error ? error.message : String(error);
+      show(issues, [textItem(`条码识读未能运行：${why}`, 'check-note')]);
+      list.dataset.scan = 'done';
+    },
   );
 }
 
