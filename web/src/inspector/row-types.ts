@@ -50,7 +50,7 @@ export interface NumberRow<T> extends RowBase<T> {
   /** Runs when the field is committed (change, Enter or leaving it), after the typed values. */
   commit?: (target: T) => void;
   /** What the user is told when a committed value was outside the range and got clamped. */
-  clampNotice?: (stored: number, spec: NumberSpec) => string;
+  clampNotice?: (stored: number, range: NumberSpec) => string;
 }
 
 export interface TextRow<T> extends RowBase<T> {
