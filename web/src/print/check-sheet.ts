@@ -44,21 +44,24 @@ function issueItem(issue: CheckIssue, locate: (id: string) => void): HTMLElement
 
 /**
  * Every symbol of the current record's label, read back from its print raster: one issue per
- * symbol that does not read, and one per warning.
+ * symbol that does not read, and one per warning, with the number of symbols read.
  */
-export async function scanIssues(store: DocumentStore): Promise<CheckIssue[]> {
+export async function scanIssues(
+  store: DocumentStore,
+): Promise<{ issues: CheckIssue[]; symbols: number }> {
   const context = store.dataContext();
   const doc = store.doc;
   const symbols = rowSymbols(doc, [context], 1, objectName);
-  if (symbols.length === 0) return [];
+  if (symbols.length === 0) return { issues: [], symbols: 0 };
   const row = composeRowRaster(doc, [context], 1);
   const { width, height } = row.metrics;
   const verdicts = await verifyRow({ bytes: row.bytes, width, height }, symbols);
-  return verdicts.flatMap((v, i): CheckIssue[] => {
+  const issues = verdicts.flatMap((v, i): CheckIssue[] => {
     const objectId = symbols[i].objectId;
     if (v.error) return [{ level: 'error', message: `${v.name} 无法识读：${v.error}`, objectId }];
     return v.warnings.map((message) => ({ level: 'warning' as const, message, objectId }));
   });
+  return { issues, symbols: symbols.length };
 }
 
 const textItem = (text: string, className = 'check-item') =>
@@ -85,8 +88,8 @@ export function showCheckSheet(el: CheckSheetElements, store: DocumentStore): vo
   show(issues, [textItem('正在从打印位图识读条码…', 'check-note')]);
   openSheet(el['check-sheet']);
   void scanIssues(store).then(
-    (scanned) => {
-      const read = rowSymbols(store.doc, [store.dataContext()], 1, objectName).length;
+    ({ issues: scanned, symbols: read }) => {
+      // Counted by the scan itself: the document may have changed while it ran.
       const ok = read > 0 && scanned.length === 0;
       const note = ok ? [textItem(`✓ ${read} 个条码从打印位图识读无误。`, 'check-note')] : [];
       show([...issues, ...scanned], note);
