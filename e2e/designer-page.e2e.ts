@@ -124,15 +124,6 @@ const sheetTexts: Record<string, string[]> = {
   'preview-sheet': ['打印预览（1bpp）'],
   'print-sheet': [
     '打印设置',
-    '份数（总标签数）',
-    '列布局',
-    '多份数据',
-    '末行对齐',
-    '打印方向',
-    'X 偏移 mm',
-    'Y 偏移 mm',
-    '浓度',
-    '速度 ips',
     '单张打印按份数排布；不足一整排的末行保持整排宽度，并按“末行对齐”放在左列或右列，不会自动居中；批量打印按标签配置的列数填充。',
     '打印前请确认标签纸尺寸和列数与实际介质一致。',
   ],
@@ -354,36 +345,18 @@ describe('static page, scripts off', () => {
     ]);
   });
 
-  test('theme choices and print dialog options', async () => {
+  test('theme choices and the search placeholder', async () => {
     const got = await page.evaluate(() => ({
       themes: [...document.querySelectorAll<HTMLElement>('[data-theme-choice]')].map((b) => [
         b.dataset.themeChoice,
         b.textContent!.trim(),
       ]),
-      options: ['print-columns', 'print-copy-mode', 'print-odd-align', 'print-orientation'].map(
-        (id) =>
-          [...(document.getElementById(id) as HTMLSelectElement).options].map(
-            (o) => `${o.value}=${o.text}`,
-          ),
-      ),
       search: (document.getElementById('data-search') as HTMLInputElement).placeholder,
     }));
     expect(got.themes).toEqual([
       ['system', '跟随系统'],
       ['dark', '深色'],
       ['light', '浅色'],
-    ]);
-    expect(got.options).toEqual([
-      ['单列', '双列', '三列', '四列', '五列', '六列', '七列', '八列'].map(
-        (t, i) => `${i + 1}=${t}`,
-      ),
-      [
-        'duplicate=每份相同（普通复印）',
-        'sequence=按数据表顺延（条码逐份换值）',
-        'serial=流水号递增（序列号逐份变化）',
-      ],
-      ['left=左列', 'right=右列'],
-      ['normal=正向', 'rotate180=旋转 180°'],
     ]);
     expect(got.search).toBe('搜索当前数据源…');
   });
@@ -410,6 +383,33 @@ describe('live page', () => {
       ids.filter((id) => id !== 'splash' && id !== 'boot-bar'),
     );
     expect(missing).toEqual([]);
+  });
+
+  test('the print sheet builds its fields, in order, with captions, limits and options', async () => {
+    const fields = await page.evaluate(() =>
+      [...document.querySelectorAll('#print-form label')].map((label) => {
+        const input = label.querySelector<HTMLInputElement | HTMLSelectElement>('.prop-input')!;
+        const shape =
+          input instanceof HTMLSelectElement
+            ? [...input.options].map((o) => `${o.value}=${o.text}`).join(' ')
+            : `${input.min}…${input.max}/${input.step}`;
+        const wide = label.classList.contains('wide') ? ' wide' : '';
+        return `${input.id} ${label.querySelector('.prop-label')!.textContent}${wide}: ${shape}`;
+      }),
+    );
+    const columns = ['单列', '双列', '三列', '四列', '五列', '六列', '七列', '八列'];
+    expect(fields).toEqual([
+      'print-copies 份数（总标签数）: 1…99/1',
+      `print-columns 列布局: ${columns.map((t, i) => `${i + 1}=${t}`).join(' ')}`,
+      'print-copy-mode 多份数据 wide: duplicate=每份相同（普通复印） ' +
+        'sequence=按数据表顺延（条码逐份换值） serial=流水号递增（序列号逐份变化）',
+      'print-odd-align 末行对齐: left=左列 right=右列',
+      'print-orientation 打印方向: normal=正向 rotate180=旋转 180°',
+      'print-offset-x X 偏移 mm: -20…20/0.5',
+      'print-offset-y Y 偏移 mm: -20…20/0.5',
+      'print-density 浓度: 0…15/1',
+      'print-speed 速度 ips: 1…6/1',
+    ]);
   });
 
   test('Chinese text is drawn with a CJK font, not a fallback box', async () => {

@@ -134,8 +134,8 @@ describe('print dialog values', () => {
     columns: '2',
     copyMode: 'serial',
     oddAlign: 'right',
-    offsetX: '-1.5',
-    offsetY: '0.5',
+    offsetXMm: '-1.5',
+    offsetYMm: '0.5',
     density: '8',
     speed: '4',
     orientation: 'rotate180',
@@ -181,11 +181,15 @@ describe('print dialog values', () => {
     [{ speed: '9' }, { speed: 6 }],
     [{ speed: '-2' }, { speed: 1 }],
     [
-      { offsetX: '', offsetY: '-25' },
+      { speed: '0.4', columns: 'x' },
+      { speed: 3, columns: 1 },
+    ],
+    [
+      { offsetXMm: '', offsetYMm: '-25' },
       { offsetXMm: 0, offsetYMm: -20 },
     ],
     [
-      { offsetX: '20.5', offsetY: '0.25' },
+      { offsetXMm: '20.5', offsetYMm: '0.25' },
       { offsetXMm: 20, offsetYMm: 0.25 },
     ],
     [

@@ -1,9 +1,17 @@
 // Every stored field of a document, one table per part: factory default, the sanitiser's default
-// where it differs, range, the inspector's step, rounding, cut length and choices. The factory,
-// the sanitiser, drawing, the inspector and the tests all read these tables, so a new field is
-// one line here. Each table lists its fields in their stored order.
+// where it differs, range, the inspector's step, rounding, cut length, choices and, for the
+// settings a form shows, caption and choice labels. The factory, the sanitiser, drawing, the
+// inspector, the print sheet and the tests all read these tables, so a new field is one line
+// here. Each table lists its fields in their stored order.
 
-export interface NumberField {
+/** What a form shows for a field: its caption and, for a choice, one label per choice. */
+interface FormText {
+  readonly caption?: string;
+  /** Labels in the order of the choices (for a whole-number field: of min, min + 1, …). */
+  readonly labels?: readonly string[];
+}
+
+export interface NumberField extends FormText {
   readonly kind: 'number';
   readonly default: number;
   readonly min: number;
@@ -12,6 +20,11 @@ export interface NumberField {
   readonly step: number;
   /** Decimals kept after clamping (0 for integer fields); absent keeps the value as it is. */
   readonly decimals?: number;
+  /**
+   * What a form entry that is empty, not a number, or 0 below the range reads as, where that
+   * differs from `default` (an emptied column count means one column, not the factory's two).
+   */
+  readonly emptyEntry?: number;
 }
 
 export interface TextField {
@@ -28,7 +41,7 @@ export interface BooleanField {
   readonly default: boolean;
 }
 
-export interface ChoiceField<T extends string | number = string | number> {
+export interface ChoiceField<T extends string | number = string | number> extends FormText {
   readonly kind: 'choice';
   readonly default: T;
   readonly choices: readonly T[];
@@ -73,6 +86,15 @@ const text = (def: string, maxLength: number, sanitizedDefault?: string): TextFi
   maxLength,
   ...(sanitizedDefault === undefined ? {} : { sanitizedDefault }),
 });
+/** Adds a form's caption, choice labels or empty-entry reading to a field. */
+const shown = <
+  F extends NumberField | ChoiceField,
+  E extends { readonly labels?: readonly string[]; readonly emptyEntry?: number } = object,
+>(
+  field: F,
+  caption: string,
+  extra?: E,
+): F & { readonly caption: string } & E => ({ ...field, caption, ...(extra as E) });
 const boolean = (def: boolean): BooleanField => ({ kind: 'boolean', default: def });
 const choice = <const T extends string | number>(
   choices: readonly T[],
@@ -93,18 +115,29 @@ export const PAGE_FIELDS = {
 } as const satisfies FieldTable;
 
 export const PRINT_FIELDS = {
-  columns: integer(2, 1, 8),
-  columnGapMm: number(2, 0, 20, 0.5),
-  rowGapMm: number(2, 0, 20, 0.5),
-  density: integer(9, 0, 15),
-  speed: integer(3, 1, 6),
-  copies: integer(1, 1, 99),
-  copyMode: choice(['duplicate', 'sequence', 'serial'], 'duplicate'),
-  oddAlign: choice(['left', 'right'], 'left'),
-  offsetXMm: number(0, -20, 20, 0.5),
-  offsetYMm: number(0, -20, 20, 0.5),
+  columns: shown(integer(2, 1, 8), '列布局', {
+    labels: ['单列', '双列', '三列', '四列', '五列', '六列', '七列', '八列'],
+    emptyEntry: 1,
+  }),
+  columnGapMm: shown(number(2, 0, 20, 0.5), '列间距 mm'),
+  rowGapMm: shown(number(2, 0, 20, 0.5), '行间距 mm'),
+  density: shown(integer(9, 0, 15), '浓度'),
+  speed: shown(integer(3, 1, 6), '速度 ips'),
+  copies: shown(integer(1, 1, 99), '份数（总标签数）'),
+  copyMode: shown(choice(['duplicate', 'sequence', 'serial'], 'duplicate'), '多份数据', {
+    labels: [
+      '每份相同（普通复印）',
+      '按数据表顺延（条码逐份换值）',
+      '流水号递增（序列号逐份变化）',
+    ],
+  }),
+  oddAlign: shown(choice(['left', 'right'], 'left'), '末行对齐', { labels: ['左列', '右列'] }),
+  offsetXMm: shown(number(0, -20, 20, 0.5), 'X 偏移 mm'),
+  offsetYMm: shown(number(0, -20, 20, 0.5), 'Y 偏移 mm'),
   /** "rotate180" turns every printed row upside down, for rolls that feed the other way. */
-  orientation: choice(['normal', 'rotate180'], 'normal'),
+  orientation: shown(choice(['normal', 'rotate180'], 'normal'), '打印方向', {
+    labels: ['正向', '旋转 180°'],
+  }),
 } as const satisfies FieldTable;
 
 /**

@@ -1,6 +1,6 @@
 // Field readers that repair instead of refusing: every read yields a value in the field's range.
 
-import type { FieldSpec, FieldTable, FieldValue, FieldValues } from './field-table';
+import type { FieldSpec, FieldTable, FieldValue, FieldValues, NumberField } from './field-table';
 
 export type PlainObject = Record<string, unknown>;
 
@@ -100,4 +100,16 @@ export function readFields<T extends FieldTable>(table: T, raw: PlainObject): Fi
   for (const [key, fieldRule] of Object.entries(table))
     out[key] = readSpec(fieldRule, member(raw, key), undefined);
   return out as FieldValues<T>;
+}
+
+/**
+ * A number field as a form entry reads: an empty or non-numeric entry, or a 0 below the range,
+ * takes the field's empty-entry value; anything else is clamped and rounded as stored.
+ */
+export function readEntry(fieldRule: NumberField, text: string): number {
+  const n = text.trim() === '' ? Number.NaN : Number(text);
+  const empty = fieldRule.emptyEntry ?? fieldRule.default;
+  const whole = fieldRule.decimals === 0 ? Math.round(n) : n;
+  if (!Number.isFinite(n) || (whole === 0 && fieldRule.min > 0)) return empty;
+  return readField(fieldRule, n);
 }

@@ -4,11 +4,19 @@ import {
   DOCUMENT_FIELDS,
   PAGE_FIELDS,
   PRINT_FIELDS,
+  type ChoiceField,
   type NumberField,
 } from '../document/field-table';
-import type { CopyMode, LabelDocument, OddAlign } from '../document/model';
+import { readField } from '../document/fields';
+import type { LabelDocument } from '../document/model';
 import { changeDpi } from '../render/barcode-size';
-import { numberLimits, type NumberRow, type Row } from './row-types';
+import {
+  numberLimits,
+  type ChoiceRow,
+  type NumberRow,
+  type Row,
+  type RowContext,
+} from './row-types';
 import {
   clampNotice,
   committedName,
@@ -42,7 +50,7 @@ type NumberKeys<T> = { [K in keyof T]: T[K] extends NumberField ? K : never }[ke
 function sectionNumber<S extends keyof typeof SECTIONS>(
   section: S,
   key: NumberKeys<(typeof SECTIONS)[S]>,
-  caption: string,
+  caption?: string,
   half = true,
 ): NumberRow<Doc> {
   const field = (SECTIONS[section] as unknown as Readonly<Record<string, NumberField>>)[key];
@@ -50,11 +58,34 @@ function sectionNumber<S extends keyof typeof SECTIONS>(
   const fields = (d: Doc) => d[section] as unknown as Record<string, number>;
   return {
     kind: 'number',
-    caption,
+    caption: caption ?? field.caption ?? key,
     half,
     numberLimits: numberLimits(min, max, step, decimals ?? 'none'),
     get: (d) => fields(d)[key],
     set: (d, v) => (fields(d)[key] = v),
+  };
+}
+
+type PrintChoiceKey = 'copyMode' | 'oddAlign' | 'orientation';
+
+/** A print setting's choice row: caption, choices and labels from the field table. */
+function printChoice(
+  key: PrintChoiceKey,
+  shown: (d: Doc, ctx: RowContext) => string = (d) => d.print[key],
+  disabled: (value: string, ctx: RowContext) => boolean = () => false,
+): ChoiceRow<Doc> {
+  const field: ChoiceField<string> = PRINT_FIELDS[key];
+  return {
+    kind: 'choice',
+    caption: field.caption ?? key,
+    options: (ctx) =>
+      field.choices.map((value, i) => ({
+        value,
+        label: field.labels?.[i] ?? value,
+        ...(disabled(value, ctx) ? { disabled: true } : {}),
+      })),
+    get: shown,
+    set: (d, v) => Object.assign(d.print, { [key]: readField(field, v) }),
   };
 }
 
@@ -90,16 +121,14 @@ export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
     {
       kind: 'segments',
       caption: '列布局',
-      options: () => [
-        { value: 1, label: '单列' },
-        { value: 2, label: '双列' },
-        { value: 3, label: '三列' },
-      ],
+      // The three common layouts; the number above reaches the rest.
+      options: () =>
+        PRINT_FIELDS.columns.labels.slice(0, 3).map((label, i) => ({ value: i + 1, label })),
       get: (d) => shownColumnSegment(d.print.columns),
       set: (d, v) => (d.print.columns = Number(v)),
     },
-    sectionNumber('print', 'columnGapMm', '列间距 mm'),
-    sectionNumber('print', 'rowGapMm', '行间距 mm'),
+    sectionNumber('print', 'columnGapMm'),
+    sectionNumber('print', 'rowGapMm'),
     {
       kind: 'choice',
       caption: '分辨率',
@@ -116,44 +145,20 @@ export function labelConfigRows(clampObjects: () => void): readonly Row<Doc>[] {
     hint(LABEL_CONFIG_HINTS.packing),
     { kind: 'separator' },
     { kind: 'subtitle', text: '打印参数' },
-    sectionNumber('print', 'density', '浓度'),
-    sectionNumber('print', 'speed', '速度 ips'),
+    sectionNumber('print', 'density'),
+    sectionNumber('print', 'speed'),
     sectionNumber('print', 'copies', '份数', false),
-    {
-      kind: 'choice',
-      caption: '多份数据',
-      options: (ctx) => [
-        { value: 'duplicate', label: '每份相同（普通复印）' },
-        { value: 'sequence', label: '按数据表顺延（条码逐份换值）', disabled: !ctx.hasDataset },
-        { value: 'serial', label: '流水号递增（序列号逐份变化）' },
-      ],
-      get: (d, ctx) => shownCopyMode(d.print.copyMode, ctx.hasDataset),
-      set: (d, v) => (d.print.copyMode = v as CopyMode),
-    },
+    printChoice(
+      'copyMode',
+      (d, ctx) => shownCopyMode(d.print.copyMode, ctx.hasDataset),
+      (value, ctx) => value === 'sequence' && !ctx.hasDataset,
+    ),
     hint(LABEL_CONFIG_HINTS.sequence),
     hint(LABEL_CONFIG_HINTS.copies),
-    {
-      kind: 'choice',
-      caption: '末行对齐',
-      options: () => [
-        { value: 'left', label: '左列' },
-        { value: 'right', label: '右列' },
-      ],
-      get: (d) => d.print.oddAlign,
-      set: (d, v) => (d.print.oddAlign = v as OddAlign),
-    },
-    {
-      kind: 'choice',
-      caption: '打印方向',
-      options: () => [
-        { value: 'normal', label: '正向' },
-        { value: 'rotate180', label: '旋转 180°' },
-      ],
-      get: (d) => d.print.orientation,
-      set: (d, v) => (d.print.orientation = v === 'rotate180' ? 'rotate180' : 'normal'),
-    },
-    sectionNumber('print', 'offsetXMm', 'X 偏移 mm'),
-    sectionNumber('print', 'offsetYMm', 'Y 偏移 mm'),
+    printChoice('oddAlign'),
+    printChoice('orientation'),
+    sectionNumber('print', 'offsetXMm'),
+    sectionNumber('print', 'offsetYMm'),
     hint(LABEL_CONFIG_HINTS.offset),
     hint(LABEL_CONFIG_HINTS.browserPage),
   ];

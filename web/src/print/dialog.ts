@@ -1,5 +1,7 @@
-// The print settings dialog: the document's print settings, applied as one undo step.
+// The print settings dialog: the document's print settings, applied as one undo step. Its inputs
+// are built from the field table, so captions, ranges and choices are declared once.
 
+import { PRINT_FIELDS, type FieldSpec } from '../document/field-table';
 import { readPrinterOffset } from '../document/printer-profiles';
 import type { DocumentStore } from '../editor/store';
 import type { Elements } from '../page/elements';
@@ -10,6 +12,7 @@ import { EMPTY_CANVAS } from './dispatch';
 import {
   copyHint,
   dialogCopies,
+  PRINT_SHEET_FIELDS,
   readDialog,
   SEQUENCE_NEEDS_DATA,
   summaryEntries,
@@ -21,15 +24,7 @@ export type PrintDialogElements = Pick<
   | 'print-sheet'
   | 'print-close'
   | 'print-summary'
-  | 'print-copies'
-  | 'print-columns'
-  | 'print-copy-mode'
-  | 'print-odd-align'
-  | 'print-orientation'
-  | 'print-offset-x'
-  | 'print-offset-y'
-  | 'print-density'
-  | 'print-speed'
+  | 'print-form'
   | 'print-copy-hint'
   | 'print-cancel'
   | 'print-confirm'
@@ -43,22 +38,56 @@ export interface PrintDialogDeps {
   print: () => void;
 }
 
-function sequenceOption(el: PrintDialogElements): HTMLOptionElement | undefined {
-  return Array.from(el['print-copy-mode'].options).find((o) => o.value === 'sequence');
+type SheetKey = keyof DialogFields;
+type Inputs = Record<SheetKey, HTMLInputElement | HTMLSelectElement>;
+
+/** A select for choices and labelled whole numbers, a number input otherwise. */
+function fieldInput(id: string, field: FieldSpec): HTMLInputElement | HTMLSelectElement {
+  const labels = 'labels' in field ? field.labels : undefined;
+  let input: HTMLInputElement | HTMLSelectElement;
+  if (field.kind === 'choice' || (field.kind === 'number' && labels)) {
+    const values: readonly (string | number)[] =
+      field.kind === 'choice' ? field.choices : (labels ?? []).map((_, i) => field.min + i);
+    input = document.createElement('select');
+    input.append(
+      ...values.map((value, i) => new Option(labels?.[i] ?? String(value), String(value))),
+    );
+  } else {
+    input = document.createElement('input');
+    input.type = 'number';
+    if (field.kind === 'number') {
+      input.min = String(field.min);
+      input.max = String(field.max);
+      input.step = String(field.step);
+    }
+  }
+  input.id = id;
+  input.className = 'prop-input';
+  return input;
 }
 
-function fields(el: PrintDialogElements): DialogFields {
-  return {
-    copies: el['print-copies'].value,
-    columns: el['print-columns'].value,
-    copyMode: el['print-copy-mode'].value,
-    oddAlign: el['print-odd-align'].value,
-    offsetX: el['print-offset-x'].value,
-    offsetY: el['print-offset-y'].value,
-    density: el['print-density'].value,
-    speed: el['print-speed'].value,
-    orientation: el['print-orientation'].value,
-  };
+function buildForm(form: HTMLElement): Inputs {
+  const inputs = {} as Inputs;
+  form.replaceChildren(
+    ...PRINT_SHEET_FIELDS.map((entry) => {
+      const field: FieldSpec = PRINT_FIELDS[entry.key];
+      const label = document.createElement('label');
+      label.className = 'wide' in entry && entry.wide ? 'print-field wide' : 'print-field';
+      const caption = document.createElement('span');
+      caption.className = 'prop-label';
+      caption.textContent = 'caption' in field ? (field.caption ?? '') : '';
+      inputs[entry.key] = fieldInput(entry.id, field);
+      label.append(caption, inputs[entry.key]);
+      return label;
+    }),
+  );
+  return inputs;
+}
+
+function readInputs(inputs: Inputs): DialogFields {
+  const out = {} as DialogFields;
+  for (const { key } of PRINT_SHEET_FIELDS) out[key] = inputs[key].value;
+  return out;
 }
 
 export function installPrintDialog(
@@ -67,12 +96,14 @@ export function installPrintDialog(
 ): { openPrintDialog(): void } {
   const { store, status } = deps;
   const sheet = el['print-sheet'];
+  const inputs = buildForm(el['print-form']);
+  const copyMode = inputs.copyMode as HTMLSelectElement;
 
   const refreshCopyHint = () => {
     const hasSymbols = store.doc.objects.some((o) => o.type === 'barcode' || o.type === 'qrcode');
     el['print-copy-hint'].textContent = copyHint(
-      el['print-copy-mode'].value,
-      dialogCopies(el['print-copies'].value),
+      copyMode.value,
+      dialogCopies(inputs.copies.value),
       store.dataset,
       store.recordIndex,
       hasSymbols,
@@ -85,19 +116,10 @@ export function installPrintDialog(
       status.showHint(EMPTY_CANVAS, 'error');
       return;
     }
-    const p = doc.print;
-    el['print-copies'].value = String(p.copies);
-    el['print-columns'].value = String(p.columns);
-    el['print-odd-align'].value = p.oddAlign;
-    el['print-orientation'].value = p.orientation;
-    el['print-offset-x'].value = String(p.offsetXMm);
-    el['print-offset-y'].value = String(p.offsetYMm);
-    const sequence = sequenceOption(el);
+    for (const { key } of PRINT_SHEET_FIELDS) inputs[key].value = String(doc.print[key]);
+    const sequence = Array.from(copyMode.options).find((o) => o.value === 'sequence');
     if (sequence) sequence.disabled = !store.dataset;
-    el['print-copy-mode'].value =
-      p.copyMode === 'sequence' && !store.dataset ? 'duplicate' : p.copyMode;
-    el['print-density'].value = String(p.density);
-    el['print-speed'].value = String(p.speed);
+    if (doc.print.copyMode === 'sequence' && !store.dataset) copyMode.value = 'duplicate';
     const view = deps.printer();
     el['print-summary'].replaceChildren(
       ...summaryEntries(doc, {
@@ -117,7 +139,7 @@ export function installPrintDialog(
   };
 
   const confirm = () => {
-    const settings = readDialog(fields(el));
+    const settings = readDialog(readInputs(inputs));
     if (settings.copyMode === 'sequence' && !store.dataset) {
       status.showHint(SEQUENCE_NEEDS_DATA, 'error');
       return;
@@ -127,8 +149,8 @@ export function installPrintDialog(
     deps.print();
   };
 
-  el['print-copies'].addEventListener('input', refreshCopyHint);
-  el['print-copy-mode'].addEventListener('change', refreshCopyHint);
+  inputs.copies.addEventListener('input', refreshCopyHint);
+  copyMode.addEventListener('change', refreshCopyHint);
   el['print-confirm'].addEventListener('click', confirm);
   for (const id of ['print-cancel', 'print-close'] as const)
     el[id].addEventListener('click', () => closeSheet(sheet));

@@ -1,13 +1,9 @@
 // Print rules over documents and numbers: the request, clamps, the dialog's values and the texts
 // that depend only on numbers. No DOM here.
 
-import {
-  mmToDots,
-  type CopyMode,
-  type LabelDocument,
-  type OddAlign,
-  type PrintSettings,
-} from '../document/model';
+import { PRINT_FIELDS, type FieldSpec, type NumberField } from '../document/field-table';
+import { readEntry, readField } from '../document/fields';
+import { mmToDots, type LabelDocument, type PrintSettings } from '../document/model';
 import {
   formatPrinterOffset,
   NO_PRINTER_OFFSET,
@@ -46,8 +42,10 @@ export function clampRound(value: number, min: number, max: number, fallback: nu
   return Number.isFinite(n) ? Math.min(max, Math.max(min, n)) : fallback;
 }
 
-export const clampColumnCount = (n: number): number => clampRound(n, 1, 8, 1);
-export const clampCopyCount = (n: number): number => clampRound(n, 1, 99, 1);
+const countClamp = (field: NumberField) => (n: number) =>
+  clampRound(n, field.min, field.max, field.emptyEntry ?? field.default);
+export const clampColumnCount = countClamp(PRINT_FIELDS.columns);
+export const clampCopyCount = countClamp(PRINT_FIELDS.copies);
 
 /** Whole kilobytes, as every print text shows them. */
 export const kilobytes = (bytes: number): number => Math.round(bytes / 1024);
@@ -86,67 +84,39 @@ export function buildPrintRequest(doc: LabelDocument, input: RequestInput): Prin
 
 // ---- The print settings dialog ----
 
-export interface DialogFields {
-  copies: string;
-  columns: string;
-  copyMode: string;
-  oddAlign: string;
-  offsetX: string;
-  offsetY: string;
-  density: string;
-  speed: string;
-  orientation: string;
-}
+/**
+ * The print sheet's fields in the order it shows them, by element id. Captions, ranges, choices
+ * and their labels come from the field table, so a setting is declared once.
+ */
+export const PRINT_SHEET_FIELDS = [
+  { id: 'print-copies', key: 'copies' },
+  { id: 'print-columns', key: 'columns' },
+  { id: 'print-copy-mode', key: 'copyMode', wide: true },
+  { id: 'print-odd-align', key: 'oddAlign' },
+  { id: 'print-orientation', key: 'orientation' },
+  { id: 'print-offset-x', key: 'offsetXMm' },
+  { id: 'print-offset-y', key: 'offsetYMm' },
+  { id: 'print-density', key: 'density' },
+  { id: 'print-speed', key: 'speed' },
+] as const satisfies readonly { id: string; key: keyof PrintSettings; wide?: boolean }[];
 
-export interface DialogSettings {
-  copies: number;
-  columns: number;
-  copyMode: CopyMode;
-  oddAlign: OddAlign;
-  offsetXMm: number;
-  offsetYMm: number;
-  density: number;
-  speed: number;
-  orientation: PrintSettings['orientation'];
-}
+type DialogKey = (typeof PRINT_SHEET_FIELDS)[number]['key'];
+/** The sheet's entries as typed, by setting. */
+export type DialogFields = Record<DialogKey, string>;
+export type DialogSettings = Pick<PrintSettings, DialogKey>;
 
-const OFFSET_LIMIT_MM = 20;
-
-/** A form number; the empty field reads as NaN, not 0. */
-function fieldNumber(text: string): number {
-  return text.trim() === '' ? NaN : Number(text);
-}
-
-/** Copies and columns: rounded, 1 when empty or 0, then clamped. */
-function countField(text: string, max: number): number {
-  const n = Math.round(fieldNumber(text));
-  if (!Number.isFinite(n) || n === 0) return 1;
-  return Math.min(max, Math.max(1, n));
-}
-
-export const dialogCopies = (text: string): number => countField(text, 99);
-
+/** Every entry read as the field table says: clamped, rounded, or its empty-entry value. */
 export function readDialog(fields: DialogFields): DialogSettings {
-  const offset = (text: string) => {
-    const n = fieldNumber(text);
-    return Number.isFinite(n) ? Math.min(OFFSET_LIMIT_MM, Math.max(-OFFSET_LIMIT_MM, n)) : 0;
-  };
-  const speed = Math.round(fieldNumber(fields.speed));
-  return {
-    copies: dialogCopies(fields.copies),
-    columns: countField(fields.columns, 8),
-    copyMode:
-      fields.copyMode === 'sequence' || fields.copyMode === 'serial'
-        ? fields.copyMode
-        : 'duplicate',
-    oddAlign: fields.oddAlign === 'right' ? 'right' : 'left',
-    offsetXMm: offset(fields.offsetX),
-    offsetYMm: offset(fields.offsetY),
-    density: clampRound(fieldNumber(fields.density), 0, 15, 9),
-    speed: speed === 0 ? 3 : clampRound(speed, 1, 6, 3),
-    orientation: fields.orientation === 'rotate180' ? 'rotate180' : 'normal',
-  };
+  const out: Record<string, unknown> = {};
+  for (const { key } of PRINT_SHEET_FIELDS) {
+    const field: FieldSpec = PRINT_FIELDS[key];
+    out[key] =
+      field.kind === 'number' ? readEntry(field, fields[key]) : readField(field, fields[key]);
+  }
+  return out as DialogSettings;
 }
+
+export const dialogCopies = (text: string): number => readEntry(PRINT_FIELDS.copies, text);
 
 export const SEQUENCE_NEEDS_DATA = '按数据表顺延需要先导入 CSV / Excel 数据源。';
 
