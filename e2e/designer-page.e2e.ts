@@ -435,7 +435,7 @@ describe('live page', () => {
     await cdp.detach();
   });
 
-  test('palettes: light by default, dark by attribute or system preference, light pinned', async () => {
+  test('palettes: light by default, dark by attribute or by the system while system is chosen', async () => {
     const colours = () =>
       page.evaluate(() => {
         const s = getComputedStyle(document.body);
@@ -468,13 +468,23 @@ describe('live page', () => {
     await page.waitForTimeout(400); // let colour transitions settle before the picture
     await page.screenshot({ path: join(testOutputDir(), 'designer-dark.png') });
 
+    // "system" follows the system's preference as it changes, through the theme module.
+    const chooseSystem = () =>
+      page.evaluate(() =>
+        document.querySelector<HTMLElement>('[data-theme-choice="system"]')!.click(),
+      );
+    const palette = (name: string) =>
+      page.waitForFunction((p) => document.documentElement.dataset.theme === p, name);
+    await chooseSystem();
+    expect(await colours()).toEqual(light);
     await page.emulateMedia({ colorScheme: 'dark' });
-    await setTheme(null);
+    await palette('dark'); // the system's change arrives as an event
     expect(await colours()).toEqual(dark);
     await setTheme('light');
     expect(await colours()).toEqual(light);
     await page.emulateMedia({ colorScheme: 'light' });
     await setTheme(null);
+    await page.evaluate(() => localStorage.removeItem('sorvendale.theme'));
   });
 
   test('a chosen theme is applied, marked and remembered across a reload', async () => {
@@ -507,10 +517,10 @@ describe('live page', () => {
     expect(await state()).toEqual({ attr: 'dark', stored: 'dark', selected: ['dark'] });
     await discovered();
     await choose('system');
-    expect(await state()).toEqual({ attr: null, stored: 'system', selected: ['system'] });
+    expect(await state()).toEqual({ attr: 'light', stored: 'system', selected: ['system'] });
     await page.evaluate(() => localStorage.setItem('sorvendale.theme', 'sepia'));
     await page.reload();
-    expect(await state()).toEqual({ attr: null, stored: 'sepia', selected: ['system'] });
+    expect(await state()).toEqual({ attr: 'light', stored: 'sepia', selected: ['system'] });
     await page.waitForSelector('#splash', { state: 'detached', timeout: 10_000 });
     await discovered();
   });

@@ -1,5 +1,17 @@
 // The composition root: it reads as the designer's start-up order and holds nothing else.
-import './style.css';
+// Stylesheets in cascade order: tokens and page-wide rules first, then each area's own.
+import './page/tokens.css';
+import './page/base.css';
+import './page/controls.css';
+import './page/sheets.css';
+import './shell/splash.css';
+import './shell/shell.css';
+import './shell/template-library.css';
+import './editor/editor.css';
+import './data/data.css';
+import './inspector/inspector.css';
+import './service/service.css';
+import './print/print.css';
 import { installAutomation } from './automation';
 import { installDataPanel } from './data/data-panel';
 import { recordStorage } from './document/database';

@@ -6,7 +6,7 @@ import {
   writeThemePreference,
   type KeyValueStorage,
 } from '../src/document/storage';
-import { applyTheme, installTheme } from '../src/shell/theme';
+import { applyTheme, installTheme, resolveTheme } from '../src/shell/theme';
 
 const THEME_KEY = STORAGE_KEYS.theme;
 
@@ -61,13 +61,21 @@ describe('theme', () => {
     expect(localStorage.getItem(THEME_KEY)).toBe('light');
   });
 
-  test('system removes the attribute, the others set it; one button is selected', () => {
+  test('every choice names a palette on the root, system the one the system prefers', () => {
+    for (const [choice, systemDark, palette] of [
+      ['system', true, 'dark'],
+      ['system', false, 'light'],
+      ['dark', false, 'dark'],
+      ['light', true, 'light'],
+    ] as const)
+      expect(resolveTheme(choice, systemDark), `${choice} ${systemDark}`).toBe(palette);
     const root = document.documentElement;
     const buttons = themeButtons();
     applyTheme(root, buttons, 'dark');
     expect(root.getAttribute('data-theme')).toBe('dark');
     applyTheme(root, buttons, 'system');
-    expect(root.hasAttribute('data-theme')).toBe(false);
+    const systemDark = matchMedia('(prefers-color-scheme: dark)').matches;
+    expect(root.getAttribute('data-theme')).toBe(systemDark ? 'dark' : 'light');
     expect(buttons.map((b) => b.classList.contains('is-selected'))).toEqual([true, false, false]);
   });
 

@@ -1,5 +1,6 @@
-// Theme choice: "system" follows the OS preference through the style sheet's media query;
-// "dark" and "light" pin the palette with the root element's data-theme attribute.
+// Theme choice: "dark" and "light" pin the palette; "system" follows the OS preference. Either
+// way the root element's data-theme names the palette in use, so the stylesheet writes each
+// palette once and never needs a media query of its own.
 import {
   defaultStorage,
   parseTheme,
@@ -9,26 +10,41 @@ import {
   type ThemeChoice,
 } from '../document/storage';
 
+export type Palette = 'light' | 'dark';
+
+/** The palette a choice shows, given whether the system prefers dark. */
+export function resolveTheme(choice: ThemeChoice, systemDark: boolean): Palette {
+  if (choice === 'system') return systemDark ? 'dark' : 'light';
+  return choice;
+}
+
+const darkQuery = (): MediaQueryList | undefined =>
+  typeof matchMedia === 'function' ? matchMedia('(prefers-color-scheme: dark)') : undefined;
+
 export function applyTheme(root: HTMLElement, buttons: Iterable<HTMLElement>, choice: ThemeChoice) {
-  if (choice === 'system') root.removeAttribute('data-theme');
-  else root.setAttribute('data-theme', choice);
+  root.setAttribute('data-theme', resolveTheme(choice, darkQuery()?.matches ?? false));
   for (const b of buttons) b.classList.toggle('is-selected', b.dataset.themeChoice === choice);
 }
 
-// Applies the remembered theme and makes the settings sheet's theme buttons choose and store.
+// Applies the remembered theme, makes the settings sheet's theme buttons choose and store, and
+// follows the system's preference while "system" is chosen.
 export function installTheme(
   root: HTMLElement = document.documentElement,
   storage: KeyValueStorage = defaultStorage(),
 ): ThemeChoice {
   const buttons = [...document.querySelectorAll<HTMLElement>('[data-theme-choice]')];
-  const current = readThemePreference(storage);
+  const remembered = readThemePreference(storage);
+  let current = remembered;
   applyTheme(root, buttons, current);
+  darkQuery()?.addEventListener('change', () => {
+    if (current === 'system') applyTheme(root, buttons, current);
+  });
   for (const button of buttons) {
     button.addEventListener('click', () => {
-      const choice = parseTheme(button.dataset.themeChoice);
-      applyTheme(root, buttons, choice);
-      writeThemePreference(choice, storage);
+      current = parseTheme(button.dataset.themeChoice);
+      applyTheme(root, buttons, current);
+      writeThemePreference(current, storage);
     });
   }
-  return current;
+  return remembered;
 }
