@@ -4,19 +4,12 @@
 import { createRequire } from 'node:module';
 import type { Page } from 'playwright-core';
 import { afterAll, beforeAll, expect, test } from 'vitest';
+import { SHEET_IDS } from '../web/src/page/sheets';
 import { openDesigner, type DesignerPage } from './support/designer';
 
 const AXE_SCRIPT = createRequire(import.meta.url).resolve('axe-core/axe.min.js');
 
-const SHEETS = [
-  'settings-sheet',
-  'help-sheet',
-  'preview-sheet',
-  'print-sheet',
-  'template-sheet',
-  'data-sheet',
-  'check-sheet',
-];
+const SHEETS = SHEET_IDS;
 
 let designer: DesignerPage;
 let page: Page;

@@ -4,30 +4,21 @@
 // offset, "纸张校准" sends SIZE, GAP and GAPDETECT, and the saved offset then moves every
 // label printed on that printer, and only on that one.
 import { join } from 'node:path';
-import type { Browser, Page, Request } from 'playwright-core';
+import type { Page } from 'playwright-core';
 import { afterAll, beforeAll, expect, test } from 'vitest';
-import { collectPageErrors, launchChromium } from './support/chromium';
-import {
-  startCups,
-  startRecordingPrinter,
-  type PrivateCups,
-  type RecordingPrinter,
-} from './support/cups';
+import type { RecordingPrinter } from './support/cups';
 import { testOutputDir } from './support/paths';
-import { startService, type RunningService } from './support/service';
+import { startPrintSetup, type PrintSetup } from './support/print-setup';
 import type { PrintRequest as Req } from '../web/src/print/rules';
 
 const QUEUE = 'Zeko_QX530';
 const OTHER = 'Other_Printer';
 
+let setup: PrintSetup;
 let printer: RecordingPrinter;
-let other: RecordingPrinter;
-let cups: PrivateCups;
-let service: RunningService;
-let browser: Browser;
 let page: Page;
 let errors: string[];
-const sent: Req[] = [];
+let sent: Req[];
 
 /** The stream's head lines as text (the raster after BITMAP is binary). */
 const head = (job: Buffer) => job.subarray(0, job.indexOf('BITMAP')).toString('latin1');
@@ -39,26 +30,10 @@ async function choosePrinter(name: string): Promise<void> {
 }
 
 beforeAll(async () => {
-  printer = await startRecordingPrinter();
-  other = await startRecordingPrinter();
-  cups = await startCups();
-  await cups.addRawQueue(QUEUE, printer.port);
-  await cups.addRawQueue(OTHER, other.port);
-  await cups.tool('lpadmin', ['-d', QUEUE]);
-  service = await startService({ env: cups.env });
-  browser = await launchChromium();
-  page = await browser.newPage({ viewport: { width: 1440, height: 1000 } });
-  errors = collectPageErrors(page);
-  page.on('request', (r: Request) => {
-    if (r.url().endsWith('/api/print_sheet'))
-      sent.push((r.postDataJSON() as { request: Req }).request);
-  });
-  await page.goto(`${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`);
-  await page.waitForFunction(() => window.__sv !== undefined);
-  await page.waitForFunction(
-    (name) => document.getElementById('printer-value')?.textContent === name,
-    QUEUE,
-  );
+  setup = await startPrintSetup({ queues: [QUEUE, OTHER], defaultQueue: QUEUE });
+  printer = setup.printers[QUEUE];
+  const viewport = { width: 1440, height: 1000 };
+  ({ page, errors, sent } = await setup.open({ viewport, printer: QUEUE }));
   await page.evaluate(() => {
     const sv = window.__sv!;
     sv.store.reset(
@@ -75,11 +50,7 @@ beforeAll(async () => {
 }, 90_000);
 
 afterAll(async () => {
-  await browser?.close();
-  await service?.stop();
-  await cups?.stop();
-  await printer?.close();
-  await other?.close();
+  await setup?.stop();
 });
 
 test('measure, save, and print with the offset; media calibration', async () => {

@@ -6,20 +6,14 @@ import type { Browser, Page } from 'playwright-core';
 import { afterAll, beforeAll, describe, expect, test } from 'vitest';
 import { collectPageErrors, launchChromium } from './support/chromium';
 import { testOutputDir } from './support/paths';
+import { designerUrl } from './support/print-setup';
 import { startService, type RunningService } from './support/service';
 import { ELEMENT_IDS } from '../web/src/page/elements';
+import { SHEET_IDS } from '../web/src/page/sheets';
 
 const ids: readonly string[] = ELEMENT_IDS;
 
-const sheets = [
-  'settings-sheet',
-  'help-sheet',
-  'preview-sheet',
-  'print-sheet',
-  'template-sheet',
-  'data-sheet',
-  'check-sheet',
-];
+const sheets = SHEET_IDS;
 
 // Visible text of an element with the .btn-icon part split off, whitespace collapsed.
 const fixedTexts: Record<string, string> = {
@@ -122,6 +116,7 @@ const sheetTexts: Record<string, string[]> = {
   ],
   'help-sheet': ['快捷键'],
   'preview-sheet': ['打印预览（1bpp）'],
+  'calibration-sheet': ['打印机校准'],
   'print-sheet': [
     '打印设置',
     '单张打印按份数排布；不足一整排的末行保持整排宽度，并按“末行对齐”放在左列或右列，不会自动居中；批量打印按标签配置的列数填充。',
@@ -315,11 +310,11 @@ describe('static page, scripts off', () => {
       sheets,
     );
     const cards = ['help-card', 'help-card', 'preview-card', 'print-dialog-card'];
-    cards.push('template-card', 'data-modal', 'check-card');
-    got.forEach((s, i) => {
+    cards.push('calibration-card', 'template-card', 'data-modal', 'check-card');
+    expect(got.map((s) => s.card)).toEqual(cards);
+    got.forEach((s) => {
       expect(s.overlay, s.id).toBe(true);
       expect(s.display, s.id).toBe('none');
-      expect(s.card, s.id).toBe(cards[i]);
       for (const t of sheetTexts[s.id]) expect(s.text, s.id).toContain(t);
     });
   });
@@ -371,7 +366,7 @@ describe('live page', () => {
     page = await context.newPage();
     errors = collectPageErrors(page);
     // Not on the default port: the page is told where its own service is.
-    await page.goto(`${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`);
+    await page.goto(designerUrl(service));
     // The splash fades out after start-up and then leaves the page.
     await page.waitForSelector('#splash', { state: 'detached', timeout: 10_000 });
   });

@@ -5,45 +5,31 @@
 import { join } from 'node:path';
 import type { Browser, BrowserContext, Page } from 'playwright-core';
 import { afterAll, beforeAll, describe, expect, test } from 'vitest';
-import { collectPageErrors, launchChromium } from './support/chromium';
-import {
-  startCups,
-  startRecordingPrinter,
-  type PrivateCups,
-  type RecordingPrinter,
-} from './support/cups';
+import type { RecordingPrinter } from './support/cups';
 import { testOutputDir } from './support/paths';
-import { startService, type RunningService } from './support/service';
+import { startPrintSetup, type PrintSetup } from './support/print-setup';
 
 const QUEUE = 'Draft_Queue';
 const DRAFT_FAILED = (reason: string) => `草稿未能保存：${reason}。请用「保存」把标签存到文件。`;
 
+let setup: PrintSetup;
 let printer: RecordingPrinter;
-let cups: PrivateCups;
-let service: RunningService;
 let browser: Browser;
 const pageErrors = new Map<Page, string[]>();
 
 beforeAll(async () => {
-  printer = await startRecordingPrinter();
-  cups = await startCups();
-  await cups.addRawQueue(QUEUE, printer.port);
-  service = await startService({ env: cups.env });
-  browser = await launchChromium();
+  setup = await startPrintSetup({ queues: [QUEUE] });
+  printer = setup.printers[QUEUE];
+  browser = setup.browser;
 }, 90_000);
 
 afterAll(async () => {
-  await browser?.close();
-  await service?.stop();
-  await cups?.stop();
-  await printer?.close();
+  await setup?.stop();
 });
 
 async function open(context: BrowserContext): Promise<Page> {
-  const page = await context.newPage();
-  pageErrors.set(page, collectPageErrors(page));
-  await page.goto(`${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`);
-  await page.waitForFunction(() => window.__sv !== undefined, undefined, { timeout: 30_000 });
+  const { page, errors } = await setup.open({ context });
+  pageErrors.set(page, errors);
   return page;
 }
 
@@ -259,7 +245,7 @@ describe('a cut-off batch', () => {
     // printer out of paper, and the tab is closed then.
     let sent = 0;
     await page.route('**/api/print_sheet', async (route) => {
-      if (++sent === 3) await cups.tool('cupsdisable', [QUEUE]);
+      if (++sent === 3) await setup.cups.tool('cupsdisable', [QUEUE]);
       await route.continue();
     });
     const before = printer.jobs().length;
@@ -272,7 +258,7 @@ describe('a cut-off batch', () => {
     page.once('dialog', (d) => (asked.push(d.type()), void d.accept()));
     await page.close({ runBeforeUnload: true });
     await expect.poll(() => asked).toEqual(['beforeunload']);
-    await cups.tool('cupsenable', [QUEUE]);
+    await setup.cups.tool('cupsenable', [QUEUE]);
     await printer.waitForJobs(before + 3);
 
     const again = await open(context);

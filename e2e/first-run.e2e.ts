@@ -3,42 +3,24 @@
 // use a built-in template, change a text in the inspector, import a CSV, check the batch as a dry
 // run, print one label for real to a private cupsd queue, and find both runs in the history.
 import { join } from 'node:path';
-import type { Browser, Page } from 'playwright-core';
+import type { Page } from 'playwright-core';
 import { afterAll, beforeAll, expect, test } from 'vitest';
-import { collectPageErrors, launchChromium } from './support/chromium';
-import {
-  startCups,
-  startRecordingPrinter,
-  type PrivateCups,
-  type RecordingPrinter,
-} from './support/cups';
 import { storedRecords } from './support/designer';
 import { decodeRasters } from '../web/tests/support/zbar';
 import { testOutputDir } from './support/paths';
-import { startService, type RunningService } from './support/service';
+import { startPrintSetup, type PrintSetup } from './support/print-setup';
 
 const TARGET = 'Zeko_QX530';
 const OTHER = 'Backroom_Laser';
 
-let printer: RecordingPrinter;
-let cups: PrivateCups;
-let service: RunningService;
-let browser: Browser;
+let setup: PrintSetup;
 
 beforeAll(async () => {
-  printer = await startRecordingPrinter();
-  cups = await startCups();
-  await cups.addRawQueue(OTHER, printer.port);
-  await cups.addRawQueue(TARGET, printer.port);
-  service = await startService({ env: cups.env });
-  browser = await launchChromium();
+  setup = await startPrintSetup({ queues: [OTHER, TARGET], printers: 'one' });
 }, 90_000);
 
 afterAll(async () => {
-  await browser?.close();
-  await service?.stop();
-  await cups?.stop();
-  await printer?.close();
+  await setup?.stop();
 });
 
 /** One picture of the current step in each palette; the page goes back to light. */
@@ -54,11 +36,10 @@ async function shoot(page: Page, step: string): Promise<void> {
 const text = (page: Page, id: string) => page.locator(`#${id}`).innerText();
 
 test('from a template to a printed label', async () => {
-  const page = await browser.newPage({ viewport: { width: 1440, height: 900 } });
-  const errors = collectPageErrors(page);
   // No api parameter: the page finds the service that served it on its own port.
-  await page.goto(service.url);
-  await page.waitForSelector('#splash', { state: 'detached', timeout: 10_000 });
+  const viewport = { width: 1440, height: 900 };
+  const { page, errors } = await setup.open({ viewport, ownPort: true, splash: true });
+  const printer = setup.printers[TARGET];
   expect(await page.evaluate(() => localStorage.length)).toBe(0);
   await expect.poll(() => text(page, 'status-title')).toBe('打印机就绪');
   await shoot(page, '1-start');

@@ -3,28 +3,18 @@
 // its jobs in the spooler, pauses while the queue is disabled and resumes by itself, and a stop
 // withdraws what still waits, so nothing of ours is left in the queue.
 import { join } from 'node:path';
-import type { Browser, Page, Request } from 'playwright-core';
+import type { Page } from 'playwright-core';
 import { afterAll, beforeAll, expect, test } from 'vitest';
-import { collectPageErrors, launchChromium } from './support/chromium';
-import {
-  startCups,
-  startRecordingPrinter,
-  type PrivateCups,
-  type RecordingPrinter,
-} from './support/cups';
 import { testOutputDir } from './support/paths';
-import { startService, type RunningService } from './support/service';
+import { startPrintSetup, type PrintSetup } from './support/print-setup';
 
 const QUEUE = 'Slow_Zeko';
 const RECORDS = 30;
 
-let printer: RecordingPrinter;
-let cups: PrivateCups;
-let service: RunningService;
-let browser: Browser;
+let setup: PrintSetup;
 let page: Page;
 let errors: string[];
-let sent = 0;
+let sent: unknown[]; // the page's print_sheet requests
 
 interface Job {
   id: number;
@@ -33,7 +23,7 @@ interface Job {
 
 /** Our jobs in the queue, straight from the service (the page is not asked). */
 async function queueJobs(): Promise<Job[]> {
-  const reply = await fetch(`${service.url}api/printer_status`, {
+  const reply = await fetch(`${setup.service.url}api/printer_status`, {
     method: 'POST',
     headers: { 'Content-Type': 'application/json' },
     body: JSON.stringify({ printer: QUEUE }),
@@ -49,29 +39,12 @@ const hint = () => page.locator('#printer-hint').innerText();
 
 beforeAll(async () => {
   // About a second and a quarter a label (each job is one 40 × 30 mm label, about 10 KB).
-  printer = await startRecordingPrinter({ bytesPerSecond: 8_000 });
-  cups = await startCups();
-  await cups.addRawQueue(QUEUE, printer.port);
-  service = await startService({ env: cups.env });
-  browser = await launchChromium();
-  page = await browser.newPage();
-  errors = collectPageErrors(page);
-  page.on('request', (r: Request) => {
-    if (r.url().endsWith('/api/print_sheet')) sent++;
-  });
-  await page.goto(`${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`);
-  await page.waitForFunction(() => window.__sv !== undefined);
-  await page.waitForFunction(
-    (name) => document.getElementById('printer-value')?.textContent === name,
-    QUEUE,
-  );
+  setup = await startPrintSetup({ queues: [QUEUE], printer: { bytesPerSecond: 8_000 } });
+  ({ page, errors, sent } = await setup.open({ printer: QUEUE }));
 }, 90_000);
 
 afterAll(async () => {
-  await browser?.close();
-  await service?.stop();
-  await cups?.stop();
-  await printer?.close();
+  await setup?.stop();
 });
 
 test('a batch of 30 paced to a slow printer: at most 3 queued, a pause, a stop that withdraws', async () => {
@@ -106,27 +79,29 @@ test('a batch of 30 paced to a slow printer: at most 3 queued, a pause, a stop t
 
   page.once('dialog', (d) => void d.accept());
   await page.click('#btn-batch');
-  await expect.poll(() => sent, { timeout: 20_000 }).toBeGreaterThanOrEqual(6);
+  await expect.poll(() => sent.length, { timeout: 20_000 }).toBeGreaterThanOrEqual(6);
 
   // A disabled queue pauses the batch: the status says so and nothing more is sent.
-  await cups.tool('cupsdisable', [QUEUE]);
+  await setup.cups.tool('cupsdisable', [QUEUE]);
   await expect.poll(statusText, { timeout: 5_000 }).toMatch(/^批量已暂停：/);
   await expect.poll(() => page.locator('#printer-state').innerText()).toMatch(/^打印机已暂停/);
   await page.screenshot({ path: join(testOutputDir(), 'print-pacing-paused.png') });
-  const sentWhilePaused = sent;
+  const sentWhilePaused = sent.length;
   await new Promise((r) => setTimeout(r, 2_000));
-  expect(sent).toBe(sentWhilePaused);
+  expect(sent.length).toBe(sentWhilePaused);
   expect(await statusText()).toMatch(/^批量已暂停：/);
 
   // Enabled again, the batch goes on by itself.
-  await cups.tool('cupsenable', [QUEUE]);
+  await setup.cups.tool('cupsenable', [QUEUE]);
   await expect.poll(statusText, { timeout: 5_000 }).toMatch(/^批量 \d+\/30/);
-  await expect.poll(() => sent, { timeout: 20_000 }).toBeGreaterThanOrEqual(sentWhilePaused + 4);
+  await expect
+    .poll(() => sent.length, { timeout: 20_000 })
+    .toBeGreaterThanOrEqual(sentWhilePaused + 4);
 
   // The stop withdraws every job of ours still waiting; the one on paper finishes.
   await page.click('#btn-batch');
   await expect.poll(statusText, { timeout: 10_000 }).toMatch(/^批量已停止 \d+\/30$/);
-  const rows = sent;
+  const rows = sent.length;
   expect(rows).toBeLessThan(RECORDS);
   const text = await hint();
   const [, printed, withdrawn] = /^批量已停止：(\d+) 条已送往打印机，(\d+) 条已从队列撤回$/

@@ -3,18 +3,13 @@
 // a recording network printer. Each job must be, byte for byte, the TSPL stream that the
 // printer protocol gives for the request the page sent.
 import { join } from 'node:path';
-import type { Browser, Page, Request } from 'playwright-core';
+import type { Page } from 'playwright-core';
 import { afterAll, beforeAll, describe, expect, test } from 'vitest';
-import { collectPageErrors, launchChromium } from './support/chromium';
-import {
-  startCups,
-  startRecordingPrinter,
-  type PrivateCups,
-  type RecordingPrinter,
-} from './support/cups';
+import type { PrivateCups, RecordingPrinter } from './support/cups';
 import { storedRecords } from './support/designer';
 import { testOutputDir } from './support/paths';
-import { startService, type RunningService } from './support/service';
+import { startPrintSetup, type PrintSetup } from './support/print-setup';
+import type { RunningService } from './support/service';
 import type { PrintRequest as Req } from '../web/src/print/rules';
 
 const QUEUE = 'Zeko_QX530';
@@ -69,13 +64,13 @@ function blank(r: Req, x0: number, x1: number): boolean {
 
 // ---- The page ----
 
+let setup: PrintSetup;
 let printer: RecordingPrinter;
 let cups: PrivateCups;
 let service: RunningService;
-let browser: Browser;
 let page: Page;
 let errors: string[];
-let sent: Req[] = [];
+let sent: Req[];
 
 // 40 × 30 mm at 203 dpi: 320 × 240 dots a label, 2 mm column gap (16 dots).
 const LABEL_DOTS = 320;
@@ -163,36 +158,20 @@ async function printFromDialog(fields: {
 }
 
 beforeAll(async () => {
-  printer = await startRecordingPrinter();
-  cups = await startCups();
-  await cups.addRawQueue(QUEUE, printer.port);
-  service = await startService({ env: cups.env });
-  browser = await launchChromium();
-  page = await browser.newPage();
-  errors = collectPageErrors(page);
-  page.on('request', (r: Request) => {
-    if (r.url().endsWith('/api/print_sheet'))
-      sent.push((r.postDataJSON() as { request: Req }).request);
-  });
-  await page.goto(`${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`);
-  await page.waitForFunction(() => window.__sv !== undefined);
-  await page.waitForFunction(
-    (name) => document.getElementById('printer-value')?.textContent === name,
-    QUEUE,
-  );
+  setup = await startPrintSetup({ queues: [QUEUE] });
+  ({ cups, service } = setup);
+  printer = setup.printers[QUEUE];
+  ({ page, errors, sent } = await setup.open({ printer: QUEUE }));
 }, 90_000);
 
 afterAll(async () => {
-  await browser?.close();
-  await service?.stop();
-  await cups?.stop();
-  await printer?.close();
+  await setup?.stop();
 });
 
 describe('single print through the spooler', () => {
   test('5 copies in 2 columns aligned right: three jobs, each the stream of its request', async () => {
     await loadDocument({ copies: 1, columns: 1 });
-    sent = [];
+    sent.length = 0;
     const before = printer.jobs().length;
     await printFromDialog({ copies: '5', columns: '2', align: 'right', mode: 'serial' });
     expect(await waitStatus(/^已发送$/)).toBe('已发送');
@@ -286,7 +265,7 @@ describe('batch print', () => {
       expect(d.message()).toBe(`将在打印机“${QUEUE}”上打印 5 条记录，继续？`);
       void d.accept();
     });
-    sent = [];
+    sent.length = 0;
     const before = printer.jobs().length;
     await page.click('#btn-batch');
     expect(await waitStatus(/^批量完成/)).toBe('批量完成 5/5');
@@ -352,7 +331,7 @@ describe('batch print', () => {
       await route.continue();
     });
     page.once('dialog', (d) => void d.accept());
-    sent = [];
+    sent.length = 0;
     await page.evaluate(() => {
       const w = window as unknown as { labels: string[] };
       w.labels = [];

@@ -3,52 +3,31 @@
 // private cupsd: the printed bars stand vertical and scan, and a roll printed the other way up
 // receives the same raster turned by 180°.
 import { join } from 'node:path';
-import type { Browser, Page } from 'playwright-core';
+import type { Page } from 'playwright-core';
 import { afterAll, beforeAll, expect, test } from 'vitest';
 import type { BarcodeObject } from '../web/src/document/model';
 import { decodeRasters } from '../web/tests/support/zbar';
-import { collectPageErrors, launchChromium } from './support/chromium';
-import {
-  startCups,
-  startRecordingPrinter,
-  type PrivateCups,
-  type RecordingPrinter,
-} from './support/cups';
+import type { RecordingPrinter } from './support/cups';
 import { testOutputDir } from './support/paths';
-import { startService, type RunningService } from './support/service';
+import { startPrintSetup, type PrintSetup } from './support/print-setup';
 
 const QUEUE = 'Zeko_QX530';
 const DATA = 'ROT-2026';
 
+let setup: PrintSetup;
 let printer: RecordingPrinter;
-let cups: PrivateCups;
-let service: RunningService;
-let browser: Browser;
 let page: Page;
 let errors: string[];
 
 beforeAll(async () => {
-  printer = await startRecordingPrinter();
-  cups = await startCups();
-  await cups.addRawQueue(QUEUE, printer.port);
-  service = await startService({ env: cups.env });
-  browser = await launchChromium();
-  page = await (await browser.newContext({ viewport: { width: 1440, height: 900 } })).newPage();
-  errors = collectPageErrors(page);
-  await page.goto(`${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`);
-  await page.waitForFunction(() => window.__sv !== undefined);
-  await page.waitForSelector('#splash', { state: 'detached' });
-  await page.waitForFunction(
-    (name) => document.getElementById('printer-value')?.textContent === name,
-    QUEUE,
-  );
+  setup = await startPrintSetup({ queues: [QUEUE] });
+  printer = setup.printers[QUEUE];
+  const viewport = { width: 1440, height: 900 };
+  ({ page, errors } = await setup.open({ viewport, splash: true, printer: QUEUE }));
 }, 90_000);
 
 afterAll(async () => {
-  await browser?.close();
-  await service?.stop();
-  await cups?.stop();
-  await printer?.close();
+  await setup?.stop();
 });
 
 const bars = () => page.evaluate(() => window.__sv!.store.doc.objects[0]) as Promise<BarcodeObject>;

@@ -12,6 +12,7 @@ import {
   type PrivateCups,
   type RecordingPrinter,
 } from './support/cups';
+import { designerUrl } from './support/print-setup';
 import { freePort, startService, type RunningService } from './support/service';
 import type { PrintRequest as Req } from '../web/src/print/rules';
 
@@ -70,7 +71,7 @@ beforeAll(async () => {
     if (r.url().endsWith('/api/print_sheet'))
       sent.push((r.postDataJSON() as { request: Req }).request);
   });
-  await page.goto(`${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`);
+  await page.goto(designerUrl(service));
   await page.waitForFunction(() => window.__sv !== undefined);
   await page.waitForFunction(
     (name) => document.getElementById('printer-value')?.textContent === name,

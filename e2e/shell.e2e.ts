@@ -5,6 +5,7 @@ import { readFile } from 'node:fs/promises';
 import { join } from 'node:path';
 import type { Browser, BrowserContext, Page } from 'playwright-core';
 import { afterAll, beforeAll, describe, expect, test } from 'vitest';
+import { SHEET_IDS } from '../web/src/page/sheets';
 import { collectPageErrors, launchChromium } from './support/chromium';
 import { putRecords, storedRecords } from './support/designer';
 import { testOutputDir } from './support/paths';
@@ -13,17 +14,8 @@ import { freePort, startService, type RunningService } from './support/service';
 let service: RunningService;
 let browser: Browser;
 
-const SHEETS = [
-  'settings-sheet',
-  'help-sheet',
-  'preview-sheet',
-  'print-sheet',
-  'calibration-sheet',
-  'template-sheet',
-  'data-sheet',
-  'check-sheet',
-];
-const CARDS: Record<string, string> = {
+const SHEETS = SHEET_IDS;
+const CARDS: Record<(typeof SHEET_IDS)[number], string> = {
   'settings-sheet': '.help-card',
   'help-sheet': '.help-card',
   'preview-sheet': '.preview-card',

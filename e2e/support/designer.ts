@@ -2,6 +2,7 @@
 // One designer page on the service binary, fresh storage, driven through real input.
 import type { Browser, Page } from 'playwright-core';
 import { collectPageErrors, launchChromium } from './chromium';
+import { designerUrl } from './print-setup';
 import { startService, type RunningService } from './service';
 
 export interface DesignerPage {
@@ -15,7 +16,7 @@ export async function openDesigner(): Promise<DesignerPage> {
   const browser: Browser = await launchChromium();
   const page = await browser.newPage({ viewport: { width: 1440, height: 900 } });
   const errors = collectPageErrors(page);
-  await page.goto(`${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`);
+  await page.goto(designerUrl(service));
   await page.waitForFunction(() => window.__sv !== undefined);
   return {
     page,
