@@ -131,11 +131,23 @@ describe('spreadsheets', () => {
       '1001 列，最多 1000 列',
     ],
     ['a huge cell', 'h.csv', csv(`a\n${'x'.repeat(32_769)}`), '单元格 32769 字，最多 32768 字'],
-  ])('refuses %s before building records', async (_case, name, bytes, message) => {
-    await expect(
-      importDataFile({ name, type: '', arrayBuffer: async () => bytes }),
-    ).rejects.toThrow(`表格太大：${message}`);
-  });
+    // Past the limit lines are only counted, yet the count is exact.
+    [
+      'too many CSV rows',
+      'r.csv',
+      csv(`a\n${'1\n'.repeat(1_000_001)}`),
+      '1000001 行，最多 1000000 行',
+    ],
+  ])(
+    'refuses %s before building records',
+    async (_case, name, bytes, message) => {
+      await expect(
+        importDataFile({ name, type: '', arrayBuffer: async () => bytes }),
+      ).rejects.toThrow(`表格太大：${message}`);
+    },
+    // A million lines take a while on a busy machine.
+    60_000,
+  );
 
   it('takes CSV by extension and media type', async () => {
     const bytes = new TextEncoder().encode('a,b\n1,2').buffer as ArrayBuffer;

@@ -40,9 +40,30 @@ export function detectDelimiter(text: string): string {
   return best;
 }
 
+export interface CsvOptions {
+  /** Records past this many are counted, not kept, so an oversized table costs no memory. */
+  keep?: number;
+  /** Told the share of the text read, now and then. */
+  onProgress?: (fraction: number) => void;
+}
+
+/** Characters between two progress reports. */
+const PROGRESS_STEP = 1 << 20;
+
 /** Splits into records of field texts; blank lines are dropped. */
 export function splitCsv(text: string, delimiter: string): string[][] {
+  return splitCsvCounted(text, delimiter).records;
+}
+
+/** Like `splitCsv`, also giving the number of records in all, kept or not. */
+export function splitCsvCounted(
+  text: string,
+  delimiter: string,
+  options: CsvOptions = {},
+): { records: string[][]; total: number } {
+  const { keep = Infinity, onProgress } = options;
   const records: string[][] = [];
+  let total = 0;
   let record: string[] = [];
   let field = '';
   let quoted = false;
@@ -59,11 +80,20 @@ export function splitCsv(text: string, delimiter: string): string[][] {
   };
   const endRecord = () => {
     endField();
-    if (record.length > 1 || record.some((f) => f !== '')) records.push(record);
+    if (record.length > 1 || record.some((f) => f !== '')) {
+      total += 1;
+      if (records.length < keep) records.push(record);
+    }
     record = [];
   };
 
+  // Runs of plain characters are copied as one slice: a cell of megabytes costs one copy.
+  let nextReport = PROGRESS_STEP;
   for (let i = 0; i < text.length; i += 1) {
+    if (onProgress && i >= nextReport) {
+      onProgress(i / text.length);
+      nextReport = i + PROGRESS_STEP;
+    }
     const c = text[i];
     if (inQuotes) {
       if (c === '"') {
@@ -74,7 +104,10 @@ export function splitCsv(text: string, delimiter: string): string[][] {
           inQuotes = false;
         }
       } else {
-        field += c;
+        const quote = text.indexOf('"', i);
+        const end = quote < 0 ? text.length : quote;
+        field += text.slice(i, end);
+        i = end - 1;
       }
       continue;
     }
@@ -90,14 +123,24 @@ export function splitCsv(text: string, delimiter: string): string[][] {
       endRecord();
     } else if (c === '\n') {
       endRecord();
-    } else {
+    } else if (c === ' ' || c === '\t') {
       field += c;
       started = true;
-      if (c !== ' ' && c !== '\t') atStart = false;
+    } else {
+      let end = i + 1;
+      while (end < text.length) {
+        const d = text[end];
+        if (d === delimiter || d === '\r' || d === '\n') break;
+        end += 1;
+      }
+      field += text.slice(i, end);
+      i = end - 1;
+      started = true;
+      atStart = false;
     }
   }
   if (started || quoted || record.length > 0) endRecord();
-  return records;
+  return { records, total };
 }
 
 /** Header names: empty ones become 列N; repeats get _2, _3 counted per header text. */
@@ -112,11 +155,18 @@ export function headerNames(header: string[]): string[] {
   });
 }
 
-export function parseCsv(input: string): Dataset {
+/**
+ * The table in a CSV text and its number of lines (the header included). With `options.keep`
+ * the data set holds at most that many lines, while `lines` still counts them all.
+ */
+export function readCsv(
+  input: string,
+  options: CsvOptions = {},
+): { dataset: Dataset; lines: number } {
   const text = input.startsWith('\uFEFF') ? input.slice(1) : input;
-  if (text.trim() === '') return emptyDataset();
-  const records = splitCsv(text, detectDelimiter(text));
-  if (records.length === 0) return emptyDataset();
+  if (text.trim() === '') return { dataset: emptyDataset(), lines: 0 };
+  const { records, total } = splitCsvCounted(text, detectDelimiter(text), options);
+  if (records.length === 0) return { dataset: emptyDataset(), lines: 0 };
   const fields = headerNames(records[0]);
   const rows: DataRecord[] = [];
   for (const values of records.slice(1)) {
@@ -127,5 +177,9 @@ export function parseCsv(input: string): Dataset {
     });
     rows.push(row);
   }
-  return { name: 'CSV', fields, rows };
+  return { dataset: { name: 'CSV', fields, rows }, lines: total };
+}
+
+export function parseCsv(input: string): Dataset {
+  return readCsv(input).dataset;
 }
