@@ -5,6 +5,7 @@ import { readCsv } from './csv';
 import { decodeAs, NOT_A_TABLE, sniffFile, type EncodingChoice } from './detect';
 import {
   checkCellText,
+  checkInflatedBytes,
   checkTableShape,
   checkWorkbookBytes,
   SHEET_LIMITS,
@@ -56,6 +57,7 @@ export async function readWorkbookRows(
   onProgress: ImportProgress = () => {},
 ): Promise<Record<string, unknown>[]> {
   checkWorkbookBytes(bytes);
+  await checkInflatedBytes(bytes);
   const XLSX = await import('xlsx');
   onProgress(0.2);
   // Reading stops a row past the limit; the sheet's full range still tells how large it is.
