@@ -184,6 +184,12 @@ describe('spreadsheets', () => {
     60_000,
   );
 
+  it('keeps a table of exactly the most rows', async () => {
+    const bytes = csv(`a\n${'1\n'.repeat(1_000_000)}`);
+    const d = await importDataFile({ name: 'm.csv', type: '', arrayBuffer: async () => bytes });
+    expect([d.rows.length, d.rows[999_999]]).toEqual([1_000_000, { a: '1' }]);
+  }, 60_000);
+
   it('takes CSV by extension and media type', async () => {
     const bytes = new TextEncoder().encode('a,b\n1,2').buffer as ArrayBuffer;
     const d = await importDataFile({ name: 'X.CSV', type: '', arrayBuffer: async () => bytes });

@@ -41,11 +41,16 @@ export function detectDelimiter(text: string): string {
 }
 
 export interface CsvOptions {
-  /** Records past this many are counted, not kept, so an oversized table costs no memory. */
+  /**
+   * The most records a usable table has: past it the table is refused, so only its first record
+   * is kept and the rest counted, and an oversized file costs no memory.
+   */
   keep?: number;
   /** Told the share of the text read, now and then. */
   onProgress?: (fraction: number) => void;
 }
+
+const keepOf = (options: CsvOptions) => options.keep ?? Infinity;
 
 /** Characters between two progress reports. */
 const PROGRESS_STEP = 1 << 20;
@@ -61,7 +66,8 @@ export function splitCsvCounted(
   delimiter: string,
   options: CsvOptions = {},
 ): { records: string[][]; total: number } {
-  const { keep = Infinity, onProgress } = options;
+  const { onProgress } = options;
+  const keep = keepOf(options);
   const records: string[][] = [];
   let total = 0;
   let record: string[] = [];
@@ -82,7 +88,8 @@ export function splitCsvCounted(
     endField();
     if (record.length > 1 || record.some((f) => f !== '')) {
       total += 1;
-      if (records.length < keep) records.push(record);
+      if (total <= keep) records.push(record);
+      else if (records.length > 1) records.length = 1;
     }
     record = [];
   };
@@ -156,8 +163,8 @@ export function headerNames(header: string[]): string[] {
 }
 
 /**
- * The table in a CSV text and its number of lines (the header included). With `options.keep`
- * the data set holds at most that many lines, while `lines` still counts them all.
+ * The table in a CSV text and its number of lines (the header included). Past `options.keep`
+ * lines the data set holds the header alone, while `lines` still counts them all.
  */
 export function readCsv(
   input: string,
@@ -169,7 +176,7 @@ export function readCsv(
   if (records.length === 0) return { dataset: emptyDataset(), lines: 0 };
   const fields = headerNames(records[0]);
   const rows: DataRecord[] = [];
-  for (const values of records.slice(1)) {
+  for (const values of total > keepOf(options) ? [] : records.slice(1)) {
     if (values.every((v) => v === '')) continue;
     const row: DataRecord = {};
     fields.forEach((name, i) => {

@@ -116,7 +116,7 @@ export async function importDataFile(
     const csv = file.name.toLowerCase().endsWith('.csv') || file.type === 'text/csv';
     if (csv || !text.trimStart().startsWith('<')) {
       const { dataset, lines } = readCsv(text, {
-        keep: SHEET_LIMITS.rows + 2,
+        keep: SHEET_LIMITS.rows + 1,
         onProgress: (f) => onProgress(0.1 + f * 0.7),
       });
       return checkDataset({ ...dataset, name: file.name }, lines, onProgress);
