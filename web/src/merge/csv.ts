@@ -150,6 +150,16 @@ export function splitCsvCounted(
   return { records, total };
 }
 
+/** Whether the text holds more than `count` line feeds (more lines, if none is quoted). */
+function lineBreaksOver(text: string, count: number): boolean {
+  if (!Number.isFinite(count)) return false;
+  let seen = 0;
+  for (let at = text.indexOf('\n'); at >= 0; at = text.indexOf('\n', at + 1)) {
+    if (++seen > count) return true;
+  }
+  return false;
+}
+
 /** Header names: empty ones become 列N; repeats get _2, _3 counted per header text. */
 export function headerNames(header: string[]): string[] {
   const seen = new Map<string, number>();
@@ -172,11 +182,19 @@ export function readCsv(
 ): { dataset: Dataset; lines: number } {
   const text = input.startsWith('\uFEFF') ? input.slice(1) : input;
   if (text.trim() === '') return { dataset: emptyDataset(), lines: 0 };
-  const { records, total } = splitCsvCounted(text, detectDelimiter(text), options);
+  const delimiter = detectDelimiter(text);
+  const keep = keepOf(options);
+  // With more line breaks than a usable table has lines, a first pass keeps nothing, only
+  // counts: an oversized file is then refused without filling memory with its records.
+  if (lineBreaksOver(text, keep)) {
+    const { total } = splitCsvCounted(text, delimiter, { ...options, keep: 0 });
+    if (total > keep) return { dataset: emptyDataset(), lines: total };
+  }
+  const { records, total } = splitCsvCounted(text, delimiter, options);
   if (records.length === 0) return { dataset: emptyDataset(), lines: 0 };
   const fields = headerNames(records[0]);
   const rows: DataRecord[] = [];
-  for (const values of total > keepOf(options) ? [] : records.slice(1)) {
+  for (const values of total > keep ? [] : records.slice(1)) {
     if (values.every((v) => v === '')) continue;
     const row: DataRecord = {};
     fields.forEach((name, i) => {
