@@ -1,7 +1,8 @@
 import { defineConfig } from 'vite';
 
 // The designer builds into dist/ as a few files (index.html, one script, one style sheet,
-// sample.jpg, the barcode reader's wasm) that the service compiles in.
+// sample.jpg, the barcode reader's wasm, the data import's worker and SheetJS, loaded apart
+// only when a workbook is read) that the service compiles in.
 export default defineConfig({
   root: 'web',
   base: './',
@@ -11,8 +12,8 @@ export default defineConfig({
     emptyOutDir: true,
     assetsInlineLimit: 0,
     modulePreload: false,
-    rolldownOptions: {
-      output: { codeSplitting: false },
-    },
   },
+  // The data import's worker is a module, and loads SheetJS as a chunk of its own only when a
+  // workbook is read.
+  worker: { format: 'es' },
 });

@@ -1,6 +1,8 @@
 /// <reference types="node" />
 // The data card and the data table on the served page: real files through data-input (a GBK
-// CSV and an .xlsx written by SheetJS), records, field chips, search and clearing.
+// CSV and an .xlsx written by SheetJS), records, field chips, search and clearing; files past
+// the import limits, refused while the page stays fluid.
+import { execFileSync } from 'node:child_process';
 import { mkdtemp, rm, writeFile } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -156,6 +158,167 @@ test('a file the workbook reader refuses reports the import failure', async () =
   await importFile('坏.xlsx', Buffer.from([0x50, 0x4b, 0x03, 0x04, 1, 2, 3]));
   expect(await text('printer-hint')).toMatch(/^导入失败：./);
   expect(await text('data-info')).toBe('商品.xlsx · 2 条记录 · 3 个字段');
+});
+
+// A sheet whose XML expands to 300 MB from a file of about a third of a megabyte.
+const BOMB_SCRIPT = `
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:
+    z.writestr('[Content_Types].xml', '<?xml version="1.0"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"><Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/><Default Extension="xml" ContentType="application/xml"/><Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/><Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/></Types>')
+    z.writestr('_rels/.rels', '<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="r1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/></Relationships>')
+    z.writestr('xl/workbook.xml', '<?xml version="1.0"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets><sheet name="S" sheetId="1" r:id="r1"/></sheets></workbook>')
+    z.writestr('xl/_rels/workbook.xml.rels', '<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="r1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/></Relationships>')
+    row = b'<row><c t="inlineStr"><is><t>x</t></is></c></row>' * 20000
+    with z.open('xl/worksheets/sheet1.xml', 'w', force_zip64=True) as sheet:
+        sheet.write(b'<?xml version="1.0"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>')
+        for _ in range(300 * 2**20 // len(row)):
+            sheet.write(row)
+        sheet.write(b'</sheetData></worksheet>')
+`;
+
+interface Probe {
+  /** The longest time between two animation frames, and the longest task, in ms. */
+  gap: number;
+  task: number;
+  /** Every text the data card showed meanwhile. */
+  texts: string[];
+}
+
+/** Watches the page's main thread, and the data card's texts, until `stopFrameProbe`. */
+async function startFrameProbe(): Promise<void> {
+  await page.evaluate(() => {
+    const probe = { last: performance.now(), gap: 0, task: 0, running: true, texts: [''] };
+    probe.texts.length = 0;
+    const tick = (now: number) => {
+      probe.gap = Math.max(probe.gap, now - probe.last);
+      probe.last = now;
+      if (probe.running) requestAnimationFrame(tick);
+    };
+    requestAnimationFrame(tick);
+    const tasks = new PerformanceObserver((list) => {
+      for (const entry of list.getEntries()) probe.task = Math.max(probe.task, entry.duration);
+    });
+    tasks.observe({ type: 'longtask' });
+    const info = document.getElementById('data-info')!;
+    const texts = new MutationObserver(() => probe.texts.push(info.textContent ?? ''));
+    texts.observe(info, { childList: true, characterData: true, subtree: true });
+    (window as unknown as { probe: () => unknown }).probe = () => {
+      probe.running = false;
+      tasks.disconnect();
+      texts.disconnect();
+      return { gap: probe.gap, task: probe.task, texts: probe.texts };
+    };
+  });
+}
+
+const stopFrameProbe = () =>
+  page.evaluate(() => (window as unknown as { probe: () => Probe }).probe());
+
+test('files past the import limits are refused while the page stays fluid', async () => {
+  const before = await text('data-info');
+  expect(before).toBe('商品.xlsx · 2 条记录 · 3 个字段');
+  await page.evaluate(() => {
+    (window as unknown as { kept: unknown }).kept = window.__sv!.store.dataset;
+  });
+  // The same probe over an idle page, named in a failure: on a crowded machine even an idle
+  // page misses frames, which tells a busy host from a held page.
+  await startFrameProbe();
+  await page.waitForTimeout(2000);
+  const idle = await stopFrameProbe();
+  const bomb = join(scratch, '炸弹.xlsx');
+  execFileSync('python3', ['-c', BOMB_SCRIPT, bomb]);
+  const cases: { name: string; file?: Buffer | string; message: string }[] = [
+    {
+      name: '行太多.csv',
+      file: `编号\n${'1\n'.repeat(1_000_001)}`,
+      message: '表格太大：1000001 行，最多 1000000 行',
+    },
+    {
+      name: '列太多.csv',
+      file: `${Array.from({ length: 100_000 }, (_, i) => `c${i}`).join(',')}\n1\n`,
+      message: '表格太大：100000 列，最多 1000 列',
+    },
+    {
+      name: '长单元格.csv',
+      file: `备注\n${'长'.repeat(7 * 2 ** 20)}\n`,
+      message: `表格太大：单元格 ${7 * 2 ** 20} 字，最多 32768 字`,
+    },
+    { name: '炸弹.xlsx', message: '表格太大：表格数据 300 MB，最多 200 MB' },
+    {
+      name: '坏.xlsx',
+      file: Buffer.from([0x50, 0x4b, 0x03, 0x04, 1, 2, 3]),
+      message: '表格文件已损坏或格式不受支持（Unsupported ZIP file）',
+    },
+  ];
+  for (const { name, file, message } of cases) {
+    const path = join(scratch, name);
+    if (file !== undefined) await writeFile(path, file);
+    await startFrameProbe();
+    await page.locator('#data-input').setInputFiles(path);
+    // The page answers a click while the file is read.
+    const label = await text('record-label');
+    const clicked = Date.now();
+    await page.locator(label === '1 / 2' ? '#btn-next-record' : '#btn-prev-record').click();
+    await page.waitForFunction(
+      (was) => document.getElementById('record-label')!.textContent !== was,
+      label,
+    );
+    expect(Date.now() - clicked, name).toBeLessThan(2000);
+    await page.evaluate(() => (window.__sv!.dataImported as () => Promise<void>)());
+    const probe = await stopFrameProbe();
+    expect(await text('printer-hint'), name).toBe(`导入失败：${message}`);
+    expect(await text('data-info'), name).toBe(before);
+    const kept = await page.evaluate(
+      () => window.__sv!.store.dataset === (window as unknown as { kept: unknown }).kept,
+    );
+    expect(kept, name).toBe(true);
+    expect(probe.texts[0], name).toBe(`正在导入 ${name}… 0%`);
+    expect(probe.texts.at(-1), name).toBe(before);
+    const host = `idle page: ${Math.round(idle.gap)} ms between frames`;
+    expect(probe.gap, `${name}: longest time between frames (${host})`).toBeLessThan(200);
+    expect(probe.task, `${name}: longest task (${host})`).toBeLessThan(200);
+  }
+  // Pictures of the card while a file is read and after it was refused, taken outside the
+  // probe, since taking one holds the page's frames.
+  await page.locator('#data-input').setInputFiles(join(scratch, '长单元格.csv'));
+  await page.waitForFunction(() =>
+    /… [1-9]\d*%$/.test(document.getElementById('data-info')!.textContent!),
+  );
+  await page.screenshot({ path: join(testOutputDir(), 'data-import-progress.png') });
+  await page.evaluate(() => (window.__sv!.dataImported as () => Promise<void>)());
+  await page.screenshot({ path: join(testOutputDir(), 'data-import-refused.png') });
+});
+
+test('without workers a workbook imports on the page, loading SheetJS only then', async () => {
+  const loaded = () =>
+    page.evaluate(() =>
+      performance
+        .getEntriesByType('resource')
+        .some((entry) => /\/assets\/xlsx-[\w-]+\.js$/.test(entry.name)),
+    );
+  // Every workbook so far was read in the worker.
+  expect(await loaded()).toBe(false);
+  await page.evaluate(() => {
+    const w = window as unknown as { Worker?: unknown; savedWorker?: unknown };
+    w.savedWorker = w.Worker;
+    delete w.Worker;
+  });
+  const sheet = XLSX.utils.aoa_to_sheet([
+    ['品名', '数量'],
+    ['梨', 7],
+  ]);
+  const book = XLSX.utils.book_new();
+  XLSX.utils.book_append_sheet(book, sheet, '表');
+  await importFile('页面.xlsx', XLSX.write(book, { type: 'buffer', bookType: 'xlsx' }) as Buffer);
+  await page.evaluate(() => {
+    const w = window as unknown as { Worker?: unknown; savedWorker?: unknown };
+    w.Worker = w.savedWorker;
+  });
+  expect(await text('data-info')).toBe('页面.xlsx · 1 条记录 · 2 个字段');
+  expect(await page.evaluate(() => window.__sv!.store.dataset?.rows)).toEqual([
+    { 品名: '梨', 数量: '7' },
+  ]);
+  expect(await loaded()).toBe(true);
 });
 
 test('searching 800 matches in the data table shows 500 and says so', async () => {

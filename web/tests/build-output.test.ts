@@ -1,6 +1,7 @@
 /// <reference types="node" />
 // The service compiles in whatever the build yields; it must be exactly the page, one script,
-// one style sheet, the sample picture and the barcode reader's module, linked relatively.
+// one style sheet, the sample picture, the barcode reader's module and the data import's worker
+// with SheetJS apart, linked relatively.
 import { mkdtemp, readFile, readdir, rm } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join, relative, sep } from 'node:path';
@@ -54,19 +55,32 @@ afterAll(async () => {
 });
 
 describe('designer build output', () => {
-  test('is exactly the page, one hashed script, one hashed style sheet, the sample and the barcode reader', () => {
-    expect(files).toHaveLength(5);
+  test('is exactly the page, one hashed script, one hashed style sheet, the sample, the barcode reader and the import worker', () => {
+    expect(files).toHaveLength(8);
     expect(files).toContain('index.html');
     expect(files).toContain('sample.jpg');
     expect(files.filter((f) => /^assets\/index-[\w-]+\.js$/.test(f))).toHaveLength(1);
     expect(files.filter((f) => /^assets\/index-[\w-]+\.css$/.test(f))).toHaveLength(1);
     // Loaded on the first symbol check, from the program's own files.
     expect(files.filter((f) => /^assets\/zxing_reader-[\w-]+\.wasm$/.test(f))).toHaveLength(1);
+    expect(files.filter((f) => /^assets\/import-worker-[\w-]+\.js$/.test(f))).toHaveLength(1);
+    // SheetJS twice: for the worker and for a page without workers.
+    expect(files.filter((f) => /^assets\/xlsx-[\w-]+\.js$/.test(f))).toHaveLength(2);
+  });
+
+  test('SheetJS is in neither the page script nor the worker, only in its own chunks', async () => {
+    const text = (f: string) => readFile(join(outDir, f), 'utf8');
+    // The library names itself in the workbooks it writes.
+    const holdsSheetJs = async (f: string) => (await text(f)).includes('SheetJS');
+    const scripts = files.filter((f) => f.endsWith('.js'));
+    const holders: string[] = [];
+    for (const f of scripts) if (await holdsSheetJs(f)) holders.push(f);
+    expect(holders.sort()).toEqual(scripts.filter((f) => f.startsWith('assets/xlsx-')).sort());
   });
 
   test('the page loads both assets by relative paths and keeps the empty icon', async () => {
     const html = await readFile(join(outDir, 'index.html'), 'utf8');
-    const script = files.find((f) => f.endsWith('.js'));
+    const script = files.find((f) => /^assets\/index-[\w-]+\.js$/.test(f));
     expect(files.some((f) => f.endsWith('.wasm') && html.includes(f))).toBe(false);
     const style = files.find((f) => f.endsWith('.css'));
     expect(html).toMatch(new RegExp(`<script type="module"[^>]* src="\\./${script}"`));

@@ -1,4 +1,5 @@
 import { describe, expect, it } from 'vitest';
+import { deflateRawSync } from 'node:zlib';
 import * as XLSX from 'xlsx';
 import { parseCsv } from '../src/merge/csv';
 import { decodeTextFile } from '../src/merge/decode';
@@ -104,6 +105,34 @@ describe('spreadsheets', () => {
     v.setUint32(at + 12, at, true);
     return bytes.buffer;
   }
+  /** A zip of one worksheet of `size` zero bytes, deflated, whose headers claim 1 KB. */
+  function zipForging(size: number): ArrayBuffer {
+    const name = new TextEncoder().encode('xl/worksheets/sheet1.xml');
+    const packed = deflateRawSync(new Uint8Array(size));
+    const local = 30 + name.length + packed.length;
+    const bytes = new Uint8Array(local + 46 + name.length + 22);
+    const v = new DataView(bytes.buffer);
+    v.setUint32(0, 0x04034b50, true);
+    v.setUint16(8, 8, true);
+    v.setUint32(18, packed.length, true);
+    v.setUint32(22, 1024, true);
+    v.setUint16(26, name.length, true);
+    bytes.set(name, 30);
+    bytes.set(packed, 30 + name.length);
+    v.setUint32(local, 0x02014b50, true);
+    v.setUint16(local + 10, 8, true);
+    v.setUint32(local + 20, packed.length, true);
+    v.setUint32(local + 24, 1024, true);
+    v.setUint16(local + 28, name.length, true);
+    bytes.set(name, local + 46);
+    const end = local + 46 + name.length;
+    v.setUint32(end, 0x06054b50, true);
+    v.setUint16(end + 8, 1, true);
+    v.setUint16(end + 10, 1, true);
+    v.setUint32(end + 12, 46 + name.length, true);
+    v.setUint32(end + 16, local, true);
+    return bytes.buffer;
+  }
   function sheetFile(rows: unknown[][], ref?: string): ArrayBuffer {
     const sheet = XLSX.utils.aoa_to_sheet(rows);
     if (ref) sheet['!ref'] = ref;
@@ -118,6 +147,12 @@ describe('spreadsheets', () => {
     ['a zip bomb', 'b.xlsx', zipDeclaring(300 * 2 ** 20, false), '表格数据 300 MB，最多 200 MB'],
     ['a zip64 bomb', 'b.xlsx', zipDeclaring(5 * 2 ** 30, true), '表格数据 5120 MB，最多 200 MB'],
     [
+      'a zip forging its sizes',
+      'f.xlsx',
+      zipForging(201 * 2 ** 20),
+      '表格数据超过 200 MB，最多 200 MB',
+    ],
+    [
       'too many rows',
       'r.xlsx',
       sheetFile([['a'], ['1']], 'A1:A1000002'),
@@ -131,11 +166,29 @@ describe('spreadsheets', () => {
       '1001 列，最多 1000 列',
     ],
     ['a huge cell', 'h.csv', csv(`a\n${'x'.repeat(32_769)}`), '单元格 32769 字，最多 32768 字'],
-  ])('refuses %s before building records', async (_case, name, bytes, message) => {
-    await expect(
-      importDataFile({ name, type: '', arrayBuffer: async () => bytes }),
-    ).rejects.toThrow(`表格太大：${message}`);
-  });
+    // Past the limit lines are only counted, yet the count is exact.
+    [
+      'too many CSV rows',
+      'r.csv',
+      csv(`a\n${'1\n'.repeat(1_000_001)}`),
+      '1000001 行，最多 1000000 行',
+    ],
+  ])(
+    'refuses %s before building records',
+    async (_case, name, bytes, message) => {
+      await expect(
+        importDataFile({ name, type: '', arrayBuffer: async () => bytes }),
+      ).rejects.toThrow(`表格太大：${message}`);
+    },
+    // A million lines take a while on a busy machine.
+    60_000,
+  );
+
+  it('keeps a table of exactly the most rows', async () => {
+    const bytes = csv(`a\n${'1\n'.repeat(1_000_000)}`);
+    const d = await importDataFile({ name: 'm.csv', type: '', arrayBuffer: async () => bytes });
+    expect([d.rows.length, d.rows[999_999]]).toEqual([1_000_000, { a: '1' }]);
+  }, 60_000);
 
   it('takes CSV by extension and media type', async () => {
     const bytes = new TextEncoder().encode('a,b\n1,2').buffer as ArrayBuffer;

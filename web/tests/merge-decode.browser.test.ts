@@ -94,6 +94,11 @@ describe('imports decide by content, never guessing wrong', () => {
     },
     { name: 'random bytes', file: file('a.csv', RANDOM), error: '这不是表格文件' },
     {
+      name: 'damaged workbook',
+      file: file('a.xlsx', new Uint8Array([0x50, 0x4b, 0x03, 0x04, 1, 2, 3])),
+      error: '表格文件已损坏或格式不受支持（Unsupported ZIP file）',
+    },
+    {
       name: 'text named .xlsx',
       file: file('a.xlsx', new TextEncoder().encode(SIMPLIFIED)),
       ...simplified,

@@ -4,13 +4,21 @@
 
 import type { DocumentStore } from '../editor/store';
 import type { EncodingChoice } from '../merge/detect';
-import { importDataFile, type DataFile } from '../merge/import';
+import type { DataFile } from '../merge/import';
+import { importInBackground, type ImportTask } from '../merge/import-client';
 import type { Dataset } from '../merge/types';
 import type { Elements } from '../page/elements';
 import { closeSheet, isSheetOpen, openSheet } from '../page/sheets';
 import type { StatusLine } from '../page/status';
 import { installDataTable } from './data-table';
-import { DATA_TEXTS, dataInfoText, fieldChipTitle, importedHint, recordLabel } from './rules';
+import {
+  DATA_TEXTS,
+  dataInfoText,
+  fieldChipTitle,
+  importedHint,
+  importProgressText,
+  recordLabel,
+} from './rules';
 
 export type DataPanelElements = Pick<
   Elements,
@@ -55,6 +63,8 @@ export function installDataPanel(
   const table = installDataTable(el, store, () => refresh());
   let shown: { dataset: Dataset | null; record: number } | undefined;
   let importing: Promise<void> = Promise.resolve();
+  // The import under way: a newer choice replaces it.
+  let task: ImportTask | undefined;
   // The last imported file, kept so that the encoding choice can read it again.
   let lastFile: DataFile | undefined;
 
@@ -75,7 +85,7 @@ export function installDataPanel(
   function refresh(): void {
     const dataset = store.dataset;
     shown = { dataset, record: store.recordIndex };
-    el['data-info'].textContent = dataInfoText(dataset);
+    if (!task) el['data-info'].textContent = dataInfoText(dataset);
     const rows = dataset?.rows.length ?? 0;
     el['data-nav'].hidden = rows <= 1;
     el['record-label'].textContent = dataset ? recordLabel(store.recordIndex, rows) : '';
@@ -110,10 +120,37 @@ export function installDataPanel(
     });
   });
 
+  function showProgress(name: string, fraction: number): void {
+    const text = importProgressText(name, fraction);
+    if (el['data-info'].textContent === text) return;
+    el['data-info'].textContent = text;
+    el['data-info'].style.setProperty(
+      '--import-progress',
+      `${Math.floor(Math.min(1, fraction) * 100)}%`,
+    );
+  }
+
   function importFile(file: DataFile, encoding: EncodingChoice): void {
-    importing = importDataFile(file, encoding).then(
+    task?.cancel();
+    const current = importInBackground(file, encoding, (f) => {
+      if (task === current) showProgress(file.name, f);
+    });
+    task = current;
+    el['data-info'].setAttribute('aria-busy', 'true');
+    showProgress(file.name, 0);
+    // A hint left by an earlier import would read as this file's outcome.
+    status.showHint('');
+    const finish = () => {
+      if (task !== current) return false;
+      task = undefined;
+      el['data-info'].removeAttribute('aria-busy');
+      return true;
+    };
+    importing = current.result.then(
       (dataset) => {
+        if (!finish()) return;
         if (dataset.rows.length === 0) {
+          refresh();
           status.showHint(DATA_TEXTS.noRows, 'error');
           return;
         }
@@ -123,7 +160,12 @@ export function installDataPanel(
         status.showHint(importedHint(dataset.rows.length));
         status.setStatus('online', DATA_TEXTS.imported);
       },
-      (error: unknown) => status.showHint(`${DATA_TEXTS.importFailed}${errorText(error)}`, 'error'),
+      (error: unknown) => {
+        if (!finish()) return;
+        // The data set in use stays; the card shows it again.
+        refresh();
+        status.showHint(`${DATA_TEXTS.importFailed}${errorText(error)}`, 'error');
+      },
     );
   }
 

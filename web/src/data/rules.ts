@@ -24,6 +24,12 @@ export function recordLabel(index: number, rows: number): string {
   return `${index + 1} / ${rows}`;
 }
 
+/** The card's line while a file is read; whole percents, so it changes at most 100 times. */
+export function importProgressText(name: string, fraction: number): string {
+  const percent = Math.floor(Math.min(1, Math.max(0, fraction)) * 100);
+  return `正在导入 ${name}… ${percent}%`;
+}
+
 export function importedHint(rows: number): string {
   return `已导入 ${rows} 条记录，可在文本里用 {{字段名}} 绑定`;
 }

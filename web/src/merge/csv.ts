@@ -40,9 +40,36 @@ export function detectDelimiter(text: string): string {
   return best;
 }
 
+export interface CsvOptions {
+  /**
+   * The most records a usable table has: past it the table is refused, so only its first record
+   * is kept and the rest counted, and an oversized file costs no memory.
+   */
+  keep?: number;
+  /** Told the share of the text read, now and then. */
+  onProgress?: (fraction: number) => void;
+}
+
+const keepOf = (options: CsvOptions) => options.keep ?? Infinity;
+
+/** Characters between two progress reports. */
+const PROGRESS_STEP = 1 << 20;
+
 /** Splits into records of field texts; blank lines are dropped. */
 export function splitCsv(text: string, delimiter: string): string[][] {
+  return splitCsvCounted(text, delimiter).records;
+}
+
+/** Like `splitCsv`, also giving the number of records in all, kept or not. */
+export function splitCsvCounted(
+  text: string,
+  delimiter: string,
+  options: CsvOptions = {},
+): { records: string[][]; total: number } {
+  const { onProgress } = options;
+  const keep = keepOf(options);
   const records: string[][] = [];
+  let total = 0;
   let record: string[] = [];
   let field = '';
   let quoted = false;
@@ -59,11 +86,21 @@ export function splitCsv(text: string, delimiter: string): string[][] {
   };
   const endRecord = () => {
     endField();
-    if (record.length > 1 || record.some((f) => f !== '')) records.push(record);
+    if (record.length > 1 || record.some((f) => f !== '')) {
+      total += 1;
+      if (total <= keep) records.push(record);
+      else if (records.length > 1) records.length = 1;
+    }
     record = [];
   };
 
+  // Runs of plain characters are copied as one slice: a cell of megabytes costs one copy.
+  let nextReport = PROGRESS_STEP;
   for (let i = 0; i < text.length; i += 1) {
+    if (onProgress && i >= nextReport) {
+      onProgress(i / text.length);
+      nextReport = i + PROGRESS_STEP;
+    }
     const c = text[i];
     if (inQuotes) {
       if (c === '"') {
@@ -74,7 +111,10 @@ export function splitCsv(text: string, delimiter: string): string[][] {
           inQuotes = false;
         }
       } else {
-        field += c;
+        const quote = text.indexOf('"', i);
+        const end = quote < 0 ? text.length : quote;
+        field += text.slice(i, end);
+        i = end - 1;
       }
       continue;
     }
@@ -90,14 +130,34 @@ export function splitCsv(text: string, delimiter: string): string[][] {
       endRecord();
     } else if (c === '\n') {
       endRecord();
-    } else {
+    } else if (c === ' ' || c === '\t') {
       field += c;
       started = true;
-      if (c !== ' ' && c !== '\t') atStart = false;
+    } else {
+      let end = i + 1;
+      while (end < text.length) {
+        const d = text[end];
+        if (d === delimiter || d === '\r' || d === '\n') break;
+        end += 1;
+      }
+      field += text.slice(i, end);
+      i = end - 1;
+      started = true;
+      atStart = false;
     }
   }
   if (started || quoted || record.length > 0) endRecord();
-  return records;
+  return { records, total };
+}
+
+/** Whether the text holds more than `count` line feeds (more lines, if none is quoted). */
+function lineBreaksOver(text: string, count: number): boolean {
+  if (!Number.isFinite(count)) return false;
+  let seen = 0;
+  for (let at = text.indexOf('\n'); at >= 0; at = text.indexOf('\n', at + 1)) {
+    if (++seen > count) return true;
+  }
+  return false;
 }
 
 /** Header names: empty ones become 列N; repeats get _2, _3 counted per header text. */
@@ -112,14 +172,29 @@ export function headerNames(header: string[]): string[] {
   });
 }
 
-export function parseCsv(input: string): Dataset {
+/**
+ * The table in a CSV text and its number of lines (the header included). Past `options.keep`
+ * lines the data set holds the header alone, while `lines` still counts them all.
+ */
+export function readCsv(
+  input: string,
+  options: CsvOptions = {},
+): { dataset: Dataset; lines: number } {
   const text = input.startsWith('\uFEFF') ? input.slice(1) : input;
-  if (text.trim() === '') return emptyDataset();
-  const records = splitCsv(text, detectDelimiter(text));
-  if (records.length === 0) return emptyDataset();
+  if (text.trim() === '') return { dataset: emptyDataset(), lines: 0 };
+  const delimiter = detectDelimiter(text);
+  const keep = keepOf(options);
+  // With more line breaks than a usable table has lines, a first pass keeps nothing, only
+  // counts: an oversized file is then refused without filling memory with its records.
+  if (lineBreaksOver(text, keep)) {
+    const { total } = splitCsvCounted(text, delimiter, { ...options, keep: 0 });
+    if (total > keep) return { dataset: emptyDataset(), lines: total };
+  }
+  const { records, total } = splitCsvCounted(text, delimiter, options);
+  if (records.length === 0) return { dataset: emptyDataset(), lines: 0 };
   const fields = headerNames(records[0]);
   const rows: DataRecord[] = [];
-  for (const values of records.slice(1)) {
+  for (const values of total > keep ? [] : records.slice(1)) {
     if (values.every((v) => v === '')) continue;
     const row: DataRecord = {};
     fields.forEach((name, i) => {
@@ -127,5 +202,9 @@ export function parseCsv(input: string): Dataset {
     });
     rows.push(row);
   }
-  return { name: 'CSV', fields, rows };
+  return { dataset: { name: 'CSV', fields, rows }, lines: total };
+}
+
+export function parseCsv(input: string): Dataset {
+  return readCsv(input).dataset;
 }
