@@ -8,7 +8,7 @@ import { createObject } from '../web/src/document/factory';
 import { installEditor } from '../web/src/editor/install';
 import { DocumentStore } from '../web/src/editor/store';
 import { installInspector } from '../web/src/inspector/panel';
-import { resolveElements } from '../web/src/page/elements';
+import { resolvePage } from '../web/src/page/elements';
 import { createStatusLine } from '../web/src/page/status';
 import { installStoreListener } from '../web/src/shell/store-listener';
 
@@ -34,7 +34,7 @@ function csvFile(): File {
 function mountPage() {
   const body = /<body[^>]*>([\s\S]*)<\/body>/.exec(pageHtml)?.[1] ?? '';
   document.body.innerHTML = body.replace(/<script[\s\S]*?<\/script>/g, '');
-  const el = resolveElements(document);
+  const el = resolvePage(document);
   const store = new DocumentStore();
   const status = createStatusLine(el);
   const data = installDataPanel(el, store, { status });

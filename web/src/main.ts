@@ -20,7 +20,7 @@ import { DRAFT_RESTORED_HINT, startDocument } from './editor/document-session';
 import { installDocumentFiles } from './editor/document-files';
 import { installEditor } from './editor/install';
 import { DocumentStore } from './editor/store';
-import { resolveElements } from './page/elements';
+import { resolvePage } from './page/elements';
 import { showStartupFailure } from './page/fatal';
 import { installPrint, offerCutOffBatch } from './print/install';
 import { installSheetBackdrops, SHEET_IDS } from './page/sheets';
@@ -30,7 +30,7 @@ import { bridgePresent, callService } from './service/client';
 import { installInspector } from './inspector/panel';
 import { installPrinterControls } from './service/printer-ui';
 import { createPrinterStatusClient } from './service/printer-status';
-import { printerState } from './service/printers';
+import { createPrinterState } from './service/printers';
 import { installDownloadLink } from './shell/download-link';
 import { installLabelConfigButton } from './shell/label-config';
 import { installStoreListener } from './shell/store-listener';
@@ -45,7 +45,7 @@ import { installWindowButtons } from './shell/window-buttons';
 function start(): void {
   // 1. Every element, the store and the status line. The views follow a batch's records at a
   // bounded rate, and the status line's per-row texts with them; print says when a batch runs.
-  const el = resolveElements(document);
+  const el = resolvePage(document);
   const store = new DocumentStore();
   const viewPace = createViewPace();
   const status = pacedStatusLine(createStatusLine(el), viewPace);
@@ -60,7 +60,8 @@ function start(): void {
   });
   const dataPanel = installDataPanel(el, store, { status });
   const queue = createPrinterStatusClient(callService, bridgePresent);
-  const printers = installPrinterControls(el, status, callService, queue);
+  const printerState = createPrinterState();
+  const printers = installPrinterControls(el, status, printerState, callService, queue);
   const print = installPrint(el, store, {
     status,
     batchViews: viewPace,
@@ -109,7 +110,7 @@ function start(): void {
   installSettingsSheet(el, records);
   installHelpSheet(el);
   installSheetBackdrops(SHEET_IDS.map((id) => el[id]));
-  installTheme();
+  installTheme(el.actions.themeChoice);
   installWindowButtons(el, { bridgePresent, call: callService, status });
 
   // The one store listener, with the views the controls handed back. The data panel follows

@@ -3,7 +3,7 @@ import type { CallService } from '../src/service/client';
 import { createStatusLine } from '../src/page/status';
 import { installPrinterControls, NO_SERVICE_HINT } from '../src/service/printer-ui';
 import type { PrinterQueueCommands, StatusProbe } from '../src/page/printer-status';
-import { printerState, type PrinterInfo } from '../src/service/printers';
+import { createPrinterState, type PrinterInfo } from '../src/service/printers';
 import { pickElements } from './support/elements';
 
 const markup = `
@@ -33,6 +33,7 @@ const controls = (call: CallService, queue?: PrinterQueueCommands) =>
       'btn-download-server',
     ),
     status(),
+    createPrinterState(),
     call,
     queue,
   );
@@ -47,7 +48,6 @@ describe('printer discovery on the page', () => {
   beforeEach(() => {
     document.body.innerHTML = markup;
     localStorage.clear();
-    Object.assign(printerState, { printers: [], selectedPrinter: '', serviceReachable: false });
   });
 
   it('chooses a printer, fills the menu and marks the card ready', async () => {
@@ -106,7 +106,6 @@ describe('the printer state beside the menu', () => {
   beforeEach(() => {
     document.body.innerHTML = markup;
     localStorage.clear();
-    Object.assign(printerState, { printers: [], selectedPrinter: '', serviceReachable: false });
   });
   const list = replying([{ name: 'Zeko', is_default: true, is_zeko: true, port: 'USB001' }]);
   const job = (id: number, state: 'pending' | 'printing' | 'done') => ({

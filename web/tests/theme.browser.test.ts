@@ -82,7 +82,7 @@ describe('theme', () => {
   test('installing applies the stored choice and buttons store theirs', () => {
     localStorage.setItem(THEME_KEY, 'light');
     const buttons = themeButtons();
-    expect(installTheme(document.documentElement, localStorage)).toBe('light');
+    expect(installTheme(buttons, document.documentElement, localStorage)).toBe('light');
     expect(document.documentElement.getAttribute('data-theme')).toBe('light');
     buttons[1].click();
     expect(document.documentElement.getAttribute('data-theme')).toBe('dark');
@@ -92,7 +92,7 @@ describe('theme', () => {
 
   test('with a refusing storage the buttons still switch the theme', () => {
     const buttons = themeButtons();
-    installTheme(document.documentElement, refusing);
+    installTheme(buttons, document.documentElement, refusing);
     buttons[2].click();
     expect(document.documentElement.getAttribute('data-theme')).toBe('light');
   });

@@ -1,7 +1,7 @@
 // New objects from the "添加对象" buttons, and pictures from the file picker or a paste.
 
 import { createObject } from '../document/factory';
-import type { Elements } from '../page/elements';
+import type { PageElements } from '../page/elements';
 import type { StatusLine } from '../page/status';
 import { formatByteSize, importImageFile } from '../image/import';
 import { preloadImages } from '../render/sources';
@@ -38,12 +38,12 @@ export async function addPicture(
 }
 
 export function installAddObjects(
-  el: Pick<Elements, 'app-body' | 'image-input'>,
+  el: Pick<PageElements, 'actions' | 'image-input'>,
   store: DocumentStore,
   status: StatusLine,
 ): void {
   const input = el['image-input'];
-  for (const button of el['app-body'].querySelectorAll<HTMLButtonElement>('[data-add]')) {
+  for (const button of el.actions.add) {
     const type = button.dataset.add ?? '';
     button.addEventListener('click', () => {
       if (type === 'image') input.click();

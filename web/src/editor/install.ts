@@ -19,7 +19,10 @@ import { installToolbar, type ToolbarElements } from './toolbar';
 
 export type EditorElements = CanvasElements &
   ToolbarElements &
-  Pick<Elements, 'layer-list' | 'image-input' | 'props' | (typeof ESCAPE_SHEET_IDS)[number]>;
+  Pick<
+    Elements,
+    'app-body' | 'layer-list' | 'image-input' | 'props' | (typeof ESCAPE_SHEET_IDS)[number]
+  >;
 
 export interface EditorDeps {
   status: StatusLine;

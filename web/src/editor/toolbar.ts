@@ -1,7 +1,7 @@
 // The canvas toolbar: undo and redo, alignment, layer order, rotation and the zoom. The document check
 // button belongs to the print area.
 
-import type { Elements } from '../page/elements';
+import type { PageElements } from '../page/elements';
 import { ZOOM_STEP } from './placement';
 import type { AlignKind, DocumentStore, LayerDirection } from './store';
 
@@ -9,8 +9,8 @@ const ALIGN_KINDS: readonly string[] = ['left', 'hcenter', 'right', 'top', 'vcen
 const LAYER_DIRECTIONS: readonly string[] = ['up', 'down', 'top', 'bottom'];
 
 export type ToolbarElements = Pick<
-  Elements,
-  'app-body' | 'btn-undo' | 'btn-redo' | 'btn-zoom-in' | 'btn-zoom-out' | 'btn-fit' | 'btn-rotate'
+  PageElements,
+  'actions' | 'btn-undo' | 'btn-redo' | 'btn-zoom-in' | 'btn-zoom-out' | 'btn-fit' | 'btn-rotate'
 >;
 
 export interface ToolbarHooks {
@@ -43,14 +43,14 @@ export function installToolbar(
   el['btn-rotate'].addEventListener('click', () => store.rotateSelected());
   const alignButtons: HTMLButtonElement[] = [];
   const layerButtons: HTMLButtonElement[] = [];
-  for (const button of el['app-body'].querySelectorAll<HTMLButtonElement>('[data-align]')) {
+  for (const button of el.actions.align) {
     const kind = button.dataset.align ?? '';
     if (ALIGN_KINDS.includes(kind)) {
       button.addEventListener('click', () => store.align(kind as AlignKind));
       alignButtons.push(button);
     }
   }
-  for (const button of el['app-body'].querySelectorAll<HTMLButtonElement>('[data-layer]')) {
+  for (const button of el.actions.layer) {
     const direction = button.dataset.layer ?? '';
     if (LAYER_DIRECTIONS.includes(direction)) {
       button.addEventListener('click', () => store.moveLayer(direction as LayerDirection));

@@ -142,6 +142,40 @@ export type ElementId = keyof typeof ELEMENT_KINDS;
 export type Elements = { readonly [K in ElementId]: KindMap[(typeof ELEMENT_KINDS)[K]] };
 export const ELEMENT_IDS = Object.keys(ELEMENT_KINDS) as ElementId[];
 
+/**
+ * Buttons that carry their action in a data attribute instead of an id: the object kinds, the
+ * alignments, the layer moves and the theme choices. Looked up once, like the ids.
+ */
+export const ACTION_ATTRIBUTES = {
+  add: 'data-add',
+  align: 'data-align',
+  layer: 'data-layer',
+  themeChoice: 'data-theme-choice',
+} as const;
+export type ActionButtons = {
+  readonly [K in keyof typeof ACTION_ATTRIBUTES]: readonly HTMLButtonElement[];
+};
+/** The whole page as start-up resolves it: every id and the action buttons. */
+export type PageElements = Elements & { readonly actions: ActionButtons };
+
+export function resolveActions(root: ParentNode): ActionButtons {
+  const find = (attribute: string) => [
+    ...root.querySelectorAll<HTMLButtonElement>(`button[${attribute}]`),
+  ];
+  return {
+    add: find(ACTION_ATTRIBUTES.add),
+    align: find(ACTION_ATTRIBUTES.align),
+    layer: find(ACTION_ATTRIBUTES.layer),
+    themeChoice: find(ACTION_ATTRIBUTES.themeChoice),
+  };
+}
+
+/** Start-up's one look at the page. */
+export const resolvePage = (root: Document): PageElements => ({
+  ...resolveElements(root),
+  actions: resolveActions(root),
+});
+
 export class MissingElementError extends Error {
   constructor(readonly id: string) {
     super(`缺少元素：${id}`);

@@ -6,7 +6,7 @@ import { writeHidden, writeText } from '../page/write';
 import { bridgePresent, callService, ServiceReplyError, type CallService } from './client';
 import type { PrinterQueueCommands, StatusProbe } from '../page/printer-status';
 import { printerStateLine } from './printer-status';
-import { discoverPrinters, printerState, rememberPrinter, type PrinterInfo } from './printers';
+import { discoverPrinters, rememberPrinter, type PrinterInfo, type PrinterState } from './printers';
 
 export const NO_SERVICE_HINT =
   '未连接本地打印服务。下载“Sorvendale.exe”双击运行即可原生直打；也可以先用浏览器打印。';
@@ -63,6 +63,7 @@ function badgeOf(p: PrinterInfo): string {
 export function installPrinterControls(
   el: PrinterElements,
   status: StatusLine,
+  printerState: PrinterState,
   call: CallService = callService,
   queue?: PrinterQueueCommands,
 ): PrinterControls {
@@ -147,7 +148,7 @@ export function installPrinterControls(
   const refreshPrinters = async (announce = false): Promise<void> => {
     setPrinterValue('正在查找打印机…');
     status.showHint('');
-    const outcome = await discoverPrinters(call);
+    const outcome = await discoverPrinters(call, printerState);
     switch (outcome.kind) {
       case 'chosen':
         setPrinterValue(outcome.printer.name);

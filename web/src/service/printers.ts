@@ -22,11 +22,12 @@ export interface PrinterState {
   serviceReachable: boolean;
 }
 
-export const printerState: PrinterState = {
+/** The page's printer state: made once at start-up and handed to whoever reads or settles it. */
+export const createPrinterState = (): PrinterState => ({
   printers: [],
   selectedPrinter: '',
   serviceReachable: false,
-};
+});
 
 /**
  * The current choice, then the remembered one, then the first target printer, the default
@@ -57,7 +58,7 @@ export type DiscoveryOutcome =
 /** Asks the service for its printers and settles the state; never throws. */
 export async function discoverPrinters(
   call: CallService,
-  state: PrinterState = printerState,
+  state: PrinterState,
   storage: KeyValueStorage = defaultStorage(),
 ): Promise<DiscoveryOutcome> {
   let list: PrinterInfo[];

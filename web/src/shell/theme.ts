@@ -29,10 +29,10 @@ export function applyTheme(root: HTMLElement, buttons: Iterable<HTMLElement>, ch
 // Applies the remembered theme, makes the settings sheet's theme buttons choose and store, and
 // follows the system's preference while "system" is chosen.
 export function installTheme(
+  buttons: readonly HTMLElement[],
   root: HTMLElement = document.documentElement,
   storage: KeyValueStorage = defaultStorage(),
 ): ThemeChoice {
-  const buttons = [...document.querySelectorAll<HTMLElement>('[data-theme-choice]')];
   const remembered = readThemePreference(storage);
   let current = remembered;
   applyTheme(root, buttons, current);
