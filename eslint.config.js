@@ -3,16 +3,16 @@ import tseslint from 'typescript-eslint';
 
 // Arrows run one way. The model layers (document, merge) import no DOM code and nothing from the
 // UI; render/image/compose need only a canvas, and image/ is pixel work that knows nothing of
-// drawing label objects. page/ is the UI's bottom layer (element lookup, status line); the UI
-// areas sit on it and meet only through the store and the hooks main.ts passes in.
+// drawing label objects. page/ and store/ are the UI's bottom layer (element lookup, status line;
+// the working document's store); the UI areas sit on them and meet only through the store and
+// the hooks main.ts passes in.
 const uiAreas = ['editor', 'print', 'shell', 'inspector', 'data', 'service'];
-const banImports = (areas, storeOpen = false) => ({
+const banImports = (areas) => ({
   'no-restricted-imports': [
     'error',
     {
       patterns: areas.map((a) => ({
-        // The store is where the UI areas meet, so editor/store stays open to all of them.
-        group: a === 'editor' && storeOpen ? ['**/editor/*', '!**/editor/store'] : [`**/${a}/*`],
+        group: [`**/${a}/*`],
         message: `no imports from ${a}/ here`,
       })),
     },
@@ -29,7 +29,7 @@ const banIdLookups = {
     },
     {
       selector:
-        'CallExpression[callee.property.name=/^querySelector(All)?$/][arguments.0.value=/^#/]',
+        'CallExpression[callee.property.name=/^querySelector(All)?$/][arguments.0.value=/^#|\\[data-(add|align|layer|theme-choice)/]',
       message: 'look elements up through page/elements.ts and receive them in install…()',
     },
   ],
@@ -56,31 +56,28 @@ export default tseslint.config(
   },
   {
     files: ['web/src/document/**/*.ts', 'web/src/merge/**/*.ts'],
-    rules: banImports([...uiAreas, 'page', 'render', 'image', 'compose']),
+    rules: banImports([...uiAreas, 'page', 'store', 'render', 'image', 'compose']),
   },
   {
     files: ['web/src/render/**/*.ts', 'web/src/compose/**/*.ts'],
-    rules: banImports([...uiAreas, 'page', 'verify']),
+    rules: banImports([...uiAreas, 'page', 'store', 'verify']),
   },
   {
     // Reading symbols back from a composed row: above compose, below every UI area.
     files: ['web/src/verify/**/*.ts'],
-    rules: banImports([...uiAreas, 'page']),
+    rules: banImports([...uiAreas, 'page', 'store']),
   },
   {
     // Pictures are pure pixel work; drawing them on a label is render/'s job.
     files: ['web/src/image/**/*.ts'],
-    rules: banImports([...uiAreas, 'page', 'render', 'compose']),
+    rules: banImports([...uiAreas, 'page', 'store', 'render', 'compose']),
   },
   {
-    files: ['web/src/page/**/*.ts'],
+    files: ['web/src/page/**/*.ts', 'web/src/store/**/*.ts'],
     rules: banImports(uiAreas),
   },
   ...uiAreas.map((area) => ({
     files: [`web/src/${area}/**/*.ts`],
-    rules: banImports(
-      uiAreas.filter((a) => a !== area),
-      true,
-    ),
+    rules: banImports(uiAreas.filter((a) => a !== area)),
   })),
 );

@@ -6,7 +6,7 @@ import pageHtml from '../web/index.html?raw';
 import { installDataPanel } from '../web/src/data/data-panel';
 import { createObject } from '../web/src/document/factory';
 import { installEditor } from '../web/src/editor/install';
-import { DocumentStore } from '../web/src/editor/store';
+import { DocumentStore } from '../web/src/store/document-store';
 import { installInspector } from '../web/src/inspector/panel';
 import { resolvePage } from '../web/src/page/elements';
 import { createStatusLine } from '../web/src/page/status';

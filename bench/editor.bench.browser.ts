@@ -5,7 +5,7 @@ import { barcodeSizing } from '../web/src/editor/barcode-sizing';
 import { installCanvasView } from '../web/src/editor/canvas-view';
 import { CanvasGestures } from '../web/src/editor/gestures';
 import { installLayerList } from '../web/src/editor/layer-list';
-import { DocumentStore } from '../web/src/editor/store';
+import { DocumentStore } from '../web/src/store/document-store';
 import { processedImageCount } from '../web/src/image/cache';
 import { resolveElements } from '../web/src/page/elements';
 import { barcodeLibrary } from '../web/src/render/barcode-bitmap';

@@ -67,7 +67,7 @@ async function loadRects(boxes: Box[], locked: number[] = [], page_: [number, nu
         })),
       });
       sv.store.reset(doc, false);
-      sv.store.undoStack.length = 0;
+      sv.store.history.clear();
     },
     { boxes, locked, size: page_ },
   );
@@ -300,7 +300,7 @@ describe("double-click, frames and a picture's aspect", () => {
         ],
       });
       sv.store.reset(doc, false);
-      sv.store.undoStack.length = 0;
+      sv.store.history.clear();
     });
     await page.click('#btn-fit');
     const m = await mapping();

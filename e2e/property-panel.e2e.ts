@@ -28,10 +28,10 @@ beforeEach(async () => {
     doc.objects = [];
     doc.page.widthMm = 50;
     doc.page.heightMm = 80;
-    s.undoStack = [];
+    s.history.clear();
     s.select([]);
     s.update(() => {});
-    s.undoStack = [];
+    s.history.clear();
   });
 });
 
@@ -39,7 +39,7 @@ async function addObject(obj: Record<string, unknown>): Promise<void> {
   await page.evaluate((o) => {
     const s = window.__sv!.store;
     s.add(o as never);
-    s.undoStack = [];
+    s.history.clear();
   }, obj);
 }
 

@@ -88,7 +88,7 @@ test('a barcode turned by button, Ctrl+R and a handle prints vertical, either wa
       objects: [],
     });
     sv.store.reset(doc, false);
-    sv.store.undoStack.length = 0;
+    sv.store.history.clear();
   });
   await page.click('#btn-fit');
   await page.click('[data-add="barcode"]');

@@ -3,7 +3,7 @@
 
 import { copyContext } from './compose/copies';
 import { sanitizeDocument } from './document/sanitize';
-import type { DocumentStore } from './editor/store';
+import type { DocumentStore } from './store/document-store';
 import { parseCsv } from './merge/csv';
 import { resolvePlaceholders } from './merge/placeholders';
 import type { MergeContext } from './merge/types';

@@ -19,7 +19,7 @@ import { defaultStorage } from './document/storage';
 import { DRAFT_RESTORED_HINT, startDocument } from './editor/document-session';
 import { installDocumentFiles } from './editor/document-files';
 import { installEditor } from './editor/install';
-import { DocumentStore } from './editor/store';
+import { DocumentStore } from './store/document-store';
 import { resolvePage } from './page/elements';
 import { showStartupFailure } from './page/fatal';
 import { installPrint, offerCutOffBatch } from './print/install';

@@ -5,7 +5,7 @@ import { installCanvasView } from '../src/editor/canvas-view';
 import { isEmptySpacePress } from '../src/editor/empty-click';
 import { CanvasGestures } from '../src/editor/gestures';
 import { barcodeSizing } from '../src/editor/barcode-sizing';
-import { DocumentStore } from '../src/editor/store';
+import { DocumentStore } from '../src/store/document-store';
 import { pictureSettings } from '../src/render/picture';
 import { getProcessedImage, processedImageCount, processedKeyTail } from '../src/image/cache';
 import { barcodeLibrary } from '../src/render/barcode-bitmap';

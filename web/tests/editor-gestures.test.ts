@@ -5,7 +5,7 @@ import { CanvasGestures, type Modifiers } from '../src/editor/gestures';
 import { keyAction } from '../src/editor/keyboard';
 import { layerName } from '../src/editor/layer-list';
 import { addedPlacement, fitZoom, picturePlacement } from '../src/editor/placement';
-import { DocumentStore } from '../src/editor/store';
+import { DocumentStore } from '../src/store/document-store';
 import { toolbarEnabled } from '../src/editor/toolbar';
 import { fixedSizing } from './support/barcode-sizing';
 

@@ -1,7 +1,7 @@
 import { describe, expect, test } from 'vitest';
 import type { PrintRecordInput } from '../src/document/print-history';
 import type { LabelObject } from '../src/document/model';
-import { DocumentStore } from '../src/editor/store';
+import { DocumentStore } from '../src/store/document-store';
 import type { StatusLine } from '../src/page/status';
 import { composeRowRaster } from '../src/compose/row';
 import { PrintDispatcher, type BatchViews, type CallService } from '../src/print/dispatch';

@@ -4,7 +4,7 @@ import { beforeEach, expect, test } from 'vitest';
 import { createObject } from '../src/document/factory';
 import { mmToDots, type BarcodeObject } from '../src/document/model';
 import { barcodeModuleDots } from '../src/render/barcode';
-import { DocumentStore } from '../src/editor/store';
+import { DocumentStore } from '../src/store/document-store';
 import { installInspector } from '../src/inspector/panel';
 import { printedBarcodeWidth } from '../src/render/barcode-size';
 import { installStoreListener } from '../src/shell/store-listener';

@@ -1,6 +1,6 @@
 import { describe, expect, it } from 'vitest';
 import { createObject } from '../src/document/factory';
-import { DocumentStore } from '../src/editor/store';
+import { DocumentStore } from '../src/store/document-store';
 import { documentStatusTexts } from '../src/shell/document-status';
 import { installStoreListener } from '../src/shell/store-listener';
 

@@ -1,7 +1,7 @@
 import { afterEach, beforeEach, describe, expect, it, vi } from 'vitest';
 import { createDocument, createObject } from '../src/document/factory';
 import type { LabelObject } from '../src/document/model';
-import { DocumentStore } from '../src/editor/store';
+import { DocumentStore } from '../src/store/document-store';
 
 function storeWith(...boxes: [number, number, number, number][]): {
   s: DocumentStore;

@@ -5,7 +5,7 @@ import { createObject } from '../src/document/factory';
 import { MemoryStorage, STORAGE_KEYS } from '../src/document/storage';
 import { DocumentSession, type SessionHooks } from '../src/editor/document-session';
 import { DraftKeeper, draftFailedHint, OTHER_TAB_HINT } from '../src/editor/draft-keeper';
-import { DocumentStore } from '../src/editor/store';
+import { DocumentStore } from '../src/store/document-store';
 
 function setup(demo = false, storage = new MemoryStorage()) {
   const store = new DocumentStore();

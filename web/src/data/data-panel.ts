@@ -2,7 +2,7 @@
 // Record changes do not raise `revision`, so the panel follows the store through a cheap check
 // of the data set and the record index on every emit.
 
-import type { DocumentStore } from '../editor/store';
+import type { DocumentStore } from '../store/document-store';
 import type { EncodingChoice } from '../merge/detect';
 import type { DataFile } from '../merge/import';
 import { importInBackground, type ImportTask } from '../merge/import-client';

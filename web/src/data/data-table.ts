@@ -1,6 +1,6 @@
 // The data table sheet: the first 500 matches of the search, the current record marked.
 
-import type { DocumentStore } from '../editor/store';
+import type { DocumentStore } from '../store/document-store';
 import type { Dataset } from '../merge/types';
 import type { Elements } from '../page/elements';
 import { DATA_TEXTS, haystackOf, searchRows, tableCountText } from './rules';

@@ -6,7 +6,7 @@ import type { StatusLine } from '../page/status';
 import { formatByteSize, importImageFile } from '../image/import';
 import { preloadImages } from '../render/sources';
 import { addedPlacement, picturePlacement, type AddableType } from './placement';
-import type { DocumentStore } from './store';
+import type { DocumentStore } from '../store/document-store';
 
 const ADDABLE: readonly string[] = ['text', 'barcode', 'qrcode', 'rect', 'line'];
 

@@ -9,7 +9,7 @@ import { handleToleranceMm, pointerToMm, type Point } from './geometry';
 import type { CanvasGestures } from './gestures';
 import { drawOverlay } from './overlay';
 import { WHEEL_ZOOM_IN, WHEEL_ZOOM_OUT, fitZoom, zoomLabel } from './placement';
-import type { DocumentStore } from './store';
+import type { DocumentStore } from '../store/document-store';
 
 export type CanvasElements = Pick<Elements, 'editor-canvas' | 'canvas-host' | 'zoom-label'>;
 

@@ -6,7 +6,7 @@ import type { Elements } from '../page/elements';
 import type { StatusLine } from '../page/status';
 import { DocumentSession, failureText, type SessionHooks } from './document-session';
 import { DraftKeeper } from './draft-keeper';
-import type { DocumentStore } from './store';
+import type { DocumentStore } from '../store/document-store';
 
 export function downloadText(fileName: string, text: string, type: string): void {
   const url = URL.createObjectURL(new Blob([text], { type }));

@@ -15,7 +15,7 @@ import type { LabelDocument } from '../document/model';
 import { createSampleDocument } from '../document/templates';
 import type { HintTone, StatusState } from '../page/status';
 import type { DraftKeeper } from './draft-keeper';
-import type { DocumentStore } from './store';
+import type { DocumentStore } from '../store/document-store';
 
 export const AUTOSAVE_DELAY_MS = 500;
 export const DISCARD_QUESTION = '当前文档有未保存的改动，确定要放弃吗？';

@@ -1,7 +1,7 @@
 // A press on empty space in the main area clears the selection and shows the label's settings.
 
 import type { Elements } from '../page/elements';
-import type { DocumentStore } from './store';
+import type { DocumentStore } from '../store/document-store';
 
 /** Controls and areas that handle their own presses. */
 const OWN_PRESSES = [

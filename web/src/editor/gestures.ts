@@ -16,7 +16,7 @@ import {
 } from './geometry';
 import { resizeBox, type BarcodeSizing } from './resize';
 import { snapMove, type Guides } from './snap';
-import type { DocumentStore } from './store';
+import type { DocumentStore } from '../store/document-store';
 
 export interface Modifiers {
   ctrl: boolean;
@@ -237,9 +237,7 @@ export class CanvasGestures {
       case 'move':
       case 'resize':
         if (drag.snapshotted) {
-          // The property panel rebuilds once, at the end of the drag.
-          store.revision += 1;
-          store.emit();
+          store.endGesture();
         } else if (hadGuides) {
           store.preview();
         }

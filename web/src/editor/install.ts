@@ -13,7 +13,7 @@ import { installEmptyClick } from './empty-click';
 import { CanvasGestures } from './gestures';
 import { installKeyboard } from './keyboard';
 import { installLayerList } from './layer-list';
-import type { DocumentStore } from './store';
+import type { DocumentStore } from '../store/document-store';
 import { installTextEditing } from './text-editing';
 import { installToolbar, type ToolbarElements } from './toolbar';
 

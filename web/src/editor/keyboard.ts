@@ -2,7 +2,7 @@
 
 import { ESCAPE_SHEET_IDS, closeFirstOpen } from '../page/sheets';
 import type { Elements } from '../page/elements';
-import type { DocumentStore } from './store';
+import type { DocumentStore } from '../store/document-store';
 
 export const NUDGE_MM = 0.5;
 export const NUDGE_FAST_MM = 2;

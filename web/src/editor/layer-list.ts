@@ -2,7 +2,7 @@
 
 import { TYPE_LABELS, type LabelObject } from '../document/model';
 import type { Elements } from '../page/elements';
-import type { DocumentStore } from './store';
+import type { DocumentStore } from '../store/document-store';
 
 /** A text layer shows this much of its content while it keeps its default name. */
 export const LAYER_TEXT_CHARS = 12;

@@ -1,7 +1,7 @@
 // Where new objects go, and the zoom that fits the label into the canvas area.
 
 import type { ObjectType, Placement } from '../document/model';
-import { ZOOM_MAX, ZOOM_MIN } from './store';
+import { ZOOM_MAX, ZOOM_MIN } from '../store/document-store';
 
 export type AddableType = Exclude<ObjectType, 'image'>;
 

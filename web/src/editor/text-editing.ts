@@ -6,7 +6,7 @@ import { mmToDots, type LabelObject, type TextObject } from '../document/model';
 import { fontPx, textFont } from '../render/text';
 import { pointerToMm } from './geometry';
 import type { CanvasGestures } from './gestures';
-import type { DocumentStore } from './store';
+import type { DocumentStore } from '../store/document-store';
 
 export interface TextEditingElements {
   'editor-canvas': HTMLCanvasElement;

@@ -3,7 +3,7 @@
 
 import type { PageElements } from '../page/elements';
 import { ZOOM_STEP } from './placement';
-import type { AlignKind, DocumentStore, LayerDirection } from './store';
+import type { AlignKind, DocumentStore, LayerDirection } from '../store/document-store';
 
 const ALIGN_KINDS: readonly string[] = ['left', 'hcenter', 'right', 'top', 'vcenter', 'bottom'];
 const LAYER_DIRECTIONS: readonly string[] = ['up', 'down', 'top', 'bottom'];

@@ -3,7 +3,7 @@
 // segments, bindings and presets are whole edits that raise `revision`, which rebuilds it.
 
 import { cutText } from '../document/fields';
-import type { DocumentStore } from '../editor/store';
+import type { DocumentStore } from '../store/document-store';
 import type {
   BindingRow,
   ChoiceRow,

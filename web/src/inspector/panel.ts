@@ -4,7 +4,7 @@
 
 import { TYPE_LABELS, type ImageObject, type LabelObject } from '../document/model';
 import { textCutHint } from '../document/sanitize';
-import type { AlignKind, DocumentStore } from '../editor/store';
+import type { AlignKind, DocumentStore } from '../store/document-store';
 import { formatByteSize, importImageFile } from '../image/import';
 import type { Elements } from '../page/elements';
 import type { StatusLine } from '../page/status';

@@ -5,7 +5,7 @@ import { batchRows, copyGroups, placeRow } from '../compose/copies';
 import { composeRow } from '../compose/row';
 import type { PrintRecordInput } from '../document/print-history';
 import type { LabelDocument } from '../document/model';
-import type { DocumentStore } from '../editor/store';
+import type { DocumentStore } from '../store/document-store';
 import type { MergeContext } from '../merge/types';
 import type { StatusLine } from '../page/status';
 import { preloadImages } from '../render/sources';

@@ -9,7 +9,7 @@ import {
   readPrinterOffset,
   writePrinterOffset,
 } from '../document/printer-profiles';
-import type { DocumentStore } from '../editor/store';
+import type { DocumentStore } from '../store/document-store';
 import type { Elements } from '../page/elements';
 import { openSheet, closeSheet } from '../page/sheets';
 import type { StatusLine } from '../page/status';

@@ -1,6 +1,6 @@
 // The check sheet: the document check's issues, each with a way to the object concerned.
 
-import type { DocumentStore } from '../editor/store';
+import type { DocumentStore } from '../store/document-store';
 import type { Elements } from '../page/elements';
 import { closeSheet, openSheet } from '../page/sheets';
 import { composeRowRaster } from '../compose/row';

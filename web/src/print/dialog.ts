@@ -3,7 +3,7 @@
 
 import { PRINT_FIELDS, type FieldSpec } from '../document/field-table';
 import { readPrinterOffset } from '../document/printer-profiles';
-import type { DocumentStore } from '../editor/store';
+import type { DocumentStore } from '../store/document-store';
 import type { Elements } from '../page/elements';
 import { closeSheet, openSheet } from '../page/sheets';
 import type { StatusLine } from '../page/status';

@@ -7,7 +7,7 @@ import type { BatchPosition } from '../document/draft';
 import type { PrintRecordInput } from '../document/print-history';
 import type { LabelDocument } from '../document/model';
 import { readPrinterOffset, type PrinterOffset } from '../document/printer-profiles';
-import type { DocumentStore } from '../editor/store';
+import type { DocumentStore } from '../store/document-store';
 import type { StatusProbe } from '../page/printer-status';
 import type { StatusLine } from '../page/status';
 import { preloadImages } from '../render/sources';

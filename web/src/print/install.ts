@@ -3,7 +3,7 @@
 import type { RecordBackend } from '../document/database';
 import type { BatchPosition } from '../document/draft';
 import { appendPrintHistory, type PrintRecordInput } from '../document/print-history';
-import type { DocumentStore } from '../editor/store';
+import type { DocumentStore } from '../store/document-store';
 import type { Elements } from '../page/elements';
 import { closeSheet } from '../page/sheets';
 import type { StatusLine } from '../page/status';

@@ -3,7 +3,7 @@
 import { copyGroups, placeRow } from '../compose/copies';
 import { unpackRaster } from '../compose/pack';
 import { composePreviewRaster } from '../compose/row';
-import type { DocumentStore } from '../editor/store';
+import type { DocumentStore } from '../store/document-store';
 import type { Elements } from '../page/elements';
 import { openSheet } from '../page/sheets';
 import type { StatusLine } from '../page/status';

@@ -1,5 +1,5 @@
 // "标签配置": with nothing selected the property card shows the label's own settings.
-import type { DocumentStore } from '../editor/store';
+import type { DocumentStore } from '../store/document-store';
 import type { Elements } from '../page/elements';
 import type { StatusLine } from '../page/status';
 

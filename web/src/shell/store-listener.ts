@@ -1,7 +1,7 @@
 // The page's one store listener. Cheap views follow every emit (a drag emits per pointer move);
 // the property panel and the toolbar are rebuilt only when the document's structure or the
 // selection changed, so typing and dragging keep focus in the panel.
-import type { DocumentStore } from '../editor/store';
+import type { DocumentStore } from '../store/document-store';
 
 export type View = (store: DocumentStore) => void;
 

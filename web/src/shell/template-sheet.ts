@@ -2,7 +2,7 @@
 
 import type { RecordBackend } from '../document/database';
 import type { LabelDocument } from '../document/model';
-import type { DocumentStore } from '../editor/store';
+import type { DocumentStore } from '../store/document-store';
 import type { Elements } from '../page/elements';
 import { closeSheet, openSheet } from '../page/sheets';
 import type { StatusLine } from '../page/status';

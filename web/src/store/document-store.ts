@@ -1,31 +1,28 @@
-// The one store of the working document, selection, zoom, undo history and imported data.
+// The one store of the working document, selection, zoom, undo history and imported data. Every
+// UI area reads it and changes the document through its methods, each one undo step.
 
+import {
+  alignObjects,
+  clampObjectsToPage,
+  duplicates,
+  moveLayer,
+  nudgeObjects,
+  type AlignKind,
+  type LayerDirection,
+} from '../document/edits';
 import { createDocument } from '../document/factory';
 import { clamp } from '../document/fields';
 import type { LabelDocument, LabelObject } from '../document/model';
-import { cloneDocument, deepCopy } from '../document/copy';
-import { newId } from '../document/ids';
 import { isRotatable, rotateQuarter } from '../document/rotation';
 import type { Dataset, MergeContext } from '../merge/types';
+import { UndoHistory, type DataState } from './undo-history';
 
-export const UNDO_DEPTH = 60;
-export const COALESCE_MS = 700;
+export { DUPLICATE_OFFSET_MM, type AlignKind, type LayerDirection } from '../document/edits';
+export { COALESCE_MS, UNDO_DEPTH } from './undo-history';
 export const ZOOM_MIN = 0.2;
 export const ZOOM_MAX = 4;
-export const DUPLICATE_OFFSET_MM = 3;
 
 export type Listener = (store: DocumentStore) => void;
-export type LayerDirection = 'up' | 'down' | 'top' | 'bottom';
-export type AlignKind = 'left' | 'hcenter' | 'right' | 'top' | 'vcenter' | 'bottom';
-
-/** Duplicates carry a random tail in place of the counter, their own id form. */
-const duplicateId = (): string => newId('o', { random: 6 });
-
-/** Keeps a box on the page; the top-left edge wins when the box is larger than the page. */
-function keepOnPage(obj: LabelObject, doc: LabelDocument): void {
-  obj.x = Math.max(0, Math.min(obj.x, doc.page.widthMm - obj.w));
-  obj.y = Math.max(0, Math.min(obj.y, doc.page.heightMm - obj.h));
-}
 
 export class DocumentStore {
   doc: LabelDocument = createDocument();
@@ -35,20 +32,20 @@ export class DocumentStore {
   dirty = false;
   dataset: Dataset | null = null;
   recordIndex = 0;
-  undoStack: LabelDocument[] = [];
-  redoStack: LabelDocument[] = [];
+  readonly history = new UndoHistory();
   readonly listeners = new Set<Listener>();
-  /** The data set to bring back with an undo entry, for the entries that an import made. */
-  readonly dataAt = new WeakMap<LabelDocument, { dataset: Dataset | null; record: number }>();
-  lastSnapshotKey = '';
-  lastSnapshotAt = 0;
 
   get canUndo(): boolean {
-    return this.undoStack.length > 0;
+    return this.history.canUndo;
   }
 
   get canRedo(): boolean {
-    return this.redoStack.length > 0;
+    return this.history.canRedo;
+  }
+
+  /** The documents an undo goes back through, the newest last. */
+  get undoStack(): readonly LabelDocument[] {
+    return this.history.past;
   }
 
   /** Selected objects in document (z) order. */
@@ -81,17 +78,7 @@ export class DocumentStore {
   }
 
   snapshot(key = ''): void {
-    const now = Date.now();
-    if (key !== '' && key === this.lastSnapshotKey && now - this.lastSnapshotAt < COALESCE_MS) {
-      this.lastSnapshotAt = now;
-      return;
-    }
-    this.undoStack.push(cloneDocument(this.doc));
-    if (this.undoStack.length > UNDO_DEPTH)
-      this.undoStack.splice(0, this.undoStack.length - UNDO_DEPTH);
-    this.redoStack = [];
-    this.lastSnapshotKey = key;
-    this.lastSnapshotAt = now;
+    this.history.record(this.doc, key);
   }
 
   touch(): void {
@@ -100,6 +87,15 @@ export class DocumentStore {
   }
 
   preview(): void {
+    this.emit();
+  }
+
+  /**
+   * Ends a gesture that changed the document in place (a drag): what follows the document's
+   * structure, such as the property panel, rebuilds once now rather than at every move.
+   */
+  endGesture(): void {
+    this.revision += 1;
     this.emit();
   }
 
@@ -116,28 +112,25 @@ export class DocumentStore {
   }
 
   undo(): void {
-    this.step(this.undoStack, this.redoStack);
+    this.step(this.history.undo(this.doc, this.dataState()));
   }
 
   redo(): void {
-    this.step(this.redoStack, this.undoStack);
+    this.step(this.history.redo(this.doc, this.dataState()));
   }
 
-  private step(from: LabelDocument[], to: LabelDocument[]): void {
-    const next = from.pop();
-    if (!next) return;
-    const current = cloneDocument(this.doc);
-    to.push(current);
-    const data = this.dataAt.get(next);
-    if (data) {
-      this.dataAt.set(current, { dataset: this.dataset, record: this.recordIndex });
-      this.dataset = data.dataset;
-      this.recordIndex = data.record;
+  private dataState(): DataState {
+    return { dataset: this.dataset, record: this.recordIndex };
+  }
+
+  private step(to: { doc: LabelDocument; data?: DataState } | undefined): void {
+    if (!to) return;
+    if (to.data) {
+      this.dataset = to.data.dataset;
+      this.recordIndex = to.data.record;
     }
-    this.doc = next;
-    // A nudge right after an undo must start its own step, not merge into the undone one.
-    this.lastSnapshotKey = '';
-    const ids = new Set(next.objects.map((o) => o.id));
+    this.doc = to.doc;
+    const ids = new Set(to.doc.objects.map((o) => o.id));
     this.selection = this.selection.filter((id) => ids.has(id));
     this.commit();
   }
@@ -195,18 +188,7 @@ export class DocumentStore {
     const originals = this.selected;
     if (originals.length === 0) return;
     this.snapshot();
-    const taken = new Set(this.doc.objects.map((o) => o.id));
-    const copies = originals.map((o) => {
-      const copy = deepCopy(o);
-      let id = duplicateId();
-      while (taken.has(id)) id = duplicateId();
-      taken.add(id);
-      copy.id = id;
-      copy.x += DUPLICATE_OFFSET_MM;
-      copy.y += DUPLICATE_OFFSET_MM;
-      keepOnPage(copy, this.doc);
-      return copy;
-    });
+    const copies = duplicates(this.doc, originals);
     this.doc.objects.push(...copies);
     this.selection = copies.map((c) => c.id);
     this.commit();
@@ -230,76 +212,25 @@ export class DocumentStore {
     if (this.selection.length !== 1) return;
     const index = this.doc.objects.findIndex((o) => o.id === this.selection[0]);
     if (index < 0) return;
-    this.update((doc) => {
-      const [obj] = doc.objects.splice(index, 1);
-      const target =
-        direction === 'up'
-          ? Math.min(index + 1, doc.objects.length)
-          : direction === 'down'
-            ? Math.max(index - 1, 0)
-            : direction === 'top'
-              ? doc.objects.length
-              : 0;
-      doc.objects.splice(target, 0, obj);
-    });
+    this.update((doc) => moveLayer(doc.objects, index, direction));
   }
 
   align(kind: AlignKind): void {
     const targets = this.selected.filter((o) => !o.locked);
     if (targets.length === 0) return;
-    this.update((doc) => {
-      const W = doc.page.widthMm;
-      const H = doc.page.heightMm;
-      for (const o of targets) {
-        switch (kind) {
-          case 'left':
-            o.x = 0;
-            break;
-          case 'hcenter':
-            o.x = (W - o.w) / 2;
-            break;
-          case 'right':
-            o.x = W - o.w;
-            break;
-          case 'top':
-            o.y = 0;
-            break;
-          case 'vcenter':
-            o.y = (H - o.h) / 2;
-            break;
-          case 'bottom':
-            o.y = H - o.h;
-            break;
-        }
-      }
-    });
+    this.update((doc) => alignObjects(targets, doc.page, kind));
   }
 
   /** Fits every object onto the page after a page-size change; the caller snapshots and emits. */
   clampObjectsToPage(): void {
-    const W = this.doc.page.widthMm;
-    const H = this.doc.page.heightMm;
-    for (const o of this.doc.objects) {
-      o.w = Math.min(o.w, W);
-      o.h = Math.min(o.h, H);
-      if (o.type === 'qrcode') {
-        const side = Math.min(o.w, o.h, W, H);
-        o.w = side;
-        o.h = side;
-      }
-      keepOnPage(o, this.doc);
-    }
+    clampObjectsToPage(this.doc);
   }
 
   nudge(dx: number, dy: number): void {
     const targets = this.selected.filter((o) => !o.locked);
     if (targets.length === 0) return;
     this.snapshot('nudge');
-    for (const o of targets) {
-      o.x += dx;
-      o.y += dy;
-      keepOnPage(o, this.doc);
-    }
+    nudgeObjects(targets, this.doc.page, dx, dy);
     this.commit();
   }
 
@@ -319,10 +250,7 @@ export class DocumentStore {
   /** An import that replaces the data set: one undo step brings the previous one back. */
   importDataset(dataset: Dataset): void {
     this.snapshot();
-    this.dataAt.set(this.undoStack[this.undoStack.length - 1], {
-      dataset: this.dataset,
-      record: this.recordIndex,
-    });
+    this.history.attachData(this.dataState());
     this.setDataset(dataset);
   }
 
