@@ -4,7 +4,7 @@ import { recordContext } from '../compose/copies';
 import type { Slots } from '../compose/row';
 import type { StatusProbe } from '../page/printer-status';
 import { UnreadableSymbol } from '../verify/verify';
-import { type DispatchState, type ResolvedDeps, sleep } from './dispatch-state';
+import { type DispatchState, type ResolvedDeps, type RunPlan, sleep } from './dispatch-state';
 import { followPrintJobs } from './follow-jobs';
 import {
   batchGate,
@@ -16,7 +16,7 @@ import {
   stopReason,
   type QueueHooks,
 } from './pacing';
-import { clampColumnCount } from './rules';
+import { clampColumnCount, clampCopyCount } from './rules';
 import { preparedRequest, type Dropped, type RowSender } from './send-row';
 
 export const NEED_DATA = '先导入数据（CSV/Excel）';
@@ -108,11 +108,14 @@ export class BatchRun {
    * The current record follows the row printed, and the page shows it at the rate `batchViews`
    * allows. `from` continues a batch cut off earlier.
    */
-  async print(dryRun: boolean, ask: boolean, from: number): Promise<void> {
+  async print(dryRun: boolean, ask: boolean, from: number, plan: RunPlan = {}): Promise<void> {
     const { deps, state } = this;
     const { store, status } = deps;
     if (state.batch.running) return;
-    const data = store.dataset;
+    // A reprint runs from its snapshot and leaves the editor's record and draft alone.
+    const source = plan.source ?? store;
+    const ofStore = plan.source === undefined;
+    const data = source.dataset;
     if (!data || data.rows.length === 0) {
       status.showHint(NEED_DATA, 'error');
       return;
@@ -124,17 +127,20 @@ export class BatchRun {
     const rows = data.rows.length;
     const printer = deps.printer().selectedPrinter;
     if (ask && !deps.confirm(`将在打印机“${printer}”上打印 ${rows} 条记录，继续？`)) return;
-    const moved = dryRun ? undefined : deps.batchMoved;
+    const moved = dryRun || !ofStore ? undefined : deps.batchMoved;
+    const setRecord = (i: number) => ofStore && store.setRecord(i);
+    const end = Math.max(0, Math.min(rows, Math.floor(plan.to ?? rows)));
 
     const remembered = store.recordIndex;
     const startedMs = deps.now();
+    const clock = plan.clock ?? startedMs;
+    const printerOffset = plan.printerOffset ?? deps.printerOffset(printer);
     // Pacing follows the printer only when paper really comes out.
     const pacing = { on: !dryRun && deps.queue !== undefined };
     const rowSizes: number[] = [];
     state.followRun++;
     state.startBatch();
-    const columns = clampColumnCount(store.doc.print.columns);
-    let done = 0;
+    const columns = clampColumnCount(source.doc.print.columns);
     let outcome: 'completed' | 'stopped' | 'failed' | 'unreadable' = 'completed';
     // The record whose symbol did not read back: shown when the batch ends, and named.
     let unreadable: { record: number; error: UnreadableSymbol } | undefined;
@@ -143,17 +149,34 @@ export class BatchRun {
     const drop: Dropped = { dropped: false };
     const prepare = (first: number) => {
       const row: Slots = Array.from({ length: columns }, (_, k) =>
-        first + k < rows ? recordContext(store, first + k) : undefined,
+        first + k < end ? { ...recordContext(source, first + k), now: clock } : undefined,
       );
-      const doc = store.doc;
-      return { row, doc, ready: this.sender.prepareRow(doc, row, drop) };
+      const doc = source.doc;
+      return { row, doc, ready: this.sender.prepareRow(doc, row, drop, data) };
     };
     let next: ReturnType<typeof prepare> | undefined;
     deps.batchViews?.batchStarted();
     const start = Math.max(0, Math.min(rows, Math.floor(from)));
-    moved?.({ next: start, total: rows });
+    // A continuation counts on from the records its run already printed.
+    let done = plan.continues ? start : 0;
+    const log = deps.runs?.start({
+      kind: 'batch',
+      docName: source.doc.name,
+      printer,
+      dryRun,
+      copies: clampCopyCount(source.doc.print.copies),
+      total: rows,
+      clock,
+      startedMs,
+      source: { doc: source.doc, dataset: data, recordIndex: source.recordIndex },
+      printerOffset,
+      reprintOf: plan.reprintOf,
+      continues: plan.continues,
+      from: start,
+    });
+    moved?.({ next: start, total: rows, entry: log?.id });
     try {
-      for (let i = start; i < rows; i += columns) {
+      for (let i = start; i < end; i += columns) {
         if (state.batch.stopRequested) {
           outcome = 'stopped';
           break;
@@ -183,10 +206,10 @@ export class BatchRun {
           current.row,
           dryRun,
           true,
-          {},
+          log ? { record: false, dataset: data, printerOffset } : {},
           () => preparedRequest(prepared),
           () => {
-            if (following < rows) next = prepare(following);
+            if (following < end) next = prepare(following);
           },
         );
         if (!result.ok) {
@@ -196,8 +219,9 @@ export class BatchRun {
         const size = current.row.filter((slot) => slot).length;
         done += size;
         rowSizes.push(size);
-        if (following < rows) moved?.({ next: following, total: rows });
-        store.setRecord(i);
+        log?.row({ first: i, count: size }, result.bytes, result.elapsedMs);
+        if (following < end) moved?.({ next: following, total: rows, entry: log?.id });
+        setRecord(i);
       }
       // A stop pressed while the last row went out still withdraws what waits in the queue.
       if (outcome === 'completed' && state.batch.stopRequested) outcome = 'stopped';
@@ -205,7 +229,8 @@ export class BatchRun {
       drop.dropped = true;
       moved?.(undefined);
       // The user sees the record that stopped the batch; otherwise the one they had.
-      store.setRecord(unreadable ? unreadable.record : remembered);
+      setRecord(unreadable ? unreadable.record : remembered);
+      log?.end(outcome === 'completed' ? 'done' : outcome === 'failed' ? 'failed' : 'stopped');
       state.endBatch();
       deps.batchViews?.batchEnded();
     }

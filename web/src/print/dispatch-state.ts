@@ -3,13 +3,15 @@
 import { composeRowRaster, type ComposedRaster, type Slots } from '../compose/row';
 import type { BatchPosition } from '../document/draft';
 import type { LabelDocument } from '../document/model';
-import type { PrintRecordInput } from '../document/print-history';
+import type { PrintRecord, PrintRecordInput } from '../document/print-history';
+import type { RunSource } from '../document/print-snapshots';
 import { readPrinterOffset, type PrinterOffset } from '../document/printer-profiles';
 import type { DocumentStore } from '../editor/store';
 import type { CallService, PrinterView } from '../page/service-call';
 import type { StatusLine } from '../page/status';
 import { preloadImages } from '../render/sources';
 import { POLL_INTERVAL_MS, type QueueHooks } from './pacing';
+import type { RunJournal } from './run-journal';
 
 export interface DispatchDeps {
   store: DocumentStore;
@@ -31,9 +33,26 @@ export interface DispatchDeps {
   queue?: QueueHooks;
   /** Told when a batch starts and ends, so the page follows its records at a bounded rate. */
   batchViews?: BatchViews;
+  /** Keeps each run's history record and snapshot; without it rows write their own records. */
+  runs?: RunJournal;
   /** Between two status polls; tests pass a short one. */
   pollMs?: number;
   now?: () => number;
+}
+
+/**
+ * A run that does not simply print the store as it is now: a reprint from a snapshot, a part of
+ * one, or the continuation of a stopped run (which keeps that run's record).
+ */
+export interface RunPlan {
+  source?: RunSource;
+  /** The original run's clock, so dates and times print as they did. */
+  clock?: number;
+  printerOffset?: PrinterOffset;
+  /** The record after the last one to print (a part of a batch). */
+  to?: number;
+  reprintOf?: number;
+  continues?: PrintRecord;
 }
 
 export interface BatchViews {

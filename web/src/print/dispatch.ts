@@ -4,7 +4,7 @@
 import type { Slots } from '../compose/row';
 import type { LabelDocument } from '../document/model';
 import { BatchRun } from './batch';
-import { DispatchState, resolveDeps, type DispatchDeps } from './dispatch-state';
+import { DispatchState, resolveDeps, type DispatchDeps, type RunPlan } from './dispatch-state';
 import { printCopies } from './print-copies';
 import type { PrintRequest } from './rules';
 import { RowSender, type RowOptions, type RowResult } from './send-row';
@@ -19,6 +19,7 @@ export {
   failureText,
   type BatchViews,
   type DispatchDeps,
+  type RunPlan,
 } from './dispatch-state';
 export { NO_COPY_PLAN } from './print-copies';
 export { EMPTY_CANVAS, nextTask, type RowOptions, type RowResult } from './send-row';
@@ -64,8 +65,8 @@ export class PrintDispatcher {
   }
 
   /** Single print: one job per row of the copy plan, each with printer copies 1. */
-  printCopies(dryRun: boolean): Promise<void> {
-    return printCopies(this.deps, this.state, this.sender, dryRun);
+  printCopies(dryRun: boolean, plan?: RunPlan): Promise<void> {
+    return printCopies(this.deps, this.state, this.sender, dryRun, plan);
   }
 
   /** The batch button's click while a batch runs. */
@@ -74,7 +75,7 @@ export class PrintDispatcher {
   }
 
   /** One row per `columns` records. `from` continues a batch cut off earlier. */
-  printBatch(dryRun: boolean, ask = !dryRun, from = 0): Promise<void> {
-    return this.batchRun.print(dryRun, ask, from);
+  printBatch(dryRun: boolean, ask = !dryRun, from = 0, plan?: RunPlan): Promise<void> {
+    return this.batchRun.print(dryRun, ask, from, plan);
   }
 }

@@ -3,6 +3,8 @@
 import { encodeBase64 } from '../compose/pack';
 import type { ComposedRaster, Slots } from '../compose/row';
 import type { LabelDocument } from '../document/model';
+import type { PrinterOffset } from '../document/printer-profiles';
+import type { Dataset } from '../merge/types';
 import { rowSymbols } from '../verify/placements';
 import { assertRowReadable } from '../verify/verify';
 import { checkDocument, objectName, type CheckIssue } from './check';
@@ -26,6 +28,9 @@ export interface RowOptions {
   layoutColumns?: number;
   copies?: number;
   record?: boolean;
+  /** A reprint's data set and printer offset, instead of the store's and the printer's own. */
+  dataset?: Dataset | null;
+  printerOffset?: PrinterOffset;
 }
 
 export const FAILED: RowResult = { ok: false, bytes: 0, elapsedMs: 0 };
@@ -95,12 +100,16 @@ export class RowSender {
   ) {}
 
   /** The pre-print check's errors for every present slot; identical slots count once. */
-  private rowErrors(doc: LabelDocument, row: Slots): CheckIssue[] {
-    return dedupeIssues(row.flatMap((slot) => (slot ? this.slotErrors(doc, slot) : [])));
+  private rowErrors(doc: LabelDocument, row: Slots, dataset?: Dataset | null): CheckIssue[] {
+    return dedupeIssues(row.flatMap((slot) => (slot ? this.slotErrors(doc, slot, dataset) : [])));
   }
 
-  private slotErrors(doc: LabelDocument, slot: NonNullable<Slots[number]>): CheckIssue[] {
-    return checkDocument(doc, this.deps.store.dataset, slot).filter((i) => i.level === 'error');
+  private slotErrors(
+    doc: LabelDocument,
+    slot: NonNullable<Slots[number]>,
+    dataset: Dataset | null | undefined = this.deps.store.dataset,
+  ): CheckIssue[] {
+    return checkDocument(doc, dataset, slot).filter((i) => i.level === 'error');
   }
 
   private reportRefusal(errors: readonly CheckIssue[]): void {
@@ -136,13 +145,18 @@ export class RowSender {
    * A batch row, checked and composed ahead of its turn. The check runs one slot per task, since
    * each slot encodes its own symbols, and the batch's drop ends the work at the next step.
    */
-  async prepareRow(doc: LabelDocument, row: Slots, drop: Dropped): Promise<PreparedRow> {
+  async prepareRow(
+    doc: LabelDocument,
+    row: Slots,
+    drop: Dropped,
+    dataset?: Dataset | null,
+  ): Promise<PreparedRow> {
     try {
       const errors: CheckIssue[] = [];
       for (const slot of row) {
         if (drop.dropped) return { kind: 'failed', error: new Error('dropped') };
         if (!slot) continue;
-        errors.push(...this.slotErrors(doc, slot));
+        errors.push(...this.slotErrors(doc, slot, dataset));
         await nextTask();
       }
       if (errors.length > 0) return { kind: 'refused', errors: dedupeIssues(errors) };
@@ -164,7 +178,7 @@ export class RowSender {
     options: RowOptions,
   ): Promise<RowResult> {
     return this.sendRow(doc, row, dryRun, quiet, options, () => {
-      const errors = this.rowErrors(doc, row);
+      const errors = this.rowErrors(doc, row, options.dataset);
       if (errors.length > 0) return { kind: 'refused', errors };
       return this.composeRequest(doc, row, options.layoutColumns);
     });
@@ -230,7 +244,7 @@ export class RowSender {
         raster: composed.raster,
         dataB64: composed.dataB64,
         dryRun,
-        printerOffset: this.deps.printerOffset(printer),
+        printerOffset: options.printerOffset ?? this.deps.printerOffset(printer),
       });
       this.lastRequest = request;
       const pending = this.deps.call<PrintReply>('print_sheet', { request });
