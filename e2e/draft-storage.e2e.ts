@@ -284,6 +284,12 @@ describe('a cut-off batch', () => {
       ]),
     ).toEqual(['批量', 30]);
     await again.screenshot({ path: join(testOutputDir(), 'batch-cut-off.png') });
+    // The batch's history record was cut off with it, three records in.
+    const batchEntry = async () =>
+      (await storedRecords(again, 'history')).filter((r) => r.docName === '批量');
+    expect(await batchEntry()).toMatchObject([
+      { records: 3, run: { state: 'running', total: 30 } },
+    ]);
     await again.getByRole('button', { name: '继续打印' }).click();
     await again.waitForFunction(
       () => /^批量完成/.test(document.getElementById('status-title')?.textContent ?? ''),
@@ -296,6 +302,10 @@ describe('a cut-off batch', () => {
     expect(printer.jobs().length - before).toBe(30);
     expect(new Set(jobs.map((j) => j.toString('base64'))).size).toBe(30);
     expect((await storedDraft(again)).batch).toBeNull();
+    // Continued in the same record, which now holds the whole batch.
+    await expect
+      .poll(batchEntry)
+      .toMatchObject([{ records: 30, ok: true, run: { state: 'done', total: 30 } }]);
     expect(await hint(again)).not.toContain('上次批量');
     expect(pageErrors.get(again)).toEqual([]);
     await context.close();
@@ -389,6 +399,21 @@ describe('reprint and resume from the history', () => {
       '打开此标签',
     ]);
     await page.screenshot({ path: join(testOutputDir(), 'history-actions.png') });
+    // The printed label opens as a new unsaved document with its data set.
+    await page.evaluate(() => {
+      const sv = window.__sv!;
+      sv.store.reset(sv.parseDoc({ name: '别的', objects: [] }), false);
+      sv.store.setDataset(null);
+    });
+    await done.getByRole('button', { name: '打开此标签' }).click();
+    await expect
+      .poll(() =>
+        page.evaluate(() => {
+          const { doc, dataset, dirty } = window.__sv!.store;
+          return [doc.name, doc.objects.length, dataset?.rows.length, dataset?.rows[29], dirty];
+        }),
+      )
+      .toEqual(['续印', 1, 30, { n: '30' }, true]);
     expect(pageErrors.get(page)).toEqual([]);
     await context.close();
   }, 120_000);

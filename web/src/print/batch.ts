@@ -206,7 +206,8 @@ export class BatchRun {
           current.row,
           dryRun,
           true,
-          log ? { record: false, dataset: data, printerOffset } : {},
+          // The printer's own offset is read at each row, a reprint's comes from its snapshot.
+          log ? { record: false, dataset: data, printerOffset: plan.printerOffset } : {},
           () => preparedRequest(prepared),
           () => {
             if (following < end) next = prepare(following);

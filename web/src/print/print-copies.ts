@@ -67,7 +67,7 @@ export async function printCopies(
         layoutColumns: columns,
         record: false,
         dataset: source.dataset ?? null,
-        printerOffset,
+        printerOffset: plan.printerOffset,
       });
       if (!result.ok) {
         failed = true;
