@@ -315,7 +315,10 @@ describe('batch print', () => {
         run: {
           total: 5,
           state: 'done',
-          jobs: [0, 2, 4].map((first) => ({ first, count: first === 4 ? 1 : 2 })),
+          jobs: [
+            { first: 0, count: 2, rows: 2 },
+            { first: 4, count: 1, rows: 1 },
+          ],
         },
       });
   });

@@ -134,7 +134,10 @@ describe('followJobs', () => {
 
 describe('firstRecordNotDone', () => {
   // Rows of two records from record 0; the last row holds one.
-  const rows = [0, 2, 4, 6].map((first) => ({ first, count: first === 6 ? 1 : 2 }));
+  const rows = [
+    { first: 0, count: 2, rows: 3 },
+    { first: 6, count: 1, rows: 1 },
+  ];
   test.each<[string, JobState[] | undefined, number]>([
     ['without the printer-state commands: the first not sent', undefined, 7],
     ['every job printed', ['done', 'done', 'done', 'done'], 7],

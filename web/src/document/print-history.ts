@@ -27,10 +27,33 @@ export interface PrintRecord extends PrintRecordInput {
 
 export type RunState = 'running' | 'done' | 'stopped' | 'failed';
 
-/** The records of one job: `count` records from `first` (copies: labels from `first`). */
+/**
+ * `rows` jobs one after another, each of `count` records from `first` on (copies: labels).
+ * Equal jobs share one entry, so a batch of thousands of rows keeps a record of a few lines.
+ */
 export interface RunJob {
   first: number;
   count: number;
+  rows: number;
+}
+
+/** Every job on its own (`rows` 1), in order. */
+export function eachJob(jobs: readonly RunJob[]): RunJob[] {
+  return jobs.flatMap((j) =>
+    Array.from({ length: j.rows }, (_, k) => ({
+      first: j.first + k * j.count,
+      count: j.count,
+      rows: 1,
+    })),
+  );
+}
+
+/** The jobs with one more at the end, joined to the last entry when it continues it. */
+export function addJob(jobs: readonly RunJob[], first: number, count: number): RunJob[] {
+  const last = jobs.at(-1);
+  if (last && last.count === count && last.first + last.rows * count === first)
+    return [...jobs.slice(0, -1), { ...last, rows: last.rows + 1 }];
+  return [...jobs, { first, count, rows: 1 }];
 }
 
 export interface PrintRun {

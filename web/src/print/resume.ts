@@ -1,6 +1,6 @@
 // Where a cut-off or stopped run goes on: the first record not known to be printed.
 
-import type { PrintRecord, RunJob } from '../document/print-history';
+import { eachJob, type PrintRecord, type RunJob } from '../document/print-history';
 import type { JobState } from '../page/printer-status';
 import { jobsSince, type QueueHooks } from './pacing';
 
@@ -19,11 +19,12 @@ export function firstRecordNotDone(
   from: number,
   states?: readonly JobState[],
 ): number {
-  const sent = jobs.reduce((end, j) => Math.max(end, j.first + j.count), from);
-  if (!states || states.length > jobs.length) return sent;
-  const offset = jobs.length - states.length;
+  const each = eachJob(jobs);
+  const sent = each.reduce((end, j) => Math.max(end, j.first + j.count), from);
+  if (!states || states.length > each.length) return sent;
+  const offset = each.length - states.length;
   const bad = states.findIndex((s) => NOT_PRINTED.includes(s));
-  return bad < 0 ? sent : Math.min(sent, jobs[offset + bad].first);
+  return bad < 0 ? sent : Math.min(sent, each[offset + bad].first);
 }
 
 /** The run's job states from the spooler, when it answers and keeps them. */

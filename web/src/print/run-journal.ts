@@ -3,6 +3,8 @@
 
 import type { RecordBackend, WriteResult } from '../document/database';
 import {
+  addJob,
+  eachJob,
   newPrintRecord,
   storePrintRecord,
   updatePrintRecord,
@@ -34,7 +36,8 @@ export interface RunStart {
 export interface RunLog {
   /** The record's id, which a cut-off batch's draft names. */
   readonly id: string;
-  row(job: RunJob, bytes: number, elapsedMs: number): void;
+  /** A job of `count` records from `first` went out. */
+  row(job: { first: number; count: number }, bytes: number, elapsedMs: number): void;
   end(state: Exclude<RunState, 'running'>): void;
 }
 
@@ -99,7 +102,7 @@ export class HistoryJournal implements RunJournal {
           copies: r.run!.kind === 'copies' ? r.copies + job.count : r.copies,
           bytes: r.bytes + bytes,
           elapsedMs: r.elapsedMs + elapsedMs,
-          run: { ...r.run!, jobs: [...r.run!.jobs, job] },
+          run: { ...r.run!, jobs: addJob(r.run!.jobs, job.first, job.count) },
         })),
       end: (state) => {
         this.live.delete(record.id);
@@ -112,10 +115,12 @@ export class HistoryJournal implements RunJournal {
     const from = run.from ?? 0;
     if (run.continues?.run) {
       // Records from `from` on go out again; the jobs that sent them before no longer count.
-      const jobs = run.continues.run.jobs.filter((j) => j.first < from);
+      const jobs = eachJob(run.continues.run.jobs)
+        .filter((j) => j.first < from)
+        .reduce<RunJob[]>((all, j) => addJob(all, j.first, j.count), []);
       return {
         ...run.continues,
-        records: jobs.reduce((n, j) => n + j.count, 0),
+        records: jobs.reduce((n, j) => n + j.count * j.rows, 0),
         run: { ...run.continues.run, jobs, state: 'running', startedMs: run.startedMs },
       };
     }
