@@ -3,6 +3,7 @@
 
 import type { RecordBackend } from '../document/database';
 import { clearPrintHistory, loadPrintHistory, type PrintRecord } from '../document/print-history';
+import { SNAPSHOT_BUDGET_BYTES, trimSnapshots } from '../document/print-snapshots';
 import type { Elements } from '../page/elements';
 import { closeSheet, openSheet } from '../page/sheets';
 import {
@@ -128,7 +129,13 @@ export function installSettingsSheet(
   el['settings-button'].addEventListener('click', open);
   el['settings-close'].addEventListener('click', close);
   el['clear-history'].addEventListener('click', () => {
-    void records.then((backend) => clearPrintHistory(backend)).then(render);
+    void records
+      .then(async (backend) => {
+        await clearPrintHistory(backend);
+        // Snapshots without their records are of no use: they go with them.
+        await trimSnapshots(backend, SNAPSHOT_BUDGET_BYTES);
+      })
+      .then(render);
   });
   return { open };
 }
