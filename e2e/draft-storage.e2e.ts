@@ -6,6 +6,7 @@ import { join } from 'node:path';
 import type { Browser, BrowserContext, Page } from 'playwright-core';
 import { afterAll, beforeAll, describe, expect, test } from 'vitest';
 import type { RecordingPrinter } from './support/cups';
+import { storedRecords } from './support/designer';
 import { testOutputDir } from './support/paths';
 import { startPrintSetup, type PrintSetup } from './support/print-setup';
 
@@ -117,7 +118,6 @@ describe('the draft', () => {
     await expect
       .poll(() => storedDraft(page), { timeout: 20_000 })
       .toEqual({ name: '最新的编辑', pictures, rows: 20_000, batch: null });
-    page.once('dialog', (d) => void d.accept());
     await page.reload();
     await page.waitForFunction(() => window.__sv !== undefined);
     const state = await page.evaluate(() => {
@@ -253,7 +253,7 @@ describe('a cut-off batch', () => {
     await page.click('#btn-batch');
     await expect
       .poll(async () => (await storedDraft(page)).batch, { timeout: 30_000 })
-      .toEqual({ next: 3, total: 30 });
+      .toEqual({ next: 3, total: 30, entry: expect.any(String) });
     const asked: string[] = [];
     page.once('dialog', (d) => (asked.push(d.type()), void d.accept()));
     await page.close({ runBeforeUnload: true });
@@ -270,6 +270,12 @@ describe('a cut-off batch', () => {
       ]),
     ).toEqual(['批量', 30]);
     await again.screenshot({ path: join(testOutputDir(), 'batch-cut-off.png') });
+    // The batch's history record was cut off with it, three records in.
+    const batchEntry = async () =>
+      (await storedRecords(again, 'history')).filter((r) => r.docName === '批量');
+    expect(await batchEntry()).toMatchObject([
+      { records: 3, run: { state: 'running', total: 30 } },
+    ]);
     await again.getByRole('button', { name: '继续打印' }).click();
     await again.waitForFunction(
       () => /^批量完成/.test(document.getElementById('status-title')?.textContent ?? ''),
@@ -282,8 +288,186 @@ describe('a cut-off batch', () => {
     expect(printer.jobs().length - before).toBe(30);
     expect(new Set(jobs.map((j) => j.toString('base64'))).size).toBe(30);
     expect((await storedDraft(again)).batch).toBeNull();
+    // Continued in the same record, which now holds the whole batch.
+    await expect
+      .poll(batchEntry)
+      .toMatchObject([{ records: 30, ok: true, run: { state: 'done', total: 30 } }]);
     expect(await hint(again)).not.toContain('上次批量');
     expect(pageErrors.get(again)).toEqual([]);
+    await context.close();
+  }, 120_000);
+});
+
+describe('reprint and resume from the history', () => {
+  /** The settings sheet's history item whose title matches, with its action buttons. */
+  async function historyItem(page: Page, title: RegExp) {
+    await page.click('#settings-button');
+    const item = page.locator('#history-list .history-item').filter({ hasText: title }).first();
+    await item.waitFor({ timeout: 10_000 });
+    return item;
+  }
+
+  const waitTitle = (page: Page, pattern: RegExp) =>
+    page.waitForFunction(
+      (source) =>
+        new RegExp(source).test(document.getElementById('status-title')?.textContent ?? ''),
+      pattern.source,
+      { timeout: 60_000 },
+    );
+
+  test('a batch stopped after row 13 continues with records 14–30 and its entry reaches 30/30', async () => {
+    const context = await browser.newContext();
+    const page = await open(context);
+    await page.waitForFunction(
+      (name) => document.getElementById('printer-value')?.textContent === name,
+      QUEUE,
+    );
+    await page.evaluate(() => {
+      const sv = window.__sv!;
+      const doc = sv.parseDoc({
+        name: '续印',
+        page: { widthMm: 40, heightMm: 20, dpi: 203 },
+        print: { columns: 1 },
+        objects: [{ type: 'text', x: 2, y: 2, w: 36, h: 14, text: 'No. {{n}}', fontSize: 24 }],
+      });
+      sv.store.reset(doc, false);
+      sv.store.setDataset({
+        name: 'n.csv',
+        fields: ['n'],
+        rows: Array.from({ length: 30 }, (_, i) => ({ n: String(i + 1) })),
+      });
+    });
+    // Once row 13 is on its way, the printer-state probe before row 14 waits until the stop is
+    // pressed: the batch stops after row 13 with nothing left in the queue to withdraw.
+    let sent = 0;
+    let holdProbe = false;
+    await page.route('**/api/print_sheet', async (route) => {
+      if (++sent === 13) holdProbe = true;
+      await route.continue();
+    });
+    await page.route('**/api/printer_status', async (route) => {
+      while (holdProbe) await new Promise((r) => setTimeout(r, 50));
+      await route.continue();
+    });
+    const before = printer.jobs().length;
+    page.once('dialog', (d) => void d.accept());
+    await page.click('#btn-batch');
+    await printer.waitForJobs(before + 13, 30_000);
+    await page.click('#btn-batch');
+    holdProbe = false;
+    await waitTitle(page, /^批量已停止/);
+    expect(sent).toBe(13);
+
+    const item = await historyItem(page, /续印/);
+    expect(await item.locator('strong').innerText()).toBe('✗ 续印 · 已停止 13/30');
+    await page.screenshot({ path: join(testOutputDir(), 'history-stopped-batch.png') });
+    await item.getByRole('button', { name: '从第 14 条继续' }).click();
+    await waitTitle(page, /^批量完成/);
+    // Thirty labels of thirty different records: the continuation printed exactly the 17 the
+    // stop left out.
+    const jobs = (await printer.waitForJobs(before + 30)).slice(before);
+    await page.waitForTimeout(1000);
+    expect(printer.jobs().length - before).toBe(30);
+    expect(new Set(jobs.map((j) => j.toString('base64'))).size).toBe(30);
+    const history = await storedRecords(page, 'history');
+    const entry = history.find((r) => r.docName === '续印') as {
+      records: number;
+      ok: boolean;
+      run: { total: number; state: string };
+    };
+    expect(entry).toMatchObject({ records: 30, ok: true, run: { total: 30, state: 'done' } });
+    expect(history.filter((r) => r.docName === '续印')).toHaveLength(1);
+    const done = await historyItem(page, /续印/);
+    expect(await done.locator('strong').innerText()).toBe('✓ 续印 · 30 张');
+    expect(await done.locator('button').allInnerTexts()).toEqual([
+      '重印',
+      '重印部分…',
+      '打开此标签',
+    ]);
+    await page.screenshot({ path: join(testOutputDir(), 'history-actions.png') });
+    // The printed label opens as a new unsaved document with its data set.
+    await page.evaluate(() => {
+      const sv = window.__sv!;
+      sv.store.reset(sv.parseDoc({ name: '别的', objects: [] }), false);
+      sv.store.setDataset(null);
+    });
+    await done.getByRole('button', { name: '打开此标签' }).click();
+    await expect
+      .poll(() =>
+        page.evaluate(() => {
+          const { doc, dataset, dirty } = window.__sv!.store;
+          return [doc.name, doc.objects.length, dataset?.rows.length, dataset?.rows[29], dirty];
+        }),
+      )
+      .toEqual(['续印', 1, 30, { n: '30' }, true]);
+    expect(pageErrors.get(page)).toEqual([]);
+    await context.close();
+  }, 120_000);
+
+  test("a dated label reprinted a week later sends the original's bytes", async () => {
+    const context = await browser.newContext();
+    const first = await open(context);
+    await first.waitForFunction(
+      (name) => document.getElementById('printer-value')?.textContent === name,
+      QUEUE,
+    );
+    const dated = {
+      name: '日期签',
+      page: { widthMm: 40, heightMm: 20, dpi: 203 },
+      print: { copies: 1, columns: 1 },
+      objects: [{ type: 'text', x: 2, y: 2, w: 36, h: 14, text: '{{__date__}}', fontSize: 10 }],
+    };
+    const printDated = (page: Page) =>
+      page.evaluate(async (json) => {
+        const sv = window.__sv!;
+        sv.store.reset(sv.parseDoc(json), false);
+        await sv.print!();
+      }, dated);
+    const before = printer.jobs().length;
+    await printDated(first);
+    const [original] = (await printer.waitForJobs(before + 1)).slice(before);
+
+    // A week on, in a page opened then: a fresh print of the same label shows the new date, the
+    // reprint the old one.
+    await first.close();
+    await context.addInitScript(() => {
+      const week = 7 * 24 * 3600 * 1000;
+      const Real = Date;
+      class Later extends Real {
+        constructor(...args: unknown[]) {
+          if (args.length === 0) super(Real.now() + week);
+          else super(...(args as [number]));
+        }
+        static override now() {
+          return Real.now() + week;
+        }
+      }
+      globalThis.Date = Later as DateConstructor;
+    });
+    const page = await open(context);
+    await page.waitForFunction(
+      (name) => document.getElementById('printer-value')?.textContent === name,
+      QUEUE,
+    );
+    await printDated(page);
+    const [later] = (await printer.waitForJobs(before + 2)).slice(before + 1);
+    expect(later.equals(original)).toBe(false);
+
+    const item = page
+      .locator('#history-list .history-item')
+      .filter({ hasText: /日期签/ })
+      .last();
+    await page.click('#settings-button');
+    await item.waitFor();
+    const question: string[] = [];
+    page.once('dialog', (d) => (question.push(d.message()), void d.accept()));
+    await item.getByRole('button', { name: '重印', exact: true }).click();
+    const [again] = (await printer.waitForJobs(before + 3)).slice(before + 2);
+    expect(question).toEqual([`将在打印机“${QUEUE}”上重印 1 张标签，继续？`]);
+    expect(again.equals(original)).toBe(true);
+    const reprint = await historyItem(page, /重印 · /);
+    expect(await reprint.locator('strong').innerText()).toMatch(/^✓ 日期签 · 1 张 · 重印 · /);
+    expect(pageErrors.get(page)).toEqual([]);
     await context.close();
   }, 120_000);
 });

@@ -107,7 +107,20 @@ function start(): void {
     loadDocument: (doc, dirty) => files.loadDocument(doc, dirty),
     records,
   });
-  installSettingsSheet(el, records);
+  installSettingsSheet(el, records, {
+    ...print.history,
+    openLabel: async (record) => {
+      const snapshot = await print.history.snapshot(record);
+      if (!snapshot || !files.confirmDiscard()) return;
+      // A copy to edit: the history keeps its own.
+      files.loadDocument(snapshot.doc, true);
+      store.setDataset(snapshot.dataset);
+      store.emit();
+    },
+    printer: () => printerState.selectedPrinter,
+    confirm: (message) => window.confirm(message),
+    prompt: (message, value) => window.prompt(message, value),
+  });
   installHelpSheet(el);
   installSheetBackdrops(SHEET_IDS.map((id) => el[id]));
   installTheme(el.actions.themeChoice);

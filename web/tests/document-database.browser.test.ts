@@ -7,7 +7,15 @@ import {
 } from '../src/document/database';
 import { loadDraft, saveDraft } from '../src/document/draft';
 import { createDocument } from '../src/document/factory';
-import { appendPrintHistory, loadPrintHistory } from '../src/document/print-history';
+import {
+  appendPrintHistory,
+  loadPrintHistory,
+  newPrintRecord,
+  storePrintRecord,
+  type PrintRecord,
+} from '../src/document/print-history';
+import { keepSnapshot, loadSnapshot, trimSnapshots } from '../src/document/print-snapshots';
+import { sanitizeDocument } from '../src/document/sanitize';
 import { STORAGE_KEYS } from '../src/document/storage';
 import { createSampleDocument } from '../src/document/templates';
 import { deleteUserTemplate, loadUserTemplates } from '../src/document/user-templates';
@@ -97,5 +105,66 @@ describe('record database', () => {
     const list = await loadPrintHistory(db);
     expect(list.map((r) => r.docName)).toEqual(['y', 'x']);
     expect(list[1]).toMatchObject({ snapshot: [1] });
+  });
+});
+
+describe('reprint snapshots', () => {
+  it('stores a shared data set once and drops the oldest snapshots over budget, saying so', async () => {
+    const db = await freshDatabase();
+    const doc = sanitizeDocument(createSampleDocument());
+    const rows = (n: number) => Array.from({ length: n }, (_, i) => ({ x: `记录 ${i + 1}` }));
+    const shared = { name: 'a.csv', fields: ['x'], rows: rows(2000) };
+    const other = { name: 'b.csv', fields: ['x'], rows: rows(1000) };
+    const runs: [string, typeof shared | null][] = [
+      ['d1', shared],
+      ['d2', structuredClone(shared)],
+      ['d3', other],
+      ['d4', null],
+    ];
+    const stored: PrintRecord[] = [];
+    for (const [i, [docName, dataset]] of runs.entries()) {
+      const record: PrintRecord = {
+        ...newPrintRecord({ ...print, docName }, i + 1),
+        run: {
+          kind: 'batch',
+          total: 3,
+          state: 'done',
+          jobs: [],
+          clock: 5,
+          startedMs: i + 1,
+          snapshot: 'none',
+          snapshotBytes: 0,
+        },
+      };
+      await storePrintRecord(record, db);
+      const snapshot = { doc, dataset, recordIndex: 1, printerOffset: { xMm: 0.5, yMm: 0 } };
+      stored.push(await keepSnapshot(record, snapshot, db, Infinity));
+    }
+    // Equal contents, one stored copy: two data sets for three runs that had one.
+    expect(await db.readKeys!('datasets')).toHaveLength(2);
+    expect(stored[0].run!.datasetHash).toBe(stored[1].run!.datasetHash);
+    expect(await loadSnapshot(stored[1], db)).toEqual({
+      doc,
+      dataset: shared,
+      recordIndex: 1,
+      printerOffset: { xMm: 0.5, yMm: 0 },
+    });
+
+    // Room for all but the two oldest: they go, with the data set only they used.
+    const [d1, d2, d3, d4] = stored.map((r) => r.run!);
+    const budget = d3.snapshotBytes + d3.datasetBytes! + d4.snapshotBytes + 1;
+    expect(await trimSnapshots(db, budget)).toEqual([stored[0].id, stored[1].id]);
+    const history = await loadPrintHistory(db);
+    expect(history.map((r) => [r.docName, r.run?.snapshot])).toEqual([
+      ['d4', 'kept'],
+      ['d3', 'kept'],
+      ['d2', 'dropped'],
+      ['d1', 'dropped'],
+    ]);
+    expect((await db.readKeys!('snapshots')).sort()).toEqual([stored[2].id, stored[3].id].sort());
+    expect(await db.readKeys!('datasets')).toEqual([d3.datasetHash]);
+    expect(await loadSnapshot(history[3], db)).toBeUndefined();
+    expect((await loadSnapshot(history[1], db))?.dataset).toEqual(other);
+    expect(d1.snapshotBytes + d2.snapshotBytes).toBeGreaterThan(0);
   });
 });

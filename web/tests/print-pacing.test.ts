@@ -1,5 +1,6 @@
 import { describe, expect, test } from 'vitest';
 import { batchGate, followJobs, stopCount, withdrawnRecords } from '../src/print/pacing';
+import { firstRecordNotDone } from '../src/print/resume';
 import type { JobState, PrinterStatus, StatusProbe } from '../src/page/printer-status';
 
 const status = (
@@ -128,5 +129,32 @@ describe('followJobs', () => {
   ])('%s', (_name, s, state, final, hint) => {
     const view = followJobs(s, since);
     expect([view.state, view.final, view.hint]).toEqual([state, final, hint]);
+  });
+});
+
+describe('firstRecordNotDone', () => {
+  // Rows of two records from record 0; the last row holds one.
+  const rows = [
+    { first: 0, count: 2, rows: 3 },
+    { first: 6, count: 1, rows: 1 },
+  ];
+  test.each<[string, JobState[] | undefined, number]>([
+    ['without the printer-state commands: the first not sent', undefined, 7],
+    ['every job printed', ['done', 'done', 'done', 'done'], 7],
+    ['jobs still queued will print', ['done', 'printing', 'pending', 'pending'], 7],
+    ['the stop withdrew the last two rows', ['done', 'done', 'cancelled', 'cancelled'], 4],
+    ['a job failed mid-run', ['done', 'failed', 'done', 'done'], 2],
+    ['a spooler that forgot printed jobs lists the newest', ['cancelled'], 6],
+    [
+      'other jobs mixed in: states cannot be matched',
+      ['done', 'done', 'done', 'done', 'cancelled'],
+      7,
+    ],
+  ])('%s', (_name, states, first) => {
+    expect(firstRecordNotDone(rows, 0, states)).toBe(first);
+  });
+
+  test('a run that sent nothing starts where it was to start', () => {
+    expect(firstRecordNotDone([], 13, [])).toBe(13);
   });
 });

@@ -1,12 +1,18 @@
 import { describe, expect, it } from 'vitest';
 import { createDocument } from '../src/document/factory';
-import type { PrintRecord } from '../src/document/print-history';
+import type { PrintRecord, PrintRun } from '../src/document/print-history';
 import type { LabelDocument } from '../src/document/model';
 import { localBackend } from '../src/document/database';
 import { MemoryStorage, STORAGE_KEYS } from '../src/document/storage';
 import { builtInTemplates } from '../src/document/templates';
 import { loadUserTemplates, saveUserTemplate } from '../src/document/user-templates';
-import { historyLines, historyView, NO_HISTORY_TEXT } from '../src/shell/history-list';
+import {
+  entryActions,
+  historyLines,
+  historyView,
+  NO_HISTORY_TEXT,
+  parseRecordRange,
+} from '../src/shell/history-list';
 import {
   SAVE_FAILED_HINT,
   TemplateLibrary,
@@ -185,6 +191,17 @@ describe('print history lines', () => {
     ...over,
   });
   const time = (t: number) => `T${t}`;
+  const run = (over: Partial<PrintRun>): PrintRun => ({
+    kind: 'batch',
+    total: 30,
+    state: 'done',
+    jobs: [],
+    clock: 0,
+    startedMs: 0,
+    snapshot: 'kept',
+    snapshotBytes: 100,
+    ...over,
+  });
   const cases: Array<[string, Partial<PrintRecord>, string, string]> = [
     ['printed', {}, '✓ 价签 · 4 张', 'T0 · QX530 · 2 份 · 4 KB / 35 ms'],
     [
@@ -202,9 +219,74 @@ describe('print history lines', () => {
     ],
     ['whole kilobytes', { bytes: 1535 }, '✓ 价签 · 4 张', 'T0 · QX530 · 2 份 · 1 KB / 35 ms'],
     ['rounded up', { bytes: 1536 }, '✓ 价签 · 4 张', 'T0 · QX530 · 2 份 · 2 KB / 35 ms'],
+    // A batch cut off by a closed tab, one stopped, a reprint, a snapshot over budget.
+    [
+      'interrupted',
+      { ok: false, run: run({ state: 'running' }) },
+      '✗ 价签 · 中断 4/30',
+      'T0 · QX530 · 2 份 · 4 KB / 35 ms',
+    ],
+    [
+      'stopped',
+      { ok: false, bytes: 0, run: run({ state: 'stopped' }) },
+      '✗ 价签 · 已停止 4/30',
+      'T0 · QX530 · 2 份 · 失败',
+    ],
+    [
+      'reprint',
+      { run: run({ reprintOf: 7 }) },
+      '✓ 价签 · 4 张 · 重印 · T7',
+      'T0 · QX530 · 2 份 · 4 KB / 35 ms',
+    ],
+    [
+      'snapshot dropped',
+      { run: run({ snapshot: 'dropped' }) },
+      '✓ 价签 · 4 张',
+      'T0 · QX530 · 2 份 · 4 KB / 35 ms · 快照已删除，不能重印',
+    ],
   ];
   it.each(cases)('%s', (_label, over, title, detail) => {
     expect(historyLines(record(over), time)).toEqual({ title, detail });
+  });
+
+  const labels = (over: Partial<PrintRecord>, live = false, resumeAt = 0) =>
+    entryActions(record(over), live, resumeAt).map((a) => a.label);
+  it.each<[string, Partial<PrintRecord>, boolean, number, string[]]>([
+    ['finished batch', { run: run({}) }, false, 0, ['重印', '重印部分…', '打开此标签']],
+    ['finished single print', { run: run({ kind: 'copies' }) }, false, 0, ['重印', '打开此标签']],
+    [
+      'stopped batch',
+      { run: run({ state: 'stopped' }) },
+      false,
+      13,
+      ['从第 14 条继续', '打开此标签'],
+    ],
+    [
+      'cut off in another page',
+      { run: run({ state: 'running' }) },
+      false,
+      4,
+      ['从第 5 条继续', '打开此标签'],
+    ],
+    ['running in this page', { run: run({ state: 'running' }) }, true, 4, []],
+    ['nothing left to continue', { run: run({ state: 'failed' }) }, false, 30, ['打开此标签']],
+    ['snapshot dropped', { run: run({ snapshot: 'dropped' }) }, false, 0, []],
+    ['dry run', { dryRun: true, run: run({}) }, false, 0, []],
+    ['record from before snapshots', {}, false, 0, []],
+  ])('actions: %s', (_label, over, live, resumeAt, expected) => {
+    expect(labels(over, live, resumeAt)).toEqual(expected);
+  });
+
+  it.each<[string, number, { from: number; to: number } | undefined]>([
+    ['5-12', 30, { from: 4, to: 12 }],
+    [' 14 – 30 ', 30, { from: 13, to: 30 }],
+    ['7', 30, { from: 6, to: 7 }],
+    ['0-3', 30, undefined],
+    ['12-5', 30, undefined],
+    ['5-31', 30, undefined],
+    ['五', 30, undefined],
+  ])('record range %j of %i', (text, total, range) => {
+    expect(parseRecordRange(text, total)).toEqual(range);
   });
 
   it('shows the newest 20, or one empty line', () => {

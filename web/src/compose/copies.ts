@@ -21,7 +21,7 @@ export interface CopyGroups {
 }
 
 /** The context of record i; an empty context without a data set. */
-export function recordContext(source: CopySource, index: number): MergeContext {
+export function recordContext(source: Pick<CopySource, 'dataset'>, index: number): MergeContext {
   const data = source.dataset;
   if (!data) return {};
   return { row: data.rows[index], index, total: data.rows.length };

@@ -6,12 +6,14 @@ import { isPlainObject, member } from './fields';
 import { readJsonKey, removeKey, STORAGE_KEYS, type KeyValueStorage } from './storage';
 
 export const DATABASE_NAME = 'sorvendale';
-export const DATABASE_VERSION = 1;
+export const DATABASE_VERSION = 2;
 export const RECORD_KINDS = ['draft', 'templates', 'history'] as const;
-export type RecordKind = (typeof RECORD_KINDS)[number];
+/** What a reprint needs: documents as printed, and data sets stored once by content hash. */
+export const SNAPSHOT_KINDS = ['snapshots', 'datasets'] as const;
+export type RecordKind = (typeof RECORD_KINDS)[number] | (typeof SNAPSHOT_KINDS)[number];
 
 /** The keys of the local-storage records, which IndexedDB replaces. */
-export const LEGACY_KEYS: Record<RecordKind, string> = {
+export const LEGACY_KEYS: Record<(typeof RECORD_KINDS)[number], string> = {
   draft: STORAGE_KEYS.draft,
   templates: STORAGE_KEYS.userTemplates,
   history: STORAGE_KEYS.printHistory,
@@ -39,10 +41,14 @@ export interface RecordChange {
 export interface RecordBackend {
   readonly where: 'indexeddb' | 'local';
   readAll(kind: RecordKind): Promise<StoredRecord[]>;
+  /** One record, without reading the others (snapshots are large). */
+  readOne?(kind: RecordKind, key: string): Promise<unknown>;
+  readKeys?(kind: RecordKind): Promise<string[]>;
   write(kind: RecordKind, change: RecordChange): Promise<WriteResult>;
 }
 
 export const QUOTA_REASON = '浏览器存储空间已满';
+export const LOCAL_SNAPSHOT_REASON = '本地存储不保存重印快照';
 
 /** A full storage reads as such; anything else as its kind and message. */
 export function storageFailureReason(error: unknown): string {
@@ -78,6 +84,23 @@ class IndexedDbBackend implements RecordBackend {
         requestResult(store.getAll()),
       ]);
       return keys.map((key, i) => ({ key: String(key), value: values[i] as unknown }));
+    } catch {
+      return [];
+    }
+  }
+
+  async readOne(kind: RecordKind, key: string): Promise<unknown> {
+    try {
+      return await requestResult(this.db.transaction(kind, 'readonly').objectStore(kind).get(key));
+    } catch {
+      return undefined;
+    }
+  }
+
+  async readKeys(kind: RecordKind): Promise<string[]> {
+    try {
+      const store = this.db.transaction(kind, 'readonly').objectStore(kind);
+      return (await requestResult(store.getAllKeys())).map(String);
     } catch {
       return [];
     }
@@ -122,7 +145,7 @@ export function openIndexedDb(
     try {
       const request = factory.open(DATABASE_NAME, DATABASE_VERSION);
       request.onupgradeneeded = () => {
-        for (const kind of RECORD_KINDS)
+        for (const kind of [...RECORD_KINDS, ...SNAPSHOT_KINDS])
           if (!request.result.objectStoreNames.contains(kind))
             request.result.createObjectStore(kind);
       };
@@ -152,7 +175,7 @@ function recordId(value: unknown, fallback: string): string {
  */
 export function localBackend(storage: KeyValueStorage): RecordBackend {
   const draftKey = (key: string) => (key === 'batch' ? LOCAL_BATCH_KEY : LEGACY_KEYS.draft);
-  const list = (kind: RecordKind): StoredRecord[] => {
+  const list = (kind: keyof typeof LEGACY_KEYS): StoredRecord[] => {
     const value = readJsonKey(LEGACY_KEYS[kind], storage);
     if (!Array.isArray(value)) return [];
     return value.map((entry: unknown, i) => ({ key: recordId(entry, `#${i}`), value: entry }));
@@ -160,6 +183,7 @@ export function localBackend(storage: KeyValueStorage): RecordBackend {
   return {
     where: 'local',
     readAll(kind) {
+      if (kind === 'snapshots' || kind === 'datasets') return Promise.resolve([]);
       if (kind !== 'draft') return Promise.resolve(list(kind));
       const out: StoredRecord[] = [];
       for (const key of ['current', 'batch']) {
@@ -177,6 +201,9 @@ export function localBackend(storage: KeyValueStorage): RecordBackend {
           return failed(error);
         }
       };
+      // A few megabytes hold no reprint snapshots; the history entries themselves still fit.
+      if (kind === 'snapshots' || kind === 'datasets')
+        return Promise.resolve({ ok: false, reason: LOCAL_SNAPSHOT_REASON });
       if (kind === 'draft') {
         if (change.clear) for (const key of ['current', 'batch']) removeKey(draftKey(key), storage);
         for (const key of change.remove ?? []) removeKey(draftKey(key), storage);

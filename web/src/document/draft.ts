@@ -18,6 +18,8 @@ export interface Draft {
 export interface BatchPosition {
   next: number;
   total: number;
+  /** The batch's history record, whose jobs tell which records reached paper. */
+  entry?: string;
 }
 
 const CURRENT = 'current';
@@ -56,7 +58,8 @@ function validBatch(value: unknown): BatchPosition | undefined {
   if (typeof next !== 'number' || typeof total !== 'number') return undefined;
   if (!Number.isInteger(next) || !Number.isInteger(total) || next < 0 || next >= total)
     return undefined;
-  return { next, total };
+  const entry = member(value, 'entry');
+  return typeof entry === 'string' ? { next, total, entry } : { next, total };
 }
 
 /** A data set with a text name, text fields and plain-object rows, or null. */

@@ -1,4 +1,5 @@
-// The print history: newest first, at most 100 records.
+// The print history: newest first, at most 100 records; a run's record is written when it
+// starts and kept up to date as its jobs go out.
 
 import { isPlainObject, member } from './fields';
 import { newId } from './ids';
@@ -20,6 +21,58 @@ export interface PrintRecordInput {
 export interface PrintRecord extends PrintRecordInput {
   id: string;
   time: number;
+  /** What a reprint or a continuation needs; older records have none. */
+  run?: PrintRun;
+}
+
+export type RunState = 'running' | 'done' | 'stopped' | 'failed';
+
+/**
+ * `rows` jobs one after another, each of `count` records from `first` on (copies: labels).
+ * Equal jobs share one entry, so a batch of thousands of rows keeps a record of a few lines.
+ */
+export interface RunJob {
+  first: number;
+  count: number;
+  rows: number;
+}
+
+/** Every job on its own (`rows` 1), in order. */
+export function eachJob(jobs: readonly RunJob[]): RunJob[] {
+  return jobs.flatMap((j) =>
+    Array.from({ length: j.rows }, (_, k) => ({
+      first: j.first + k * j.count,
+      count: j.count,
+      rows: 1,
+    })),
+  );
+}
+
+/** The jobs with one more at the end, joined to the last entry when it continues it. */
+export function addJob(jobs: readonly RunJob[], first: number, count: number): RunJob[] {
+  const last = jobs.at(-1);
+  if (last && last.count === count && last.first + last.rows * count === first)
+    return [...jobs.slice(0, -1), { ...last, rows: last.rows + 1 }];
+  return [...jobs, { first, count, rows: 1 }];
+}
+
+export interface PrintRun {
+  kind: 'copies' | 'batch';
+  /** The records (batch) or labels (copies) the run set out to print. */
+  total: number;
+  state: RunState;
+  /** The jobs sent, in order; brought up to date at every row. */
+  jobs: RunJob[];
+  /** The clock the run's date and time placeholders read. */
+  clock: number;
+  /** When its jobs were sent (a reprint's clock is its original's). */
+  startedMs: number;
+  snapshot: 'kept' | 'dropped' | 'none';
+  snapshotBytes: number;
+  datasetHash?: string;
+  datasetBytes?: number;
+  /** The time of the record this one repeats. */
+  reprintOf?: number;
 }
 
 /** Each record is stored whole under its id, so later fields ride along untouched. */
@@ -43,7 +96,23 @@ export async function appendPrintHistory(
   backend: RecordBackend,
   now: number = Date.now(),
 ): Promise<WriteResult> {
-  const record: PrintRecord = { ...input, id: newId('p', { now, random: 5 }), time: now };
+  return storePrintRecord(newPrintRecord(input, now), backend);
+}
+
+export function newPrintRecord(input: PrintRecordInput, now: number = Date.now()): PrintRecord {
+  return { ...input, id: newId('p', { now, random: 5 }), time: now };
+}
+
+/** Writes a record over the one with its id; the next append keeps the limit. */
+export function updatePrintRecord(record: PrintRecord, backend: RecordBackend) {
+  return backend.write('history', { put: [{ key: record.id, value: record }] });
+}
+
+/** Stores a new record and keeps the newest 100. */
+export async function storePrintRecord(
+  record: PrintRecord,
+  backend: RecordBackend,
+): Promise<WriteResult> {
   const stored = await backend.readAll('history');
   const newest = [...stored]
     .sort((a, b) => recordTime(b.value) - recordTime(a.value))

@@ -93,7 +93,7 @@ export function findPlaceholders(text: string): string[] {
  */
 export function resolvePlaceholders(text: string, context: MergeContext = {}): string {
   if (!text.includes('{{')) return text;
-  const now = new Date();
+  const now = context.now === undefined ? new Date() : new Date(context.now);
   return text.replace(PLACEHOLDER, (whole, inner: string) => {
     const name = inner.trim();
     const builtin = builtinValue(name, context, now);

@@ -16,4 +16,6 @@ export interface MergeContext {
   row?: DataRecord;
   index?: number;
   total?: number;
+  /** The print run's clock (ms): its date and time placeholders read this, not the wall clock. */
+  now?: number;
 }

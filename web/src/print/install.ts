@@ -1,6 +1,6 @@
 // Print dispatch's controls: the print card's buttons, the preview, dialog and check sheets.
 
-import type { RecordBackend } from '../document/database';
+import type { RecordBackend, WriteResult } from '../document/database';
 import type { BatchPosition } from '../document/draft';
 import { appendPrintHistory, type PrintRecordInput } from '../document/print-history';
 import type { DocumentStore } from '../store/document-store';
@@ -14,7 +14,9 @@ import { installPrintDialog, type PrintDialogElements } from './dialog';
 import { PrintDispatcher, type BatchViews, type CallService, type PrinterView } from './dispatch';
 import type { QueueHooks } from './pacing';
 import { showPrintPreview, type PreviewElements } from './preview';
+import { continueCutOff, historyActions, type HistoryActions } from './reprint';
 import type { PrintRequest } from './rules';
+import { HistoryJournal } from './run-journal';
 
 export type PrintElements = CheckSheetElements &
   CalibrationElements &
@@ -41,7 +43,7 @@ export interface PrintDeps {
   /** The page's views, paced while a batch runs. */
   batchViews?: BatchViews;
   /** Where the print history is kept. */
-  records?: Promise<RecordBackend>;
+  records: Promise<RecordBackend>;
   /** A paper batch's position after each row, and nothing once it ends. */
   batchMoved?: (position: BatchPosition | undefined) => void;
 }
@@ -62,8 +64,10 @@ export interface PrintApi {
   refreshPrintControls(): void;
   /** A print or a batch is under way. */
   printing(): boolean;
-  /** Prints the batch from record `from` on, without asking again. */
-  continueBatch(from: number): Promise<void>;
+  /** Prints a cut-off batch on from the first record not known printed, without asking. */
+  continueBatch(position: BatchPosition): Promise<void>;
+  /** Reprint, part reprint and continuation from the history list. */
+  history: HistoryActions;
   /** The print card's offset line, for the printer now selected. */
   refreshPrinterOffset(): void;
   automation: PrintAutomation;
@@ -77,14 +81,14 @@ export function batchCutOffText(position: BatchPosition): string {
 export function offerCutOffBatch(
   status: StatusLine,
   position: BatchPosition,
-  hooks: { continueBatch(from: number): Promise<void>; forget(): void },
+  hooks: { continueBatch(position: BatchPosition): Promise<void>; forget(): void },
 ): void {
   const close = () => status.setLastingHint?.('batch', undefined);
   status.setLastingHint?.('batch', {
     text: batchCutOffText(position),
     tone: 'info',
     actions: [
-      { label: '继续打印', run: () => (close(), void hooks.continueBatch(position.next)) },
+      { label: '继续打印', run: () => (close(), void hooks.continueBatch(position)) },
       { label: '忽略', run: () => (close(), hooks.forget()) },
     ],
   });
@@ -94,28 +98,34 @@ export function historyFailedHint(reason: string): string {
   return `打印记录未能保存：${reason}`;
 }
 
-/** Writes history entries; the first failure of a page's life stays on show until one lands. */
+/** The first failed history write of a page's life stays on show until one lands. */
+function historyWritten(status: StatusLine): (result: WriteResult) => void {
+  let warned = false;
+  return (result) => {
+    if (result.ok) status.setLastingHint?.('history', undefined);
+    else if (!warned) {
+      warned = true;
+      const text = historyFailedHint(result.reason);
+      status.setLastingHint?.('history', { text, tone: 'error' });
+    }
+  };
+}
+
+/** Writes history entries, saying when they do not land. */
 export function historyRecorder(
   records: Promise<RecordBackend>,
-  status: StatusLine,
+  written: (result: WriteResult) => void,
 ): (entry: PrintRecordInput) => void {
-  let warned = false;
   return (entry) =>
-    void records
-      .then((backend) => appendPrintHistory(entry, backend))
-      .then((result) => {
-        if (result.ok) status.setLastingHint?.('history', undefined);
-        else if (!warned) {
-          warned = true;
-          const text = historyFailedHint(result.reason);
-          status.setLastingHint?.('history', { text, tone: 'error' });
-        }
-      });
+    void records.then((backend) => appendPrintHistory(entry, backend)).then(written);
 }
 
 export function installPrint(el: PrintElements, store: DocumentStore, deps: PrintDeps): PrintApi {
   const { status } = deps;
-  const record = deps.records ? historyRecorder(deps.records, status) : undefined;
+  const written = historyWritten(status);
+  const { records } = deps;
+  const record = historyRecorder(records, written);
+  const journal = new HistoryJournal(records, written);
   const dispatcher = new PrintDispatcher({
     store,
     status,
@@ -127,6 +137,7 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
     queue: deps.queue,
     batchViews: deps.batchViews,
     record,
+    runs: journal,
     batchMoved: deps.batchMoved,
   });
   const browser: BrowserPrintDeps = { store, status, record };
@@ -175,7 +186,8 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
       el['btn-batch'].hidden = !store.dataset || store.dataset.rows.length === 0;
     },
     printing: () => dispatcher.printing,
-    continueBatch: (from) => dispatcher.printBatch(false, false, from),
+    continueBatch: (position) => continueCutOff(dispatcher, records, deps.queue, position),
+    history: historyActions(dispatcher, journal, records, status, deps.queue),
     refreshPrinterOffset: calibration.refreshPrinterOffset,
     automation: {
       printDry: () => dispatcher.printCopies(true),

@@ -1,5 +1,7 @@
 // The only road to the print service: HTTP to /api/<command>, or the desktop shell's bridge.
 
+import type { CallService } from '../page/service-call';
+
 export const SERVICE_ADDRESS = 'http://127.0.0.1:17890';
 export const SERVICE_PORT = '17890';
 
@@ -107,10 +109,7 @@ export class ServiceReplyError extends Error {
   }
 }
 
-export type CallService = <T = unknown>(
-  command: string,
-  args?: Record<string, unknown> | null,
-) => Promise<T>;
+export type { CallService };
 
 export interface ServiceClientOptions {
   /** A promise while the base is still being settled at load; every call waits for it. */

@@ -6,7 +6,7 @@ import {
   writePrinterPreference,
   type KeyValueStorage,
 } from '../document/storage';
-import type { CallService } from './client';
+import type { CallService, PrinterView } from '../page/service-call';
 
 export interface PrinterInfo {
   name: string;
@@ -16,10 +16,8 @@ export interface PrinterInfo {
   driver?: string;
 }
 
-export interface PrinterState {
+export interface PrinterState extends PrinterView {
   printers: PrinterInfo[];
-  selectedPrinter: string;
-  serviceReachable: boolean;
 }
 
 /** The page's printer state: made once at start-up and handed to whoever reads or settles it. */
