@@ -7,6 +7,7 @@ import { cloneDocument, deepCopy } from '../document/copy';
 import { newId } from '../document/ids';
 import { isRotatable, rotateQuarter } from '../document/rotation';
 import type { Dataset, MergeContext } from '../merge/types';
+import { keepsSymbolAspect } from '../render/matrix';
 
 export const UNDO_DEPTH = 60;
 export const COALESCE_MS = 700;
@@ -282,7 +283,7 @@ export class DocumentStore {
     for (const o of this.doc.objects) {
       o.w = Math.min(o.w, W);
       o.h = Math.min(o.h, H);
-      if (o.type === 'qrcode') {
+      if (o.type === 'qrcode' && !keepsSymbolAspect(o)) {
         const side = Math.min(o.w, o.h, W, H);
         o.w = side;
         o.h = side;
