@@ -502,7 +502,57 @@ describe('read-back before printing', () => {
     },
   ];
 
-  test('errors send nothing to the printer; warnings print', async () => {
+  /**
+   * A fresh page whose every request is logged; one for anywhere but this machine is aborted.
+   * It replaces the shared page for the test, so the reader loads during the flow.
+   */
+  async function isolatedPage(): Promise<{ local: string[]; outside: string[] }> {
+    const log = { local: [] as string[], outside: [] as string[] };
+    const fresh = await browser.newPage();
+    await fresh.route('**/*', async (route) => {
+      const url = route.request().url();
+      if (new URL(url).hostname === '127.0.0.1') {
+        log.local.push(url);
+        await route.continue();
+      } else {
+        log.outside.push(url);
+        await route.abort();
+      }
+    });
+    fresh.on('request', (r: Request) => {
+      if (r.url().endsWith('/api/print_sheet'))
+        sent.push((r.postDataJSON() as { request: Req }).request);
+    });
+    await fresh.goto(
+      `${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`,
+    );
+    await fresh.waitForFunction(
+      (name) => document.getElementById('printer-value')?.textContent === name,
+      QUEUE,
+    );
+    page = fresh;
+    return log;
+  }
+
+  test('errors send nothing to the printer; warnings print; nothing leaves the machine', async () => {
+    const shared = page;
+    const requests = await isolatedPage();
+    // The reader is not part of start-up.
+    expect(requests.local.filter((u) => u.endsWith('.wasm'))).toEqual([]);
+    try {
+      await flow();
+    } finally {
+      await page.close();
+      page = shared;
+    }
+    // The service served the reader's module, once; no request went anywhere else.
+    expect(requests.local.filter((u) => u.endsWith('.wasm'))).toEqual([
+      expect.stringMatching(/^http:\/\/127\.0\.0\.1:\d+\/.*zxing_reader.*\.wasm$/),
+    ]);
+    expect(requests.outside).toEqual([]);
+  }, 120_000);
+
+  async function flow(): Promise<void> {
     for (const c of cases) {
       await page.evaluate((objects) => {
         const sv = window.__sv!;
@@ -536,7 +586,7 @@ describe('read-back before printing', () => {
         expect(sent, c.fault).toHaveLength(1);
       }
     }
-  }, 120_000);
+  }
 });
 
 describe('preview', () => {
