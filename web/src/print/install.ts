@@ -15,6 +15,7 @@ import { PrintDispatcher, type BatchViews, type CallService, type PrinterView } 
 import type { QueueHooks } from './pacing';
 import { showPrintPreview, type PreviewElements } from './preview';
 import type { PrintRequest } from './rules';
+import { readBackTotals } from '../verify/verify';
 
 export type PrintElements = CheckSheetElements &
   CalibrationElements &
@@ -53,6 +54,8 @@ export interface PrintAutomation {
   print(): Promise<void>;
   preview(): Promise<void>;
   readonly lastPrintRequest: PrintRequest | undefined;
+  /** Rows and symbols read back before printing so far, and the milliseconds it took. */
+  readonly readBack: Readonly<typeof readBackTotals>;
 }
 
 export interface PrintApi {
@@ -184,6 +187,9 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
       preview,
       get lastPrintRequest() {
         return dispatcher.lastPrintRequest;
+      },
+      get readBack() {
+        return { ...readBackTotals };
       },
     },
   };
