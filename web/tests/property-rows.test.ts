@@ -97,11 +97,11 @@ describe('object rows clamp and round what is typed', () => {
     ]);
     expect(captions(qr).slice(2, 6)).toEqual(['码制', '内容', '绑定字段', '纠错']);
     symbology.set(qr, 'pdf417', CTX);
-    [qr.w, qr.h] = [30, 9];
+    [qr.w, qr.h] = [48, 9];
     expect(captions(qr).slice(2, 6)).toEqual(['码制', '内容', '绑定字段', '模块点']);
-    // Back to a square symbology, the box is square again.
+    // Back to a square symbology, the box is square again on its long side, within the page.
     symbology.set(qr, 'datamatrix', CTX);
-    expect([qr.w, qr.h]).toEqual([9, 9]);
+    expect([qr.w, qr.h]).toEqual([45, 45]);
     expect(captions(make('rect')).slice(-4)).toEqual(['X mm', 'Y mm', '宽 mm', '高 mm']);
     expect(captions(make('text')).slice(0, 7)).toEqual([
       '名称',

@@ -213,10 +213,12 @@ export const MATRIX_SYMBOLOGIES: readonly { value: MatrixSymbology; label: strin
 const QRCODE_ROWS: Row<QrCodeObject>[] = [
   {
     ...pick<QrCodeObject, MatrixSymbology>('choice', 'symbology', '码制', MATRIX_SYMBOLOGIES),
-    // Leaving PDF417 squares the box again; the drawing fits a PDF417 to its own aspect.
-    set: (o: QrCodeObject, v: string | number) => {
+    // Leaving PDF417 squares the box again on its longer side, within the page; the drawing
+    // fits a PDF417 to its own aspect.
+    set: (o: QrCodeObject, v: string | number, ctx: RowContext) => {
       o.symbology = v as MatrixSymbology;
-      if (v !== 'pdf417') o.w = o.h = Math.min(o.w, o.h);
+      if (v !== 'pdf417')
+        o.w = o.h = Math.max(2, Math.min(Math.max(o.w, o.h), ctx.pageW - o.x, ctx.pageH - o.y));
     },
   },
   txt('data', '内容', QRCODE_FIELDS.data, true),
