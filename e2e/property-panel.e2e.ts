@@ -295,13 +295,13 @@ test('a 2D code: 码制 offers Data Matrix and PDF417; 纠错 is QR-only; a PDF4
   ]);
   const ecc = page.locator('#props .prop-label', { hasText: /^纠错$/ });
   expect(await ecc.count()).toBe(1);
-  await symbology.selectOption('pdf417');
+  await symbology.selectOption({ label: 'PDF417' });
   expect(await ecc.count()).toBe(0);
   // The box follows the symbol: as wide as it was, as high as the symbol's aspect makes it.
   await expect.poll(async () => (await object()).h).toBeLessThan(15);
   expect((await object()).w).toBe(30);
   await page.screenshot({ path: join(testOutputDir(), 'inspector-2d-pdf417.png') });
-  await propControl(page, '码制', 'select').selectOption('datamatrix');
+  await propControl(page, '码制', 'select').selectOption({ label: 'Data Matrix' });
   // Square again, on its length.
   expect(await object()).toMatchObject({ symbology: 'datamatrix', w: 30, h: 30 });
   expect(await ecc.count()).toBe(0);
