@@ -193,6 +193,9 @@ function allCases(): Case[] {
           cases.push(turnedCase(barcodeCase(value, dpi, m, 1), rotation));
     for (const dpi of DPIS)
       for (const text of QR_TEXTS) cases.push(turnedCase(qrCase('M', 3, text, dpi), rotation));
+    for (const symbology of ['datamatrix', 'pdf417'] as const)
+      for (const dpi of DPIS)
+        cases.push(turnedCase(matrixCase(symbology, 3, MATRIX_TEXTS[symbology][0], dpi), rotation));
   }
   return cases;
 }
