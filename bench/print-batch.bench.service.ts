@@ -1,8 +1,9 @@
 /// <reference types="node" />
 // A dry-run batch of 10,000 records through the real service: 3 columns of 50 × 80 mm at
 // 300 dpi, each label a text, a Code 128 barcode and a QR code bound to fields. Reports rows per
-// second against the bare service round trip of the same requests, the JS heap after forced GC
-// at row 100 and at the end, the longest main-thread task, and how many rows a stop lets through.
+// second against the bare service round trip of the same requests, the cost of reading every
+// symbol back from the row raster before it goes out, the JS heap after forced GC at row 100 and
+// at the end, the longest main-thread task, and how many rows a stop lets through.
 import { chromium, type Browser, type CDPSession, type Page } from 'playwright-core';
 import { afterAll, beforeAll, test } from 'vitest';
 import { chromiumArgs, chromiumPath } from '../e2e/support/chromium';
@@ -79,6 +80,8 @@ test(`dry-run batch of ${RECORDS} records, ${COLUMNS} columns`, async () => {
   await cdp.send('Performance.enable');
   const threadStart = await mainThread(cdp);
   const cpuStart = await browserCpu();
+  const readBack = () => page.evaluate(() => ({ ...window.__sv!.readBack! }));
+  const readBackStart = await readBack();
   await page.evaluate(
     ({ records, columns }) => {
       const sv = window.__sv!;
@@ -153,6 +156,7 @@ test(`dry-run batch of ${RECORDS} records, ${COLUMNS} columns`, async () => {
   );
   const threadEnd = await mainThread(cdp);
   const cpuEnd = await browserCpu();
+  const readBackEnd = await readBack();
   const heapEnd = await heapAfterGc(cdp);
   // The forced collection is the benchmark's own; a task it fell into is not counted.
   const tasks = await page.evaluate(
@@ -178,6 +182,8 @@ test(`dry-run batch of ${RECORDS} records, ${COLUMNS} columns`, async () => {
   const baselinePerSecond = baselineCalls / (baselineMs / 1000);
   const mb = (b: number) => (b / 1048576).toFixed(1);
   const longest = Math.max(0, ...tasks);
+  const readRows = readBackEnd.rows - readBackStart.rows;
+  const readMs = readBackEnd.ms - readBackStart.ms;
   // Main-thread time and CPU time per row are what the batch costs the browser; on a shared
   // machine CPU time moves far less with the load than rows per second do.
   const perRow = (name: string) =>
@@ -187,6 +193,7 @@ test(`dry-run batch of ${RECORDS} records, ${COLUMNS} columns`, async () => {
       `status: ${status}`,
       `batch: ${rows} rows in ${(batchMs / 1000).toFixed(1)} s = ${rowsPerSecond.toFixed(1)} rows/s`,
       `baseline (service round trip only): ${baselinePerSecond.toFixed(1)} calls/s; batch/baseline = ${(rowsPerSecond / baselinePerSecond).toFixed(3)}`,
+      `read-back before printing: ${readRows} rows, ${((readBackEnd.symbols - readBackStart.symbols) / Math.max(1, readRows)).toFixed(1)} symbols a row, ${(readMs / Math.max(1, readRows)).toFixed(2)} ms a row = ${((100 * readMs) / batchMs).toFixed(1)} % of the batch's wall time`,
       `heap after GC: row 100 ${mb(heapAt100)} MB, end ${mb(heapEnd)} MB, growth ${mb(heapEnd - heapAt100)} MB`,
       `main thread per row: tasks ${perRow('TaskDuration')} ms, script ${perRow('ScriptDuration')} ms, style ${perRow('RecalcStyleDuration')} ms, layout ${perRow('LayoutDuration')} ms`,
       `browser CPU per row: ${Object.keys(cpuEnd)

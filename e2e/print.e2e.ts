@@ -449,6 +449,139 @@ describe('check', () => {
   });
 });
 
+describe('read-back before printing', () => {
+  /** A 40 × 30 mm label at 203 dpi with one Code 128 "条码" and what a case adds. */
+  const LABEL_OBJECTS = [
+    {
+      id: 'b1',
+      type: 'barcode',
+      name: '条码',
+      x: 4,
+      y: 4,
+      w: 20,
+      h: 10,
+      data: 'SV-42',
+      symbology: 'code128',
+      moduleWidth: 2,
+      barHeight: 10,
+      showText: false,
+    },
+  ];
+  const bars = (o: Record<string, unknown>) => [{ ...LABEL_OBJECTS[0], ...o }];
+  const cases: {
+    fault: string;
+    objects: Record<string, unknown>[];
+    /** The check's message; an error also cancels the print with it. */
+    error?: string;
+    warning?: string;
+  }[] = [
+    { fault: 'edge', objects: bars({ x: 27 }), error: '条码 无法识读：超出标签边界' },
+    {
+      fault: 'overlap',
+      objects: [
+        { id: 'r1', type: 'rect', name: '底色', x: 2, y: 2, w: 36, h: 16, fill: true },
+        ...bars({}),
+      ],
+      error: '条码 无法识读：被其他对象遮挡',
+    },
+    {
+      fault: 'one-dot modules',
+      objects: [{ id: 'q1', type: 'qrcode', name: '二维码', x: 4, y: 4, w: 3, h: 3 }],
+      error: '二维码 无法识读：模块小于 1 点',
+    },
+    {
+      fault: 'quiet zone',
+      // A rule 2 mm (8 modules) before the bars, where 10 modules should stay white.
+      objects: [...bars({ x: 9 }), { id: 'l1', type: 'line', x: 7, y: 4, w: 0, h: 10 }],
+      warning: '条码 的空白区不足，部分扫码枪可能无法识读',
+    },
+    {
+      fault: 'dot gain',
+      objects: bars({ moduleWidth: 1 }),
+      warning: '条码 对打印浓度很敏感，浓度偏高或偏低时可能无法识读',
+    },
+  ];
+
+  /**
+   * A fresh page whose every request is logged; one for anywhere but this machine is aborted.
+   * It replaces the shared page for the test, so the reader loads during the flow.
+   */
+  async function isolatedPage(): Promise<{ local: string[]; outside: string[] }> {
+    const log = { local: [] as string[], outside: [] as string[] };
+    const fresh = await setup.open({
+      printer: QUEUE,
+      before: (p) =>
+        p.route('**/*', async (route) => {
+          const url = route.request().url();
+          if (new URL(url).hostname === '127.0.0.1') {
+            log.local.push(url);
+            await route.continue();
+          } else {
+            log.outside.push(url);
+            await route.abort();
+          }
+        }),
+    });
+    page = fresh.page;
+    sent = fresh.sent;
+    return log;
+  }
+
+  test('errors send nothing to the printer; warnings print; nothing leaves the machine', async () => {
+    const [shared, sharedSent] = [page, sent];
+    const requests = await isolatedPage();
+    // The reader is not part of start-up.
+    expect(requests.local.filter((u) => u.endsWith('.wasm'))).toEqual([]);
+    try {
+      await flow();
+    } finally {
+      await page.close();
+      [page, sent] = [shared, sharedSent];
+    }
+    // The service served the reader's module, once; no request went anywhere else.
+    expect(requests.local.filter((u) => u.endsWith('.wasm'))).toEqual([
+      expect.stringMatching(/^http:\/\/127\.0\.0\.1:\d+\/.*zxing_reader.*\.wasm$/),
+    ]);
+    expect(requests.outside).toEqual([]);
+  }, 120_000);
+
+  async function flow(): Promise<void> {
+    for (const c of cases) {
+      await page.evaluate((objects) => {
+        const sv = window.__sv!;
+        const doc = sv.parseDoc({
+          name: '识读测试',
+          page: { widthMm: 40, heightMm: 30, dpi: 203 },
+          print: { columns: 1, copies: 1 },
+          objects,
+        });
+        sv.store.reset(doc, false);
+      }, c.objects);
+      await page.click('#btn-check');
+      await page.waitForSelector('#check-list[data-scan="done"]');
+      const messages = await page.locator('#check-list .check-message').allInnerTexts();
+      expect(messages, c.fault).toContain(c.error ?? c.warning);
+      await page.click('#check-close');
+
+      sent.length = 0;
+      const before = printer.jobs().length;
+      await page.click('#btn-print');
+      await page.click('#print-confirm');
+      if (c.error) {
+        // The print button prints copies, whose status counts what went out: nothing.
+        expect(await waitStatus(/^打印中断/), c.fault).toBe('打印中断 0/1');
+        expect(await hint(), c.fault).toBe(`${c.error}，已取消打印`);
+        expect(sent, c.fault).toEqual([]);
+        expect(printer.jobs().length, c.fault).toBe(before);
+      } else {
+        await printer.waitForJobs(before + 1);
+        expect(await waitStatus(/^已发送$/), c.fault).toBe('已发送');
+        expect(sent, c.fault).toHaveLength(1);
+      }
+    }
+  }
+});
+
 describe('preview', () => {
   test('info with and without an offset, and a screenshot', async () => {
     await loadDocument({ copies: 5, columns: 2, oddAlign: 'right', copyMode: 'serial' });

@@ -272,6 +272,43 @@ test('a barcode: height maps through the text band, binding picks a placeholder'
   expect(designer.errors).toEqual([]);
 });
 
+test('a 2D code: 码制 offers Data Matrix and PDF417; 纠错 is QR-only; a PDF417 keeps its aspect', async () => {
+  await addObject({
+    id: 'q1',
+    type: 'qrcode',
+    name: '二维码',
+    x: 5,
+    y: 5,
+    w: 30,
+    h: 30,
+    symbology: 'qrcode',
+    data: 'SV-2026/0042',
+    ecc: 'M',
+    moduleSize: 4,
+  });
+  const symbology = propControl(page, '码制', 'select');
+  expect(await symbology.locator('option').allTextContents()).toEqual([
+    'QR 码',
+    'Data Matrix',
+    'GS1 Data Matrix',
+    'PDF417',
+  ]);
+  const ecc = page.locator('#props .prop-label', { hasText: /^纠错$/ });
+  expect(await ecc.count()).toBe(1);
+  await symbology.selectOption({ label: 'PDF417' });
+  expect(await ecc.count()).toBe(0);
+  // The box follows the symbol: as wide as it was, as high as the symbol's aspect makes it.
+  await expect.poll(async () => (await object()).h).toBeLessThan(15);
+  expect((await object()).w).toBe(30);
+  await page.screenshot({ path: join(testOutputDir(), 'inspector-2d-pdf417.png') });
+  await propControl(page, '码制', 'select').selectOption({ label: 'Data Matrix' });
+  // Square again, on its length.
+  expect(await object()).toMatchObject({ symbology: 'datamatrix', w: 30, h: 30 });
+  expect(await ecc.count()).toBe(0);
+  await page.screenshot({ path: join(testOutputDir(), 'inspector-2d-datamatrix.png') });
+  expect(designer.errors).toEqual([]);
+});
+
 test('换一张图 replaces the picture inside the same box; the chooser goes away', async () => {
   await addObject({ ...IMAGE, src: 'data:image/png;base64,AAAA' });
   const [chooser] = await Promise.all([

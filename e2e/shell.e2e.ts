@@ -116,6 +116,7 @@ describe('one page', () => {
         'preview:function',
         'print:function',
         'printDry:function',
+        'readBack:object',
         'resolve:function',
         'resolveCopy:function',
         'store:object',

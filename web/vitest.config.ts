@@ -1,6 +1,7 @@
 import { defineConfig } from 'vitest/config';
 import { playwright } from '@vitest/browser-playwright';
 import { decodeRasters, type PackedRaster } from './tests/support/zbar.ts';
+import { readRastersNode } from './tests/support/zxing-node.ts';
 
 export const chromiumArgs = [
   '--headless',
@@ -44,6 +45,7 @@ export default defineConfig({
             instances: [{ browser: 'chromium' }],
             commands: {
               decodeRasters: (_context, rasters: PackedRaster[]) => decodeRasters(rasters),
+              readRastersNode: (_context, rasters: PackedRaster[]) => readRastersNode(rasters),
             },
           },
         },

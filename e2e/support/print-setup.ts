@@ -39,6 +39,8 @@ export interface OpenOptions {
   splash?: boolean;
   /** Opens the page without the api parameter: it finds the service on its own port. */
   ownPort?: boolean;
+  /** Runs on the new page before it loads (routes, init scripts). */
+  before?: (page: Page) => Promise<unknown>;
 }
 
 export interface DesignerOnPrinter {
@@ -110,6 +112,7 @@ function setupOn(
       if (r.url().endsWith('/api/print_sheet'))
         sent.push((r.postDataJSON() as { request: PrintRequest }).request);
     });
+    await how.before?.(page);
     await page.goto(how.ownPort ? service.url : designerUrl(service));
     await page.waitForFunction(() => window.__sv !== undefined, undefined, { timeout: 30_000 });
     if (how.splash) await page.waitForSelector('#splash', { state: 'detached', timeout: 15_000 });

@@ -34,10 +34,12 @@ export interface AreaMembers {
   readonly guides: { x: number[]; y: number[] };
 }
 
-/** Beyond the thirteen: what scripted checks wait on. */
+/** Beyond the thirteen: what scripted checks wait on, and what benchmarks read. */
 export interface WaitMembers {
   /** Settles when the data import under way (if any) has finished. */
   dataImported(): Promise<void>;
+  /** Rows and symbols read back before printing so far, and the milliseconds it took. */
+  readonly readBack: { rows: number; symbols: number; ms: number };
 }
 
 /** All thirteen members (and the waits); an area not installed leaves its members out. */

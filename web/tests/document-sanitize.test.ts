@@ -112,6 +112,21 @@ describe('sanitizeDocument repairs', () => {
       doc({ page: { widthMm: 20 }, objects: [{ type: 'qrcode', x: 0, y: 0, w: 30, h: 10 }] }),
     );
     expect(narrow.objects[0]).toMatchObject({ w: 20, h: 20 });
+    // A PDF417 keeps its own aspect; an unknown symbology is a QR code, square again.
+    const codes = sanitizeDocument(
+      doc({
+        objects: [
+          { type: 'qrcode', w: 30, h: 10, symbology: 'pdf417' },
+          { type: 'qrcode', w: 30, h: 10, symbology: 'aztec' },
+          { type: 'qrcode', w: 30, h: 10, symbology: 'gs1datamatrix' },
+        ],
+      }),
+    ).objects;
+    expect(codes.map((o) => [o.type === 'qrcode' && o.symbology, o.w, o.h])).toEqual([
+      ['pdf417', 30, 10],
+      ['qrcode', 30, 30],
+      ['gs1datamatrix', 30, 30],
+    ]);
   });
 
   it('keeps only quarter turns, on the types that turn', () => {
@@ -182,6 +197,7 @@ describe('sanitizeDocument repairs', () => {
       'w',
       'h',
       'locked',
+      'symbology',
       'data',
       'ecc',
       'moduleSize',

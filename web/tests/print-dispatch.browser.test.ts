@@ -5,6 +5,7 @@ import { DocumentStore } from '../src/store/document-store';
 import type { StatusLine } from '../src/page/status';
 import { composeRowRaster } from '../src/compose/row';
 import { PrintDispatcher, type BatchViews, type CallService } from '../src/print/dispatch';
+import { batchBrowserPrint, singleBrowserPrint } from '../src/print/browser-print';
 import type { StatusProbe } from '../src/page/printer-status';
 import type { QueueHooks } from '../src/print/pacing';
 import type { PrintReply, PrintRequest } from '../src/print/rules';
@@ -18,6 +19,7 @@ interface Harness {
   history: PrintRecordInput[];
   printButton: HTMLButtonElement;
   batchButton: HTMLButtonElement;
+  status: StatusLine;
   release: () => void;
 }
 
@@ -83,6 +85,7 @@ function harness(
     history,
     printButton,
     batchButton,
+    status,
     release: () => release(),
   };
 }
@@ -239,6 +242,42 @@ describe('sendPrintRow', () => {
       'status error 批量已停止 2/3',
       'hint error 第 3 条记录的 条码 无法识读：超出标签边界，批量已停止 2/3',
     ]);
+
+    // Browser print reads the same rows back before its page is written: the window closes
+    // without a print dialog, and a batch shows the record.
+    const browserWindow = () => {
+      const calls: string[] = [];
+      const win = {
+        document: { write: () => calls.push('write'), open: () => {}, close: () => {} },
+        focus: () => {},
+        close: () => calls.push('close'),
+        print: () => calls.push('print'),
+      };
+      return { calls, open: () => win as unknown as Window };
+    };
+    const single = browserWindow();
+    h.log.length = 0;
+    await singleBrowserPrint({ store: h.store, status: h.status, openWindow: single.open });
+    expect(single.calls).toEqual(['write', 'close']);
+    expect(h.log).toEqual([
+      'status error 打印失败',
+      'hint error 条码 无法识读：超出标签边界，已取消打印',
+    ]);
+    const whole = browserWindow();
+    batch.log.length = 0;
+    batch.store.setRecord(0);
+    await batchBrowserPrint({ store: batch.store, status: batch.status, openWindow: whole.open });
+    expect(whole.calls).toEqual(['write', 'close']);
+    expect(batch.store.recordIndex).toBe(2);
+    expect(batch.log).toEqual([
+      'status error 打印失败',
+      'hint error 第 3 条记录的 条码 无法识读：超出标签边界，已取消打印',
+    ]);
+    // Readable records print: the page is written and the dialog follows.
+    batch.store.setDataset({ name: 'd', fields: ['a'], rows: [{ a: '1' }, { a: '2' }] });
+    const good = browserWindow();
+    await batchBrowserPrint({ store: batch.store, status: batch.status, openWindow: good.open });
+    expect(good.calls).toEqual(['write', 'write']);
   });
 });
 

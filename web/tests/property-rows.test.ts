@@ -86,6 +86,22 @@ describe('object rows clamp and round what is typed', () => {
     const captions = (o: LabelObject) =>
       objectRows(o).flatMap((r) => ('caption' in r && (!r.when || r.when(o)) ? [r.caption] : []));
     expect(captions(make('barcode')).slice(-2)).toEqual(['X mm', 'Y mm']);
+    // "码制" leads a 2D code's rows; the error correction is QR's alone.
+    const symbology = objectRows(qr).find((r) => 'caption' in r && r.caption === '码制');
+    if (symbology?.kind !== 'choice') throw new Error('no 码制');
+    expect(symbology.options(CTX, qr).map((o) => o.label)).toEqual([
+      'QR 码',
+      'Data Matrix',
+      'GS1 Data Matrix',
+      'PDF417',
+    ]);
+    expect(captions(qr).slice(2, 6)).toEqual(['码制', '内容', '绑定字段', '纠错']);
+    symbology.set(qr, 'pdf417', CTX);
+    [qr.w, qr.h] = [48, 9];
+    expect(captions(qr).slice(2, 6)).toEqual(['码制', '内容', '绑定字段', '模块点']);
+    // Back to a square symbology, the box is square again on its long side, within the page.
+    symbology.set(qr, 'datamatrix', CTX);
+    expect([qr.w, qr.h]).toEqual([45, 45]);
     expect(captions(make('rect')).slice(-4)).toEqual(['X mm', 'Y mm', '宽 mm', '高 mm']);
     expect(captions(make('text')).slice(0, 7)).toEqual([
       '名称',

@@ -267,7 +267,7 @@ describe('measuring barcodes', () => {
     autoSizeBarcodes(d, ctx, 1); // record index is part of the signature
     expect(good.w).toBe(22.86);
     expect(autoSizeSignature(d, ctx, 1)).toBe(
-      '300#bg:code128:{{code}}:3:12:true:1:0|bb:ean13:{{code}}:3:12:true:1:0|qq:https://example.com/sorvendale:M:4#1#{"code":"1234567890"}',
+      '300#bg:code128:{{code}}:3:12:true:1:0|bb:ean13:{{code}}:3:12:true:1:0|qq:qrcode:https://example.com/sorvendale:M:4:10:10:0#1#{"code":"1234567890"}',
     );
     // The dpi is part of it: a dpi change re-measures every symbol.
     expect(autoSizeSignature({ ...d, objects: [] }, {}, 0)).toBe('300##0#{}');
@@ -373,6 +373,37 @@ describe('QR codes', () => {
     // Finder pattern in the corner: the first dark pixel is right at the symbol's corner.
     const px = ctx.getImageData(Math.ceil(left), Math.ceil(top), 1, 1).data;
     expect(px[0]).toBe(0);
+  });
+
+  test('Data Matrix and PDF417 print whole dots per module, the most that fit, centred', () => {
+    // "HELLO": a 12 × 12 Data Matrix; a PDF417 103 modules across, 6 rows of 3 modules high.
+    const cases = [
+      { symbology: 'datamatrix', w: 30, h: 30, across: 12, down: 12, dots: 29 },
+      { symbology: 'pdf417', w: 30, h: 30, across: 103, down: 18, dots: 3 },
+      { symbology: 'pdf417', w: 30, h: 20, across: 103, down: 18, dots: 2, turned: 90 },
+    ] as const;
+    for (const c of cases) {
+      const d = doc();
+      const obj = qrcode(5, 5, c.w, c.h, { symbology: c.symbology, data: 'HELLO', moduleSize: 2 });
+      if ('turned' in c) obj.rotation = c.turned;
+      d.objects.push(obj);
+      autoSizeBarcodes(d, {}, 0);
+      // A PDF417's box follows the symbol's aspect along its length; the rest stay as they are.
+      const length = 'turned' in c ? obj.h : obj.w;
+      const across = 'turned' in c ? obj.w : obj.h;
+      if (c.symbology === 'pdf417') expect(across).toBeCloseTo((length * 18) / 103, 1);
+      else expect([obj.w, obj.h]).toEqual([30, 30]);
+      const ctx = draw(d);
+      const cols = darkColumns(ctx);
+      const rows = darkRows(ctx);
+      const [wide, high] = 'turned' in c ? [c.down, c.across] : [c.across, c.down];
+      expect(cols[cols.length - 1] + 1 - cols[0], c.symbology).toBe(wide * c.dots);
+      expect(rows[rows.length - 1] + 1 - rows[0], c.symbology).toBe(high * c.dots);
+      // Centred in the box to the nearest dot.
+      const box = (mm: number) => mmToDots(mm, 300);
+      const mid = (box(obj.x) + box(obj.x + obj.w)) / 2;
+      expect(Math.abs(cols[0] + (wide * c.dots) / 2 - mid)).toBeLessThanOrEqual(1);
+    }
   });
 
   test('nearest-neighbour scaling keeps modules solid black or white', () => {

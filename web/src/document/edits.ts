@@ -66,14 +66,19 @@ export function alignObjects(
   }
 }
 
-/** Fits every object onto the page after a page-size change; 2D codes stay square. */
+/** PDF417 is wider than high; its box keeps the symbol's aspect, the rest stay square. */
+export function keepsSymbolAspect(obj: { type: string; symbology?: string }): boolean {
+  return obj.type === 'qrcode' && obj.symbology === 'pdf417';
+}
+
+/** Fits every object onto the page after a page-size change; square 2D codes stay square. */
 export function clampObjectsToPage(doc: LabelDocument): void {
   const W = doc.page.widthMm;
   const H = doc.page.heightMm;
   for (const o of doc.objects) {
     o.w = Math.min(o.w, W);
     o.h = Math.min(o.h, H);
-    if (o.type === 'qrcode') {
+    if (o.type === 'qrcode' && !keepsSymbolAspect(o)) {
       const side = Math.min(o.w, o.h, W, H);
       o.w = side;
       o.h = side;

@@ -178,6 +178,8 @@ export const BARCODE_FIELDS = {
 } as const satisfies FieldTable;
 
 export const QRCODE_FIELDS = {
+  /** The 2D symbology drawn; `ecc` and the square box are QR-only. */
+  symbology: choice(['qrcode', 'datamatrix', 'gs1datamatrix', 'pdf417'], 'qrcode'),
   data: text(SAMPLE_QR_DATA, 2000),
   ecc: choice(['L', 'M', 'Q', 'H'], 'M'),
   moduleSize: integer(4, 2, 12),

@@ -38,6 +38,7 @@ export type CopyMode = Choices<typeof PRINT_FIELDS.copyMode>;
 export type OddAlign = Choices<typeof PRINT_FIELDS.oddAlign>;
 export type TextAlign = Choices<typeof TEXT_FIELDS.align>;
 export type QrEcc = Choices<typeof QRCODE_FIELDS.ecc>;
+export type MatrixSymbology = Choices<typeof QRCODE_FIELDS.symbology>;
 export type DitherMode = Choices<typeof IMAGE_FIELDS.ditherMode>;
 export type ImageFit = Choices<typeof IMAGE_FIELDS.fit>;
 

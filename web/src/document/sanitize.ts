@@ -99,7 +99,8 @@ export function sanitizeObject(
   const defaultH = kind === 'qrcode' ? Math.min(16, H) : kind === 'text' ? 8 : 18;
   let w = readNumber(member(value, 'w'), 0.1, Math.max(0.1, W - x), defaultW);
   let h = readNumber(member(value, 'h'), kind === 'line' ? 0 : 0.5, Math.max(0.1, H - y), defaultH);
-  if (kind === 'qrcode') {
+  // A PDF417 keeps its own aspect, which drawing works out; the other 2D codes are square.
+  if (kind === 'qrcode' && member(value, 'symbology') !== 'pdf417') {
     const side = Math.min(Math.max(w, h, 2), W, H);
     w = side;
     h = side;

@@ -2,6 +2,7 @@
 // Points are in millimetres; the DOM adapter turns pointer events into these calls.
 
 import type { BarcodeObject, LabelObject } from '../document/model';
+import { keepsSymbolAspect } from '../render/matrix';
 import {
   LINE_GRAB_MM,
   boundingBox,
@@ -198,7 +199,7 @@ export class CanvasGestures {
       {
         type: obj.type,
         sizing: drag.sizing,
-        keepAspect: obj.type === 'image' ? obj.keepAspect : undefined,
+        keepAspect: obj.type === 'image' ? obj.keepAspect : keepsSymbolAspect(obj) || undefined,
       },
       drag.handle,
       drag.box,

@@ -30,7 +30,7 @@ export interface ResizeSubject {
   type: string;
   /** Only for barcodes. */
   sizing?: BarcodeSizing;
-  /** Only for pictures: false lets a corner stretch them. */
+  /** Pictures: false lets a corner stretch them. A PDF417 passes true. */
   keepAspect?: boolean;
 }
 
@@ -99,7 +99,9 @@ export function resizeBox(
   const edgeX = a.w ? 0 : W;
   const edgeY = a.n ? 0 : H;
 
-  if (subject.type === 'image' && corner && subject.keepAspect !== false) {
+  // Pictures keep their aspect unless told otherwise; a PDF417 always keeps its symbol's.
+  const aspect = subject.type === 'image' ? subject.keepAspect !== false : subject.keepAspect;
+  if (aspect === true && corner) {
     const bw = Math.max(MIN_ASPECT_SIDE, ow);
     const bh = Math.max(MIN_ASPECT_SIDE, oh);
     const fx = a.e ? (bw + dx) / bw : (bw - dx) / bw;

@@ -20,6 +20,7 @@ import type {
   ImageObject,
   LabelObject,
   LineObject,
+  MatrixSymbology,
   ObjectOfType,
   ObjectType,
   QrCodeObject,
@@ -201,15 +202,37 @@ const BARCODE_ROWS: Row<BarcodeObject>[] = [
   { kind: 'hint', text: BARCODE_HINT },
 ];
 
+/** The 2D symbologies in the chooser's order. */
+export const MATRIX_SYMBOLOGIES: readonly { value: MatrixSymbology; label: string }[] = [
+  { value: 'qrcode', label: 'QR 码' },
+  { value: 'datamatrix', label: 'Data Matrix' },
+  { value: 'gs1datamatrix', label: 'GS1 Data Matrix' },
+  { value: 'pdf417', label: 'PDF417' },
+];
+
 const QRCODE_ROWS: Row<QrCodeObject>[] = [
+  {
+    ...pick<QrCodeObject, MatrixSymbology>('choice', 'symbology', '码制', MATRIX_SYMBOLOGIES),
+    // Leaving PDF417 squares the box again on its longer side, within the page; the drawing
+    // fits a PDF417 to its own aspect.
+    set: (o: QrCodeObject, v: string | number, ctx: RowContext) => {
+      o.symbology = v as MatrixSymbology;
+      if (v !== 'pdf417')
+        o.w = o.h = Math.max(2, Math.min(Math.max(o.w, o.h), ctx.pageW - o.x, ctx.pageH - o.y));
+    },
+  },
   txt('data', '内容', QRCODE_FIELDS.data, true),
   binding(),
-  pick<QrCodeObject, QrEcc>(
-    'segments',
-    'ecc',
-    '纠错',
-    (['L', 'M', 'Q', 'H'] as const).map((v) => ({ value: v, label: v })),
-  ),
+  {
+    ...pick<QrCodeObject, QrEcc>(
+      'segments',
+      'ecc',
+      '纠错',
+      (['L', 'M', 'Q', 'H'] as const).map((v) => ({ value: v, label: v })),
+    ),
+    // The other 2D codes choose their own error correction.
+    when: (o) => o.symbology === 'qrcode',
+  },
   num('moduleSize', '模块点', QRCODE_FIELDS.moduleSize),
 ];
 

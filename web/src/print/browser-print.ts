@@ -2,14 +2,16 @@
 // for machines without the local service.
 
 import { batchRows, copyGroups, placeRow } from '../compose/copies';
-import { composeRow } from '../compose/row';
+import { composeRow, composeRowRaster } from '../compose/row';
 import type { PrintRecordInput } from '../document/print-history';
 import type { LabelDocument } from '../document/model';
 import type { DocumentStore } from '../store/document-store';
 import type { MergeContext } from '../merge/types';
 import type { StatusLine } from '../page/status';
 import { preloadImages } from '../render/sources';
-import { rowWidthMm } from './check';
+import { assertRowReadable, UnreadableSymbol } from '../verify/verify';
+import { rowSymbols } from '../verify/placements';
+import { objectName, rowWidthMm } from './check';
 import { EMPTY_CANVAS, failureText, NEED_DATA, NO_COPY_PLAN } from './dispatch';
 import { browserPrintHint, browserPrintPage, clampColumnCount } from './rules';
 
@@ -27,6 +29,7 @@ export interface BrowserPrintDeps {
 }
 
 export type Group = readonly MergeContext[];
+type Slots = readonly (MergeContext | undefined)[];
 
 /**
  * Opens the window at once, inside the user's click, since browsers block windows opened
@@ -55,6 +58,37 @@ export function openBrowserPrint(
   return fillWindow(deps, win, groups, label);
 }
 
+/**
+ * Reads every row's symbols back from the 1-bit raster a printer would get, as the service's
+ * print does; the first that does not read cancels the whole page. The batch shows its record.
+ */
+async function refusedSymbol(
+  deps: BrowserPrintDeps,
+  doc: LabelDocument,
+  rows: readonly Slots[],
+  columns: number,
+  label: string,
+): Promise<string | undefined> {
+  for (const slots of rows) {
+    const raster = composeRowRaster(doc, slots, columns);
+    const { width, height } = raster.metrics;
+    try {
+      await assertRowReadable(
+        { bytes: raster.bytes, width, height },
+        rowSymbols(doc, slots, columns, objectName),
+      );
+    } catch (error) {
+      if (!(error instanceof UnreadableSymbol)) throw error;
+      const record = slots[error.slot]?.index;
+      if (label !== BATCH_LABEL || record === undefined) return error.message;
+      deps.store.setRecord(record);
+      const { name, error: reason } = error.verdict;
+      return `第 ${record + 1} 条记录的 ${name} 无法识读：${reason}，已取消打印`;
+    }
+  }
+  return undefined;
+}
+
 async function fillWindow(
   deps: BrowserPrintDeps,
   win: Window,
@@ -68,10 +102,16 @@ async function fillWindow(
     const columns = clampColumnCount(doc.print.columns);
     const widthMm = rowWidthMm(doc, columns);
     const heightMm = doc.page.heightMm;
-    const images = groups.map((group) =>
-      composeRow(doc, placeRow(doc, group, columns), columns, {
-        applyOffset: true,
-      }).canvas.toDataURL('image/png'),
+    const rows = groups.map((group) => placeRow(doc, group, columns));
+    const refused = await refusedSymbol(deps, doc, rows, columns, label);
+    if (refused) {
+      status.setStatus('error', '打印失败');
+      status.showHint(refused, 'error');
+      win.close();
+      return;
+    }
+    const images = rows.map((slots) =>
+      composeRow(doc, slots, columns, { applyOffset: true }).canvas.toDataURL('image/png'),
     );
     win.document.open();
     win.document.write(browserPrintPage(widthMm, heightMm, doc.print.oddAlign === 'right', images));

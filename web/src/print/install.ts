@@ -17,6 +17,7 @@ import { showPrintPreview, type PreviewElements } from './preview';
 import { continueCutOff, historyActions, type HistoryActions } from './reprint';
 import type { PrintRequest } from './rules';
 import { HistoryJournal } from './run-journal';
+import { readBackTotals } from '../verify/verify';
 
 export type PrintElements = CheckSheetElements &
   CalibrationElements &
@@ -55,6 +56,8 @@ export interface PrintAutomation {
   print(): Promise<void>;
   preview(): Promise<void>;
   readonly lastPrintRequest: PrintRequest | undefined;
+  /** Rows and symbols read back before printing so far, and the milliseconds it took. */
+  readonly readBack: Readonly<typeof readBackTotals>;
 }
 
 export interface PrintApi {
@@ -196,6 +199,9 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
       preview,
       get lastPrintRequest() {
         return dispatcher.lastPrintRequest;
+      },
+      get readBack() {
+        return { ...readBackTotals };
       },
     },
   };

@@ -14,16 +14,14 @@ import { isSideways } from '../document/rotation';
 import type { MergeContext } from '../merge/types';
 import { barcodeModuleDots, barcodeRequest, qrRequest } from './barcode';
 import { barcodeBitmap } from './barcode-bitmap';
+import { aspectBox, keepsSymbolAspect, matrixPlacement, symbolModules } from './matrix';
 
 /** Below this many dots per module a QR code may not scan. */
 export const QR_MIN_MODULE_DOTS = 2;
 
-/** The library draws 2D symbols at two pixels per module for each step of `scale`. */
-const QR_PIXELS_PER_SCALE = 2;
-
 /**
- * Printer dots per module of a QR code as it prints (its square side over its module count), or
- * nothing when the data cannot be encoded. The document check warns below `QR_MIN_MODULE_DOTS`.
+ * Printer dots per module of a 2D code as it prints, or nothing when the data cannot be encoded.
+ * The document check warns below `QR_MIN_MODULE_DOTS`.
  */
 export function qrModuleDots(
   obj: QrCodeObject,
@@ -33,9 +31,9 @@ export function qrModuleDots(
   const request = qrRequest(obj, context);
   const bitmap = barcodeBitmap(request);
   if (!bitmap) return undefined;
-  const modules = bitmap.width / (QR_PIXELS_PER_SCALE * Math.max(1, Math.round(request.scale)));
-  const side = Math.max(1, Math.min(mmToDots(obj.w, dpi), mmToDots(obj.h, dpi)));
-  return side / modules;
+  // Turned a quarter, the symbol is drawn upright in the box with its sides swapped.
+  const box = isSideways(obj.rotation) ? { ...obj, w: obj.h, h: obj.w } : obj;
+  return matrixPlacement(box, dpi, symbolModules(request.bcid, bitmap, request.scale)).moduleDots;
 }
 
 /** Modules across the symbol of the barcode's current data, or nothing when it cannot be encoded. */
@@ -136,14 +134,16 @@ export function autoSizeSignature(
     if (o.type === 'barcode') {
       return `b${o.id}:${o.symbology}:${o.data}:${o.moduleWidth}:${o.barHeight}:${o.showText}:${o.widthScale ?? 1}:${o.rotation ?? 0}`;
     }
-    if (o.type === 'qrcode') return `q${o.id}:${o.data}:${o.ecc}:${o.moduleSize}`;
+    if (o.type === 'qrcode')
+      return `q${o.id}:${o.symbology}:${o.data}:${o.ecc}:${o.moduleSize}:${o.w}:${o.h}:${o.rotation ?? 0}`;
     return '';
   });
   return `${doc.page.dpi}#${parts.join('|')}#${recordIndex}#${JSON.stringify(context.row ?? {})}`;
 }
 
 /**
- * Keeps every encodable barcode's box equal to its measured size: the width to 0.01 mm, as the
+ * Keeps every encodable barcode's box equal to its measured size, and a PDF417's in the symbol's
+ * aspect: the width to 0.01 mm, as the
  * inspector shows it (well under a dot, so it converts back to the printed dots), the height to
  * 0.1 mm. Runs only when something
  * that changes the measurement changed; writes into the document without an undo step.
@@ -157,6 +157,13 @@ export function autoSizeBarcodes(
   if (signature === lastSignature) return;
   lastSignature = signature;
   for (const obj of doc.objects) {
+    if (keepsSymbolAspect(obj) && obj.type === 'qrcode') {
+      const request = qrRequest(obj, context);
+      const bitmap = barcodeBitmap(request);
+      if (bitmap)
+        Object.assign(obj, aspectBox(obj, symbolModules(request.bcid, bitmap, request.scale)));
+      continue;
+    }
     if (obj.type !== 'barcode') continue;
     const size = measureBarcode(obj, doc.page.dpi, context);
     if (!size) continue;

@@ -1,4 +1,4 @@
-// Drawing one-dimensional barcodes and QR codes. Barcodes print in whole dots: every narrow module
+// Drawing one-dimensional barcodes and 2D codes. Barcodes print in whole dots: every narrow module
 // is the same whole number of dots and the symbol is copied, never resampled, so a scanner sees
 // exactly the encoded widths.
 
@@ -7,6 +7,7 @@ import { resolvePlaceholders } from '../merge/placeholders';
 import type { MergeContext } from '../merge/types';
 import { barcodeBitmap, type BarcodeRequest } from './barcode-bitmap';
 import type { Ctx2D } from './context2d';
+import { matrixPlacement, symbolModules } from './matrix';
 
 /** Bars are always generated 10 mm high; the box's `barHeight` scales them. */
 const BAR_HEIGHT_MM = 10;
@@ -30,15 +31,17 @@ export function barcodeRequest(obj: BarcodeObject, context: MergeContext): Barco
   };
 }
 
+/** A 2D code's request; the error correction level is QR's alone. */
 export function qrRequest(obj: QrCodeObject, context: MergeContext): BarcodeRequest {
-  return {
-    bcid: 'qrcode',
+  const request: BarcodeRequest = {
+    bcid: obj.symbology,
     text: resolvePlaceholders(obj.data, context),
     scale: obj.moduleSize,
     heightMm: 0,
     showText: false,
-    ecc: obj.ecc,
   };
+  if (obj.symbology === 'qrcode') request.ecc = obj.ecc;
+  return request;
 }
 
 /**
@@ -77,17 +80,10 @@ export function drawQrCode(
   dpi: number,
   context: MergeContext,
 ): void {
-  const bitmap = barcodeBitmap(qrRequest(obj, context));
+  const request = qrRequest(obj, context);
+  const bitmap = barcodeBitmap(request);
   if (!bitmap) return;
-  const bw = mmToDots(obj.w, dpi);
-  const bh = mmToDots(obj.h, dpi);
-  const side = Math.max(1, Math.min(bw, bh));
+  const at = matrixPlacement(obj, dpi, symbolModules(request.bcid, bitmap, request.scale));
   ctx.imageSmoothingEnabled = false;
-  ctx.drawImage(
-    bitmap,
-    mmToDots(obj.x, dpi) + (bw - side) / 2,
-    mmToDots(obj.y, dpi) + (bh - side) / 2,
-    side,
-    side,
-  );
+  ctx.drawImage(bitmap, at.x, at.y, at.w, at.h);
 }

@@ -2,11 +2,12 @@
 // the verification cuts out of the packed row.
 
 import { mmToDots, type LabelDocument, type LabelObject } from '../document/model';
-import { rotationOf } from '../document/rotation';
+import { isSideways, rotationOf } from '../document/rotation';
 import type { MergeContext } from '../merge/types';
 import { columnLeft, rowGeometry } from '../compose/geometry';
 import { barcodeModuleDots, barcodeRequest, qrRequest } from '../render/barcode';
 import { barcodeBitmap } from '../render/barcode-bitmap';
+import { matrixPlacement, symbolModules } from '../render/matrix';
 import type { Rect, SymbolToVerify } from './verify';
 
 type Slots = readonly (MergeContext | null | undefined)[];
@@ -69,23 +70,21 @@ function drawn(
     const request = qrRequest(obj, context);
     const bitmap = barcodeBitmap(request);
     if (!bitmap) return undefined;
-    const bw = mmToDots(obj.w, dpi);
-    const bh = mmToDots(obj.h, dpi);
-    const side = Math.max(1, Math.min(bw, bh));
-    const x = mmToDots(obj.x, dpi) + (bw - side) / 2;
-    const y = mmToDots(obj.y, dpi) + (bh - side) / 2;
-    // The library draws two pixels per module at scale 1.
-    const modules = bitmap.width / (2 * Math.max(1, Math.round(request.scale)));
+    const upright = isSideways(obj.rotation) ? { ...obj, w: obj.h, h: obj.w } : obj;
+    const at = matrixPlacement(upright, dpi, symbolModules(request.bcid, bitmap, request.scale));
+    const x = left + at.x;
     return {
-      symbol: {
-        x: left + Math.floor(x),
-        y: Math.floor(y),
-        w: Math.ceil(x + side) - Math.floor(x),
-        h: Math.ceil(y + side) - Math.floor(y),
-      },
-      moduleDots: side / modules,
+      symbol: turned
+        ? box
+        : {
+            x: Math.floor(x),
+            y: Math.floor(at.y),
+            w: Math.ceil(x + at.w) - Math.floor(x),
+            h: Math.ceil(at.y + at.h) - Math.floor(at.y),
+          },
+      moduleDots: at.moduleDots,
       data: request.text,
-      bcid: 'qrcode',
+      bcid: request.bcid,
       turned,
     };
   }
