@@ -568,8 +568,7 @@ describe('read-back before printing', () => {
       await page.click('#btn-print');
       await page.click('#print-confirm');
       if (c.error) {
-        // The print button prints copies, whose status counts what went out: nothing.
-        expect(await waitStatus(/^打印中断/), c.fault).toBe('打印中断 0/1');
+        expect(await waitStatus(/^打印失败/), c.fault).toBe('打印失败');
         expect(await hint(), c.fault).toBe(`${c.error}，已取消打印`);
         expect(sent, c.fault).toEqual([]);
         expect(printer.jobs().length, c.fault).toBe(before);

@@ -54,6 +54,7 @@ export async function printCopies(
   let bytes = 0;
   let elapsedMs = 0;
   let failed = false;
+  let refused = false;
   try {
     for (const group of copies.groups) {
       status.setStatus('pending', `打印 ${sent + 1}/${copies.total}`);
@@ -71,6 +72,7 @@ export async function printCopies(
       });
       if (!result.ok) {
         failed = true;
+        refused = result.unreadable === true;
         break;
       }
       log?.row({ first: sent, count: group.length }, result.bytes, result.elapsedMs);
@@ -94,7 +96,9 @@ export async function printCopies(
       elapsedMs,
     });
   if (failed) {
-    status.setStatus('error', `打印中断 ${sent}/${copies.total}`);
+    // Refused before anything went (an unreadable symbol): the print failed, not broke off.
+    const refusedOutright = refused && sent === 0;
+    status.setStatus('error', refusedOutright ? '打印失败' : `打印中断 ${sent}/${copies.total}`);
     return;
   }
   const suffix = copies.total < copies.requested ? `（数据表仅够 ${copies.total} 份）` : '';

@@ -6,7 +6,7 @@ import type { LabelDocument } from '../document/model';
 import type { PrinterOffset } from '../document/printer-profiles';
 import type { Dataset } from '../merge/types';
 import { rowSymbols } from '../verify/placements';
-import { assertRowReadable } from '../verify/verify';
+import { assertRowReadable, UnreadableSymbol } from '../verify/verify';
 import { checkDocument, objectName, type CheckIssue } from './check';
 import { failureText, SENDING_TEXT, type DispatchState, type ResolvedDeps } from './dispatch-state';
 import {
@@ -22,6 +22,8 @@ export interface RowResult {
   ok: boolean;
   bytes: number;
   elapsedMs: number;
+  /** The row was refused before sending: one of its symbols did not read back. */
+  unreadable?: boolean;
 }
 
 export interface RowOptions {
@@ -267,7 +269,7 @@ export class RowSender {
       history(false, 0, 0, copies);
       status.setStatus('error', dryRun ? '自检失败' : '打印失败');
       status.showHint(failureText(error), 'error');
-      return FAILED;
+      return error instanceof UnreadableSymbol ? { ...FAILED, unreadable: true } : FAILED;
     } finally {
       state.busy = false;
       state.setPrintButton(false);
