@@ -3,7 +3,7 @@
 
 import { mmToDots, type TextObject } from '../document/model';
 import { layoutText, visibleLineCount } from './text-layout';
-import { fontPx, textFont } from './text';
+import { fontPx, textFont } from './text-font';
 
 /** Width in dots of a text drawn in a CSS font. */
 export type TextMeasure = (font: string, text: string) => number;

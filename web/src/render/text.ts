@@ -6,21 +6,10 @@ import { resolvePlaceholders } from '../merge/placeholders';
 import type { MergeContext } from '../merge/types';
 import type { Ctx2D } from './context2d';
 import { drawnFontSize } from './text-fit';
+import { fontPx, textFont } from './text-font';
 import { layoutText, visibleLineCount } from './text-layout';
 
-export const TEXT_FAMILIES = '"Microsoft YaHei", "PingFang SC", "Segoe UI", sans-serif';
-
-/** Font size in dots of a point size. */
-export function fontPx(fontSize: number, dpi: number): number {
-  return (fontSize * dpi) / 72;
-}
-
-export function textFont(
-  obj: Pick<TextObject, 'bold' | 'italic' | 'fontSize'>,
-  dpi: number,
-): string {
-  return `${obj.italic ? 'italic ' : ''}${obj.bold ? 'bold ' : ''}${fontPx(obj.fontSize, dpi)}px ${TEXT_FAMILIES}`;
-}
+export { fontPx, TEXT_FAMILIES, textFont } from './text-font';
 
 export function drawText(ctx: Ctx2D, obj: TextObject, dpi: number, context: MergeContext): void {
   const boxWidth = mmToDots(obj.w, dpi);

@@ -1,2 +1,0 @@
-import { expect, test } from 'vitest';
-test('node smoke', () => expect(1 + 1).toBe(2));
