@@ -125,16 +125,12 @@ test('from a template to a printed label', async () => {
   ]);
   expect(symbols).toContain('6901234567892');
 
-  // Both runs in the history, newest first: the batch has a record per print row (two columns,
-  // three records: rows of 2 and 1), then the single print.
-  await expect.poll(async () => (await storedRecords(page, 'history')).length).toBe(3);
+  // Both runs in the history, newest first: the single print, then the batch as one record of
+  // its three labels.
+  await expect.poll(async () => (await storedRecords(page, 'history')).length).toBe(2);
   await page.click('#settings-button');
   const titles = await page.locator('#history-list .history-item strong').allInnerTexts();
-  expect(titles).toEqual([
-    '✓ 商品价签 · 1 张',
-    '✓ 商品价签 · 1 张 · 自检',
-    '✓ 商品价签 · 2 张 · 自检',
-  ]);
+  expect(titles).toEqual(['✓ 商品价签 · 1 张', '✓ 商品价签 · 3 张 · 自检']);
   const details = await page.locator('#history-list .history-item small').allInnerTexts();
   expect(details[0]).toMatch(new RegExp(` · ${TARGET} · 1 份 · \\d+ KB / \\d+ ms$`));
   await shoot(page, '7-history');

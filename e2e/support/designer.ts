@@ -18,6 +18,13 @@ export async function openDesigner(): Promise<DesignerPage> {
   const errors = collectPageErrors(page);
   await page.goto(designerUrl(service));
   await page.waitForFunction(() => window.__sv !== undefined);
+  // Printer discovery ends with a line and a hint of its own (after the service's retries when
+  // there is no print system): let it end before a test reads the page.
+  await page.waitForFunction(
+    () => document.getElementById('printer-value')?.textContent !== '正在查找打印机…',
+    undefined,
+    { timeout: 20_000 },
+  );
   return {
     page,
     errors,
