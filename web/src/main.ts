@@ -95,7 +95,11 @@ function start(): void {
     status,
     demo,
     beforeLoad: clearRenderCaches,
-    afterLoad: editor.afterLoad,
+    afterLoad: (doc) => {
+      editor.afterLoad(doc);
+      // A cut-off batch continues the document it printed; another one drops the offer.
+      status.setLastingHint?.('batch', undefined);
+    },
     records,
     printing: () => print.printing(),
   });
@@ -168,6 +172,7 @@ function start(): void {
       offerCutOffBatch(status, draft.batch, {
         continueBatch: print.continueBatch,
         forget: () => files.keeper?.forgetBatch(),
+        printerChosen: () => printerState.selectedPrinter !== '',
       });
   });
 

@@ -1,6 +1,9 @@
 import { describe, expect, test } from 'vitest';
 import { batchGate, followJobs, stopCount, withdrawnRecords } from '../src/print/pacing';
 import { firstRecordNotDone } from '../src/print/resume';
+import { offerCutOffBatch } from '../src/print/install';
+import { NO_PRINTER } from '../src/print/calibration-sheet';
+import type { LastingHint, StatusLine } from '../src/page/status';
 import type { JobState, PrinterStatus, StatusProbe } from '../src/page/printer-status';
 
 const status = (
@@ -156,5 +159,35 @@ describe('firstRecordNotDone', () => {
 
   test('a run that sent nothing starts where it was to start', () => {
     expect(firstRecordNotDone([], 13, [])).toBe(13);
+  });
+});
+
+describe('the offer to continue a cut-off batch', () => {
+  test('without a printer it stays on show; with one it closes and continues', () => {
+    const lines = new Map<string, LastingHint>();
+    const hints: string[] = [];
+    const status = {
+      setLastingHint: (key: string, hint: LastingHint | undefined) =>
+        hint ? lines.set(key, hint) : lines.delete(key),
+      showHint: (text: string) => hints.push(text),
+    } as unknown as StatusLine;
+    const continued: number[] = [];
+    let chosen = false;
+    offerCutOffBatch(
+      status,
+      { next: 14, total: 30 },
+      {
+        continueBatch: async (p) => void continued.push(p.next),
+        forget: () => {},
+        printerChosen: () => chosen,
+      },
+    );
+    const offer = () => lines.get('batch');
+    expect(offer()?.text).toBe('上次批量在第 14/30 条中断');
+    offer()!.actions![0].run();
+    expect([hints, continued, offer() !== undefined]).toEqual([[NO_PRINTER], [], true]);
+    chosen = true;
+    offer()!.actions![0].run();
+    expect([continued, offer()]).toEqual([[14], undefined]);
   });
 });

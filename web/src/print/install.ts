@@ -7,7 +7,7 @@ import type { DocumentStore } from '../store/document-store';
 import type { Elements } from '../page/elements';
 import { closeSheet } from '../page/sheets';
 import type { StatusLine } from '../page/status';
-import { installCalibration, type CalibrationElements } from './calibration-sheet';
+import { installCalibration, NO_PRINTER, type CalibrationElements } from './calibration-sheet';
 import { batchBrowserPrint, singleBrowserPrint, type BrowserPrintDeps } from './browser-print';
 import { installCheckSheet, showCheckSheet, type CheckSheetElements } from './check-sheet';
 import { installPrintDialog, type PrintDialogElements } from './dialog';
@@ -80,18 +80,33 @@ export function batchCutOffText(position: BatchPosition): string {
   return `上次批量在第 ${position.next}/${position.total} 条中断`;
 }
 
-/** Offers to continue a batch the last page left unfinished, or to forget it. */
+/**
+ * Offers to continue a batch the last page left unfinished, or to forget it. Without a printer
+ * the offer stays, so it can be taken once one is chosen.
+ */
 export function offerCutOffBatch(
   status: StatusLine,
   position: BatchPosition,
-  hooks: { continueBatch(position: BatchPosition): Promise<void>; forget(): void },
+  hooks: {
+    continueBatch(position: BatchPosition): Promise<void>;
+    forget(): void;
+    printerChosen(): boolean;
+  },
 ): void {
   const close = () => status.setLastingHint?.('batch', undefined);
+  const resume = () => {
+    if (!hooks.printerChosen()) {
+      status.showHint(NO_PRINTER, 'error');
+      return;
+    }
+    close();
+    void hooks.continueBatch(position);
+  };
   status.setLastingHint?.('batch', {
     text: batchCutOffText(position),
     tone: 'info',
     actions: [
-      { label: '继续打印', run: () => (close(), void hooks.continueBatch(position)) },
+      { label: '继续打印', run: resume },
       { label: '忽略', run: () => (close(), hooks.forget()) },
     ],
   });
