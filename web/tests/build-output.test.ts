@@ -1,6 +1,7 @@
 /// <reference types="node" />
 // The service compiles in whatever the build yields; it must be exactly the page, one script,
-// one style sheet, the sample picture and the barcode reader's module, linked relatively.
+// one style sheet, the sample picture, the barcode reader's module and the batch's row worker,
+// linked relatively.
 import { mkdtemp, readFile, readdir, rm } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join, relative, sep } from 'node:path';
@@ -54,19 +55,20 @@ afterAll(async () => {
 });
 
 describe('designer build output', () => {
-  test('is exactly the page, one hashed script, one hashed style sheet, the sample and the barcode reader', () => {
-    expect(files).toHaveLength(5);
+  test('is exactly the page, one hashed script, one hashed style sheet, the sample, the barcode reader and the row worker', () => {
+    expect(files).toHaveLength(6);
     expect(files).toContain('index.html');
     expect(files).toContain('sample.jpg');
     expect(files.filter((f) => /^assets\/index-[\w-]+\.js$/.test(f))).toHaveLength(1);
     expect(files.filter((f) => /^assets\/index-[\w-]+\.css$/.test(f))).toHaveLength(1);
     // Loaded on the first symbol check, from the program's own files.
     expect(files.filter((f) => /^assets\/zxing_reader-[\w-]+\.wasm$/.test(f))).toHaveLength(1);
+    expect(files.filter((f) => /^assets\/row-worker-[\w-]+\.js$/.test(f))).toHaveLength(1);
   });
 
   test('the page loads both assets by relative paths and keeps the empty icon', async () => {
     const html = await readFile(join(outDir, 'index.html'), 'utf8');
-    const script = files.find((f) => f.endsWith('.js'));
+    const script = files.find((f) => /^assets\/index-.*\.js$/.test(f));
     expect(files.some((f) => f.endsWith('.wasm') && html.includes(f))).toBe(false);
     const style = files.find((f) => f.endsWith('.css'));
     expect(html).toMatch(new RegExp(`<script type="module"[^>]* src="\\./${script}"`));
@@ -74,6 +76,12 @@ describe('designer build output', () => {
     expect(html).toContain('<link rel="icon" href="data:," />');
     expect(html).toContain('<html lang="zh-CN">');
     expect(html).not.toMatch(/src="\/|href="\/(?!\/)/);
+    // The worker comes from beside the page's script, never from another origin.
+    const worker = files.find((f) => f.includes('row-worker'))!.slice('assets/'.length);
+    const page = await readFile(join(outDir, script!), 'utf8');
+    expect(page).toMatch(
+      new RegExp(`new URL\\(.${worker.replace('.', '\\.')}.,import\\.meta\\.url\\)`),
+    );
   });
 
   test('the sample is the committed JPEG, large enough to show dithering', async () => {

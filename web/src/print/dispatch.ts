@@ -11,9 +11,8 @@ import type { DocumentStore } from '../editor/store';
 import type { StatusProbe } from '../page/printer-status';
 import type { StatusLine } from '../page/status';
 import { preloadImages } from '../render/sources';
-import { checkDocument, objectName, type CheckIssue } from './check';
-import { rowSymbols } from '../verify/placements';
-import { assertRowReadable, UnreadableSymbol } from '../verify/verify';
+import { checkDocument, type CheckIssue } from './check';
+import { UnreadableSymbol } from '../verify/verify';
 import {
   batchGate,
   FOLLOW_LIMIT_MS,
@@ -27,6 +26,7 @@ import {
   stopCount,
   type QueueHooks,
 } from './pacing';
+import { makeRow, type RowProducer } from './row-producer';
 import {
   buildPrintRequest,
   clampColumnCount,
@@ -58,6 +58,8 @@ export interface DispatchDeps {
   confirm: (message: string) => boolean;
   compose?: (doc: LabelDocument, slots: Slots, columns: number) => ComposedRaster;
   preload?: (doc: LabelDocument) => Promise<void>;
+  /** Makes a batch's rows (composed, read back, packed); without it they are made on the page. */
+  batchRows?: RowProducer;
   /** Writes a print history entry; without it nothing is recorded. */
   record?: (entry: PrintRecordInput) => void;
   /** A paper batch's next record after each row, and nothing once it ends. */
@@ -172,6 +174,8 @@ export class PrintDispatcher {
   private stopWaiter?: () => void;
   private readonly compose;
   private readonly preload;
+  private readonly pageRows: RowProducer;
+  private readonly batchRows: RowProducer;
   private readonly record;
   private readonly printerOffset;
   private readonly pollMs;
@@ -182,6 +186,8 @@ export class PrintDispatcher {
   constructor(private readonly deps: DispatchDeps) {
     this.compose = deps.compose ?? composeRowRaster;
     this.preload = deps.preload ?? preloadImages;
+    this.pageRows = (doc, row, columns) => makeRow(doc, row, columns, this.compose);
+    this.batchRows = deps.batchRows ?? this.pageRows;
     this.record = deps.record ?? (() => undefined);
     this.printerOffset = deps.printerOffset ?? ((printer: string) => readPrinterOffset(printer));
     this.pollMs = deps.pollMs ?? POLL_INTERVAL_MS;
@@ -229,25 +235,19 @@ export class PrintDispatcher {
     this.deps.status.showHint(`发现 ${errors.length} 个错误：${errors[0].message}`, 'error');
   }
 
-  /** Waits for the pictures, then composes and encodes the row (the long part of a row). */
+  /** Waits for the pictures, then makes and encodes the row (the long part of a row). */
   private async composeRequest(
     doc: LabelDocument,
     row: Slots,
     layoutColumns: number | undefined,
     drop?: Dropped,
+    produce: RowProducer = this.pageRows,
   ): Promise<ComposedRequest | undefined> {
     await this.preload(doc);
     await nextTask();
     if (drop?.dropped) return undefined;
     const columns = clampColumnCount(layoutColumns ?? doc.print.columns);
-    const raster = this.compose(doc, row, columns);
-    // Every symbol is read back from the very raster that goes out; one that does not read as
-    // encoded stops the print here.
-    const { width, height } = raster.metrics;
-    await assertRowReadable(
-      { bytes: raster.bytes, width, height },
-      rowSymbols(doc, row, columns, objectName),
-    );
+    const raster = await produce(doc, row, columns);
     // Base64 of a row is a few milliseconds of its own; it need not share a task with drawing.
     await nextTask();
     return { columns, raster: raster.metrics, dataB64: encodeBase64(raster.bytes) };
@@ -267,7 +267,7 @@ export class PrintDispatcher {
         await nextTask();
       }
       if (errors.length > 0) return { kind: 'refused', errors: dedupeIssues(errors) };
-      const composed = await this.composeRequest(doc, row, undefined, drop);
+      const composed = await this.composeRequest(doc, row, undefined, drop, this.batchRows);
       return composed
         ? { kind: 'ready', composed }
         : { kind: 'failed', error: new Error('dropped') };

@@ -15,6 +15,7 @@ import { PrintDispatcher, type BatchViews, type CallService, type PrinterView } 
 import type { QueueHooks } from './pacing';
 import { showPrintPreview, type PreviewElements } from './preview';
 import type { PrintRequest } from './rules';
+import { workerRowProducer } from './row-producer';
 
 export type PrintElements = CheckSheetElements &
   CalibrationElements &
@@ -128,6 +129,7 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
     batchViews: deps.batchViews,
     record,
     batchMoved: deps.batchMoved,
+    batchRows: workerRowProducer(),
   });
   const browser: BrowserPrintDeps = { store, status, record };
 

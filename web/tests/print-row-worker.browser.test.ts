@@ -1,0 +1,167 @@
+// A batch row made in the worker must be the row the page makes, dot for dot: the page's own
+// drawing code runs there on an OffscreenCanvas, with the fonts, the barcode library and the
+// pictures (decoded by the page) it has there.
+import { describe, expect, test } from 'vitest';
+import type { Slots } from '../src/compose/row';
+import type { LabelDocument } from '../src/document/model';
+import { builtInTemplates } from '../src/document/templates';
+import { sanitizeDocument } from '../src/document/sanitize';
+import { makeRow, workerRowProducer } from '../src/print/row-producer';
+import { preloadImages } from '../src/render/sources';
+import { builtInEntry } from '../src/shell/template-library';
+import { UnreadableSymbol } from '../src/verify/verify';
+import { rect } from './render-fixtures';
+
+/** A photograph-like picture, so that resampling and dithering are compared as well. */
+function picture(): string {
+  const c = document.createElement('canvas');
+  c.width = c.height = 300;
+  const g = c.getContext('2d')!;
+  const fill = g.createRadialGradient(150, 150, 5, 150, 150, 200);
+  fill.addColorStop(0, '#eee');
+  fill.addColorStop(1, '#222');
+  g.fillStyle = fill;
+  g.fillRect(0, 0, 300, 300);
+  for (let i = 0; i < 120; i++) {
+    g.fillStyle = `rgb(${(i * 37) % 256},${(i * 91) % 256},${(i * 53) % 256})`;
+    g.fillRect((i * 131) % 300, (i * 71) % 300, 30, 18);
+  }
+  return c.toDataURL('image/png');
+}
+
+/**
+ * The batch benchmark's label (3 × 50 × 80 mm at 300 dpi; the name's box starts at 35.43 dots,
+ * where a fractional clip once differed), with a picture and a text turned a quarter.
+ */
+function benchmarkLabel(): LabelDocument {
+  return sanitizeDocument({
+    schemaVersion: 1,
+    name: 'bench',
+    page: { widthMm: 50, heightMm: 80, dpi: 300 },
+    print: { columns: 3, columnGapMm: 2, rowGapMm: 2, copies: 1 },
+    objects: [
+      {
+        id: 't',
+        type: 'text',
+        name: '名称',
+        x: 3,
+        y: 3,
+        w: 44,
+        h: 10,
+        text: '{{名称}}',
+        fontSize: 16,
+      },
+      {
+        id: 'b',
+        type: 'barcode',
+        name: '条码',
+        x: 3,
+        y: 16,
+        w: 44,
+        h: 18,
+        data: '{{编码}}',
+        symbology: 'code128',
+        moduleWidth: 2,
+        barHeight: 15,
+      },
+      {
+        id: 'q',
+        type: 'qrcode',
+        name: '二维码',
+        x: 10,
+        y: 40,
+        w: 30,
+        h: 30,
+        data: 'https://example.com/p/{{编码}}',
+        moduleSize: 4,
+      },
+      { id: 'p', type: 'image', name: '图片', x: 2.3, y: 70.2, w: 9.7, h: 8.1, src: picture() },
+      {
+        id: 'r',
+        type: 'text',
+        name: '批号',
+        x: 40.4,
+        y: 70.1,
+        w: 8.2,
+        h: 9.3,
+        text: '批号 {{编码}}',
+        fontSize: 6,
+        rotation: 90,
+      },
+    ],
+  });
+}
+
+interface Case {
+  name: string;
+  doc: LabelDocument;
+  slots: Slots;
+}
+
+const cases = (): Case[] => [
+  ...builtInTemplates.map((t) => {
+    const entry = builtInEntry(t);
+    const row = entry.sample!.rows[0];
+    const columns = entry.doc.print.columns;
+    const slots = Array.from({ length: columns }, (_, k) => ({ row, index: k, total: columns }));
+    return { name: t.id, doc: entry.doc, slots };
+  }),
+  {
+    name: 'benchmark label',
+    doc: benchmarkLabel(),
+    // The last column empty, as on a batch's short last row.
+    slots: [0, 1].map((i) => ({
+      row: { 名称: `商品 ${i} 号 批次样品`, 编码: `69${String(i).padStart(10, '0')}` },
+      index: i,
+      total: 2,
+    })),
+  },
+];
+
+/** Where two packed rows differ: the count of differing bytes and the first one's line. */
+function difference(a: Uint8Array, b: Uint8Array, bytesPerRow: number): string {
+  let count = 0;
+  let first = -1;
+  for (let i = 0; i < Math.max(a.length, b.length); i++)
+    if (a[i] !== b[i]) {
+      count++;
+      if (first < 0) first = i;
+    }
+  return count === 0
+    ? 'same'
+    : `${count} bytes differ, first on line ${Math.floor(first / bytesPerRow)}`;
+}
+
+describe('rows made in the worker', () => {
+  test('equal the page’s rows bit for bit: every built-in template and the benchmark label', async () => {
+    const inWorker = workerRowProducer(undefined, () => Promise.reject(new Error('fell back')));
+    const all = cases();
+    const found: Record<string, string> = {};
+    for (const { name, doc, slots } of all) {
+      await preloadImages(doc);
+      const columns = slots.length === 2 ? 3 : doc.print.columns;
+      const page = await makeRow(doc, slots, columns);
+      const worker = await inWorker(doc, slots, columns);
+      expect(worker.metrics, name).toEqual(page.metrics);
+      found[name] = difference(worker.bytes, page.bytes, page.metrics.bytesPerRow);
+    }
+    expect(found).toEqual(Object.fromEntries(all.map((c) => [c.name, 'same'])));
+    // The picture drew: its corner of the benchmark label's first column is not blank.
+    const bench = all.at(-1)!;
+    const row = await makeRow(bench.doc, bench.slots, 3);
+    const line = Math.round((72 * 300) / 25.4) * row.metrics.bytesPerRow;
+    expect(row.bytes.subarray(line, line + 16).some((b) => b !== 0xff)).toBe(true);
+  }, 60_000);
+
+  test('an unreadable symbol comes back as the same refusal the page gives', async () => {
+    const doc = benchmarkLabel();
+    // Under a solid box the barcode cannot read back.
+    doc.objects.push(rect(3, 15, 44, 20, { fill: true }));
+    const slots: Slots = [{ row: { 名称: 'a', 编码: '690000000001' }, index: 0, total: 1 }];
+    const inWorker = workerRowProducer(undefined, () => Promise.reject(new Error('fell back')));
+    const failure = await inWorker(doc, slots, 3).catch((e: unknown) => e);
+    expect(failure).toBeInstanceOf(UnreadableSymbol);
+    const onPage = await makeRow(doc, slots, 3).catch((e: unknown) => e);
+    expect((failure as UnreadableSymbol).message).toBe((onPage as UnreadableSymbol).message);
+  });
+});
