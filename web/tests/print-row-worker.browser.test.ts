@@ -7,9 +7,9 @@ import type { LabelDocument } from '../src/document/model';
 import { builtInTemplates } from '../src/document/templates';
 import { sanitizeDocument } from '../src/document/sanitize';
 import { makeRow, workerRowProducer } from '../src/print/row-producer';
+import type { Dataset } from '../src/merge/types';
 import { preloadImages } from '../src/render/sources';
 import { builtInEntry } from '../src/shell/template-library';
-import { UnreadableSymbol } from '../src/verify/verify';
 import { rect } from './render-fixtures';
 
 /** A photograph-like picture, so that resampling and dithering are compared as well. */
@@ -96,7 +96,17 @@ interface Case {
   name: string;
   doc: LabelDocument;
   slots: Slots;
+  dataset: Dataset;
 }
+
+const benchData = (n: number): Dataset => ({
+  name: 'bench',
+  fields: ['名称', '编码'],
+  rows: Array.from({ length: n }, (_, i) => ({
+    名称: `商品 ${i} 号 批次样品`,
+    编码: `69${String(i).padStart(10, '0')}`,
+  })),
+});
 
 const cases = (): Case[] => [
   ...builtInTemplates.map((t) => {
@@ -104,19 +114,27 @@ const cases = (): Case[] => [
     const row = entry.sample!.rows[0];
     const columns = entry.doc.print.columns;
     const slots = Array.from({ length: columns }, (_, k) => ({ row, index: k, total: columns }));
-    return { name: t.id, doc: entry.doc, slots };
+    return { name: t.id, doc: entry.doc, slots, dataset: entry.sample! };
   }),
   {
     name: 'benchmark label',
     doc: benchmarkLabel(),
     // The last column empty, as on a batch's short last row.
-    slots: [0, 1].map((i) => ({
-      row: { 名称: `商品 ${i} 号 批次样品`, 编码: `69${String(i).padStart(10, '0')}` },
-      index: i,
-      total: 2,
-    })),
+    slots: benchData(2).rows.map((row, index) => ({ row, index, total: 2 })),
+    dataset: benchData(2),
   },
 ];
+
+/** A producer that must not fall back to the page. */
+const inWorker = () =>
+  workerRowProducer(undefined, () => Promise.reject(new Error('made on the page')));
+
+/** What a producer gave: the row, or the refusal's class and message. */
+const outcome = (made: Promise<unknown>) =>
+  made.then(
+    () => 'made',
+    (e: Error) => `${e.constructor.name}: ${e.message}`,
+  );
 
 /** Where two packed rows differ: the count of differing bytes and the first one's line. */
 function difference(a: Uint8Array, b: Uint8Array, bytesPerRow: number): string {
@@ -134,16 +152,16 @@ function difference(a: Uint8Array, b: Uint8Array, bytesPerRow: number): string {
 
 describe('rows made in the worker', () => {
   test('equal the page’s rows bit for bit: every built-in template and the benchmark label', async () => {
-    const inWorker = workerRowProducer(undefined, () => Promise.reject(new Error('fell back')));
+    const worker = inWorker();
     const all = cases();
     const found: Record<string, string> = {};
-    for (const { name, doc, slots } of all) {
+    for (const { name, doc, slots, dataset } of all) {
       await preloadImages(doc);
       const columns = slots.length === 2 ? 3 : doc.print.columns;
       const page = await makeRow(doc, slots, columns);
-      const worker = await inWorker(doc, slots, columns);
-      expect(worker.metrics, name).toEqual(page.metrics);
-      found[name] = difference(worker.bytes, page.bytes, page.metrics.bytesPerRow);
+      const made = await worker(doc, slots, columns, dataset);
+      expect(made.metrics, name).toEqual(page.metrics);
+      found[name] = difference(made.bytes, page.bytes, page.metrics.bytesPerRow);
     }
     expect(found).toEqual(Object.fromEntries(all.map((c) => [c.name, 'same'])));
     // The picture drew: its corner of the benchmark label's first column is not blank.
@@ -153,15 +171,31 @@ describe('rows made in the worker', () => {
     expect(row.bytes.subarray(line, line + 16).some((b) => b !== 0xff)).toBe(true);
   }, 60_000);
 
-  test('an unreadable symbol comes back as the same refusal the page gives', async () => {
-    const doc = benchmarkLabel();
+  test('a row the check or the read-back refuses is refused there as on the page', async () => {
+    const worker = inWorker();
+    const covered = benchmarkLabel();
     // Under a solid box the barcode cannot read back.
-    doc.objects.push(rect(3, 15, 44, 20, { fill: true }));
-    const slots: Slots = [{ row: { 名称: 'a', 编码: '690000000001' }, index: 0, total: 1 }];
-    const inWorker = workerRowProducer(undefined, () => Promise.reject(new Error('fell back')));
-    const failure = await inWorker(doc, slots, 3).catch((e: unknown) => e);
-    expect(failure).toBeInstanceOf(UnreadableSymbol);
-    const onPage = await makeRow(doc, slots, 3).catch((e: unknown) => e);
-    expect((failure as UnreadableSymbol).message).toBe((onPage as UnreadableSymbol).message);
+    covered.objects.push(rect(3, 15, 44, 20, { fill: true }));
+    const data = benchData(3);
+    const slots: Slots = data.rows.map((row, index) => ({ row, index, total: 3 }));
+    const empty = { ...data, rows: [data.rows[0], { 名称: 'x', 编码: '' }] };
+    const emptySlots: Slots = empty.rows.map((row, index) => ({ row, index, total: 2 }));
+    const bench = benchmarkLabel();
+    const refusals = [
+      await outcome(worker(covered, slots, 3, data)),
+      await outcome(worker(bench, emptySlots, 3, empty)),
+    ];
+    expect(refusals).toEqual([
+      'UnreadableSymbol: 条码 无法识读：被其他对象遮挡，已取消打印',
+      'RowRefused: 条码 的数据为空',
+    ]);
+    // The page's own path says the same.
+    const onPage = workerRowProducer(() => {
+      throw new Error('no worker');
+    });
+    expect([
+      await outcome(onPage(covered, slots, 3, data)),
+      await outcome(onPage(bench, emptySlots, 3, empty)),
+    ]).toEqual(refusals);
   });
 });

@@ -26,7 +26,7 @@ import {
   stopCount,
   type QueueHooks,
 } from './pacing';
-import { makeRow, type RowProducer } from './row-producer';
+import { makeRow, RowRefused, type RowProducer } from './row-producer';
 import {
   buildPrintRequest,
   clampColumnCount,
@@ -58,7 +58,10 @@ export interface DispatchDeps {
   confirm: (message: string) => boolean;
   compose?: (doc: LabelDocument, slots: Slots, columns: number) => ComposedRaster;
   preload?: (doc: LabelDocument) => Promise<void>;
-  /** Makes a batch's rows (composed, read back, packed); without it they are made on the page. */
+  /**
+   * Makes a batch's rows (checked, composed, read back, packed); without it they are checked
+   * and made on the page.
+   */
   batchRows?: RowProducer;
   /** Writes a print history entry; without it nothing is recorded. */
   record?: (entry: PrintRecordInput) => void;
@@ -247,7 +250,7 @@ export class PrintDispatcher {
     await nextTask();
     if (drop?.dropped) return undefined;
     const columns = clampColumnCount(layoutColumns ?? doc.print.columns);
-    const raster = await produce(doc, row, columns);
+    const raster = await produce(doc, row, columns, this.deps.store.dataset);
     // Base64 of a row is a few milliseconds of its own; it need not share a task with drawing.
     await nextTask();
     return { columns, raster: raster.metrics, dataB64: encodeBase64(raster.bytes) };
@@ -260,7 +263,8 @@ export class PrintDispatcher {
   private async prepareRow(doc: LabelDocument, row: Slots, drop: Dropped): Promise<PreparedRow> {
     try {
       const errors: CheckIssue[] = [];
-      for (const slot of row) {
+      // A producer of the batch's own checks its rows itself, off the page where it can.
+      for (const slot of this.deps.batchRows ? [] : row) {
         if (drop.dropped) return { kind: 'failed', error: new Error('dropped') };
         if (!slot) continue;
         errors.push(...this.slotErrors(doc, slot));
@@ -272,6 +276,7 @@ export class PrintDispatcher {
         ? { kind: 'ready', composed }
         : { kind: 'failed', error: new Error('dropped') };
     } catch (error) {
+      if (error instanceof RowRefused) return { kind: 'refused', errors: error.errors };
       return { kind: 'failed', error };
     }
   }

@@ -117,6 +117,7 @@ export function historyRecorder(
 export function installPrint(el: PrintElements, store: DocumentStore, deps: PrintDeps): PrintApi {
   const { status } = deps;
   const record = deps.records ? historyRecorder(deps.records, status) : undefined;
+  const batchRows = workerRowProducer();
   const dispatcher = new PrintDispatcher({
     store,
     status,
@@ -129,7 +130,7 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
     batchViews: deps.batchViews,
     record,
     batchMoved: deps.batchMoved,
-    batchRows: workerRowProducer(),
+    batchRows,
   });
   const browser: BrowserPrintDeps = { store, status, record };
 
@@ -175,6 +176,8 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
       el['btn-preview'].disabled = empty;
       el['btn-check'].disabled = empty;
       el['btn-batch'].hidden = !store.dataset || store.dataset.rows.length === 0;
+      // A batch is possible from now on: its worker starts ahead of the first row.
+      if (!el['btn-batch'].hidden) batchRows.warm();
     },
     printing: () => dispatcher.printing,
     continueBatch: (from) => dispatcher.printBatch(false, false, from),

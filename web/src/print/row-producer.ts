@@ -1,14 +1,15 @@
-// Batch rows made ready to send: composed, every symbol read back, packed. In a module worker
+// Batch rows made ready to send: checked, composed, every symbol read back, packed. In a module worker
 // with OffscreenCanvas where the browser has both, so that thousands of rows leave the page
 // free; otherwise, or when the worker will not start, on the page as before.
 
 import type { RowMetrics } from '../compose/geometry';
 import { composeRowRaster, type ComposedRaster, type Slots } from '../compose/row';
 import type { LabelDocument } from '../document/model';
+import type { Dataset } from '../merge/types';
 import { processedPicture } from '../render/picture';
 import { rowSymbols } from '../verify/placements';
 import { assertRowReadable, UnreadableSymbol, type Verdict } from '../verify/verify';
-import { objectName } from './check';
+import { checkDocument, objectName, type CheckIssue } from './check';
 
 export interface ProducedRow {
   metrics: RowMetrics;
@@ -16,14 +17,23 @@ export interface ProducedRow {
 }
 
 /**
- * Makes one row of a batch. Rejects with `UnreadableSymbol` when a symbol does not read back
- * from the packed raster; the caller has waited for the document's pictures.
+ * Makes one row of a batch. Rejects with `RowRefused` when the pre-print check finds errors, with
+ * `UnreadableSymbol` when a symbol does not read back from the packed raster. The caller has
+ * waited for the document's pictures.
  */
 export type RowProducer = (
   doc: LabelDocument,
   slots: Slots,
   columns: number,
+  dataset: Dataset | null | undefined,
 ) => Promise<ProducedRow>;
+
+/** The pre-print check's errors for a row; identical slots repeat an error, it counts once. */
+export class RowRefused extends Error {
+  constructor(readonly errors: CheckIssue[]) {
+    super(errors[0]?.message ?? '');
+  }
+}
 
 /** To the worker: a row to make. Pictures are named by short keys, not by their data URLs. */
 export interface RowJob {
@@ -31,6 +41,8 @@ export interface RowJob {
   doc: LabelDocument;
   slots: Slots;
   columns: number;
+  /** The data set, when it is not the one sent before (a data set is never changed in place). */
+  dataset?: Dataset | null;
   /**
    * Pictures the worker has not been given yet, as the page processed them for printing (its
    * key, the rest of its cache key, the black-and-white bitmap): a picture resampled there from
@@ -43,6 +55,7 @@ export interface RowJob {
 export type RowAnswer =
   | { kind: 'ready' }
   | { kind: 'row'; id: number; metrics: RowMetrics; bytes: Uint8Array }
+  | { kind: 'refused'; id: number; errors: CheckIssue[] }
   | { kind: 'unreadable'; id: number; verdict: Verdict; slot: number }
   | { kind: 'failed'; id: number; message: string };
 
@@ -64,7 +77,45 @@ export async function makeRow(
   return { metrics: raster.metrics, bytes: raster.bytes };
 }
 
+/** The check's errors for every present slot, then the row; `pause` lets the page breathe between slots. */
+export async function makeCheckedRow(
+  doc: LabelDocument,
+  slots: Slots,
+  columns: number,
+  dataset: Dataset | null | undefined,
+  pause?: () => Promise<void>,
+): Promise<ProducedRow> {
+  const errors = new Map<string, CheckIssue>();
+  for (const slot of slots) {
+    if (!slot) continue;
+    for (const issue of checkDocument(doc, dataset, slot))
+      if (issue.level === 'error') errors.set(`${issue.objectId ?? ''}|${issue.message}`, issue);
+    await pause?.();
+  }
+  if (errors.size > 0) throw new RowRefused([...errors.values()]);
+  return makeRow(doc, slots, columns);
+}
+
+/** Resolves in a later task: each slot's check encodes its symbols, a task of its own each. */
+function nextTask(): Promise<void> {
+  return new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => {
+      channel.port1.close();
+      channel.port2.close();
+      resolve();
+    };
+    channel.port2.postMessage(null);
+  });
+}
+
+const checkOnPage: RowProducer = (doc, slots, columns, dataset) =>
+  makeCheckedRow(doc, slots, columns, dataset, nextTask);
+
 export type WorkerFactory = () => Worker;
+
+/** A producer that can be told a batch may come, so that its first row does not wait to start. */
+export type WarmableProducer = RowProducer & { warm(): void };
 
 const startWorker: WorkerFactory = () =>
   new Worker(new URL('./row-worker.ts', import.meta.url), { type: 'module', name: 'rows' });
@@ -84,9 +135,12 @@ const START_LIMIT_MS = 10_000;
  */
 export function workerRowProducer(
   factory: WorkerFactory = startWorker,
-  fallback: RowProducer = makeRow,
-): RowProducer {
-  if (!canMakeRowsOffPage()) return fallback;
+  fallback: RowProducer = checkOnPage,
+): WarmableProducer {
+  if (!canMakeRowsOffPage())
+    return Object.assign((...args: Parameters<RowProducer>) => fallback(...args), {
+      warm: () => undefined,
+    });
   let worker: Worker | undefined;
   let started: Promise<boolean> | undefined;
   let broken = false;
@@ -116,6 +170,7 @@ export function workerRowProducer(
     if (!pending) return;
     waiting.delete(message.id);
     if (message.kind === 'row') pending.resolve({ metrics: message.metrics, bytes: message.bytes });
+    else if (message.kind === 'refused') pending.reject(new RowRefused(message.errors));
     else if (message.kind === 'unreadable')
       pending.reject(new UnreadableSymbol(message.verdict, message.slot));
     else pending.reject(new Error(message.message));
@@ -147,6 +202,7 @@ export function workerRowProducer(
       };
     });
 
+  let sentDataset: Dataset | null | undefined;
   /** Picture bitmaps the worker has, by key and cache key. */
   const given = new Set<string>();
 
@@ -183,22 +239,35 @@ export function workerRowProducer(
     return { doc: { ...doc, objects }, images };
   };
 
-  return async (...args) => {
+  const produce: RowProducer = async (...args) => {
     if (!broken) started ??= start();
     if (broken || !(await started)) {
       if (!broken) giveUp();
       return fallback(...args);
     }
-    const [doc, slots, columns] = args;
+    const [doc, slots, columns, dataset] = args;
     const { doc: sent, images } = await forWorker(doc);
+    // The worker died while the pictures were being handed over.
+    const running = worker;
+    if (!running) return fallback(...args);
     const id = nextId++;
     const job: RowJob = { id, doc: sent, slots, columns, images };
+    // Ten thousand records are copied once, not with every row.
+    if (dataset !== sentDataset) {
+      job.dataset = dataset ?? null;
+      sentDataset = dataset;
+    }
     return new Promise<ProducedRow>((resolve, reject) => {
       waiting.set(id, { args, resolve, reject });
-      worker?.postMessage(
+      running.postMessage(
         job,
         images.map((i) => i.image),
       );
     });
   };
+  return Object.assign(produce, {
+    warm: () => {
+      if (!broken) started ??= start();
+    },
+  });
 }

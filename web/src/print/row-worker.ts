@@ -5,8 +5,10 @@
 
 import { giveProcessedImage } from '../image/cache';
 import { createSurface } from '../image/surface';
+import { loadReader } from '../verify/reader';
 import { UnreadableSymbol } from '../verify/verify';
-import { makeRow, type RowAnswer, type RowJob } from './row-producer';
+import type { Dataset } from '../merge/types';
+import { makeCheckedRow, RowRefused, type RowAnswer, type RowJob } from './row-producer';
 
 const scope = self as unknown as DedicatedWorkerGlobalScope;
 
@@ -26,19 +28,23 @@ function reply(answer: RowAnswer, transfer: Transferable[] = []): void {
 
 // Rows come one at a time from the batch; a queue keeps them in order all the same.
 let queue = Promise.resolve();
+let dataset: Dataset | null = null;
 
 scope.onmessage = (event: MessageEvent<RowJob>) => {
   const job = event.data;
+  if (job.dataset !== undefined) dataset = job.dataset;
+  const rowData = dataset;
   for (const { src, tail, image } of job.images) giveProcessedImage(src, tail, asCanvas(image));
   queue = queue.then(async () => {
     try {
-      const row = await makeRow(job.doc, job.slots, job.columns);
+      const row = await makeCheckedRow(job.doc, job.slots, job.columns, rowData);
       // The row surface is reused, and the bytes are the row's own copy: they can move.
       reply({ kind: 'row', id: job.id, metrics: row.metrics, bytes: row.bytes }, [
         row.bytes.buffer,
       ]);
     } catch (error) {
-      if (error instanceof UnreadableSymbol)
+      if (error instanceof RowRefused) reply({ kind: 'refused', id: job.id, errors: error.errors });
+      else if (error instanceof UnreadableSymbol)
         reply({ kind: 'unreadable', id: job.id, verdict: error.verdict, slot: error.slot });
       else
         reply({
@@ -51,3 +57,5 @@ scope.onmessage = (event: MessageEvent<RowJob>) => {
 };
 
 reply({ kind: 'ready' });
+// The barcode reader is needed for the first row; it loads while the page still gets ready.
+loadReader().catch(() => undefined);
