@@ -51,6 +51,10 @@ export function giveProcessedImage(src: string, tail: string, bitmap: HTMLCanvas
   given.set(`${src}|${tail}`, bitmap);
 }
 
+export function forgetGivenImages(): void {
+  given.clear();
+}
+
 export function getProcessedImage(src: string, tail: string): HTMLCanvasElement | undefined {
   // The page never has given bitmaps, and its `src` may be a data URL of megabytes.
   if (given.size > 0) {

@@ -5,6 +5,7 @@
 import type { RowMetrics } from '../compose/geometry';
 import { composeRowRaster, type ComposedRaster, type Slots } from '../compose/row';
 import type { LabelDocument } from '../document/model';
+import { PROCESSED_IMAGE_LIMIT } from '../image/cache';
 import type { Dataset } from '../merge/types';
 import { processedPicture } from '../render/picture';
 import { rowSymbols } from '../verify/placements';
@@ -49,6 +50,8 @@ export interface RowJob {
    * its source would not come out the same as the page's.
    */
   images: { src: string; tail: string; image: ImageBitmap }[];
+  /** Drop every picture given before `images`: the page no longer remembers them. */
+  forgetPictures?: boolean;
 }
 
 /** From the worker: `ready` once it runs, then one answer per job. */
@@ -213,6 +216,12 @@ export function workerRowProducer(
    */
   const forWorker = async (doc: LabelDocument) => {
     const images: RowJob['images'] = [];
+    // Settings tried one after another make a new bitmap each; the worker keeps a bounded few.
+    const forgetPictures = given.size >= PROCESSED_IMAGE_LIMIT;
+    if (forgetPictures) {
+      given.clear();
+      keys.clear();
+    }
     const objects = [];
     for (const obj of doc.objects) {
       if (obj.type !== 'image' || !obj.src) {
@@ -236,7 +245,7 @@ export function workerRowProducer(
       }
       objects.push({ ...obj, src: key });
     }
-    return { doc: { ...doc, objects }, images };
+    return { doc: { ...doc, objects }, images, forgetPictures };
   };
 
   const produce: RowProducer = async (...args) => {
@@ -246,12 +255,12 @@ export function workerRowProducer(
       return fallback(...args);
     }
     const [doc, slots, columns, dataset] = args;
-    const { doc: sent, images } = await forWorker(doc);
+    const { doc: sent, images, forgetPictures } = await forWorker(doc);
     // The worker died while the pictures were being handed over.
     const running = worker;
     if (!running) return fallback(...args);
     const id = nextId++;
-    const job: RowJob = { id, doc: sent, slots, columns, images };
+    const job: RowJob = { id, doc: sent, slots, columns, images, forgetPictures };
     // Ten thousand records are copied once, not with every row.
     if (dataset !== sentDataset) {
       job.dataset = dataset ?? null;

@@ -3,7 +3,7 @@
 
 /// <reference lib="webworker" />
 
-import { giveProcessedImage } from '../image/cache';
+import { forgetGivenImages, giveProcessedImage } from '../image/cache';
 import { createSurface } from '../image/surface';
 import { loadReader } from '../verify/reader';
 import { UnreadableSymbol } from '../verify/verify';
@@ -34,6 +34,7 @@ scope.onmessage = (event: MessageEvent<RowJob>) => {
   const job = event.data;
   if (job.dataset !== undefined) dataset = job.dataset;
   const rowData = dataset;
+  if (job.forgetPictures) forgetGivenImages();
   for (const { src, tail, image } of job.images) giveProcessedImage(src, tail, asCanvas(image));
   queue = queue.then(async () => {
     try {
