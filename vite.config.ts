@@ -1,8 +1,8 @@
 import { defineConfig } from 'vite';
 
 // The designer builds into dist/ as a few files (index.html, one script, one style sheet,
-// sample.jpg, the barcode reader's wasm, the data import's worker and SheetJS, loaded apart
-// only when a workbook is read) that the service compiles in.
+// sample.jpg, the barcode reader's wasm, the batch's row worker, the data import's worker and
+// SheetJS, loaded apart only when a workbook is read) that the service compiles in.
 export default defineConfig({
   root: 'web',
   base: './',
@@ -13,7 +13,7 @@ export default defineConfig({
     assetsInlineLimit: 0,
     modulePreload: false,
   },
-  // The data import's worker is a module, and loads SheetJS as a chunk of its own only when a
-  // workbook is read.
+  // Module workers: the batch's row worker, and the data import's worker, which loads SheetJS as
+  // a chunk of its own only when a workbook is read.
   worker: { format: 'es' },
 });

@@ -3,7 +3,7 @@
 // a recording network printer. Each job must be, byte for byte, the TSPL stream that the
 // printer protocol gives for the request the page sent.
 import { join } from 'node:path';
-import type { Page } from 'playwright-core';
+import type { Page, Request } from 'playwright-core';
 import { afterAll, beforeAll, describe, expect, test } from 'vitest';
 import type { PrivateCups, RecordingPrinter } from './support/cups';
 import { storedRecords } from './support/designer';
@@ -300,6 +300,49 @@ describe('batch print', () => {
           ],
         },
       });
+    // The rows were made off the page, by the worker shipped with the page's own files.
+    const worker = /\/assets\/row-worker-[\w-]+\.js$/;
+    const workers = page.workers().map((w) => w.url());
+    expect(workers.filter((u) => u.startsWith(service.url) && worker.test(u))).toHaveLength(1);
+  });
+
+  test('without its worker the page makes the rows itself, the same rows', async () => {
+    const rows = async (p: Page) => {
+      const requests: Req[] = [];
+      p.on('request', (r: Request) => {
+        if (r.url().endsWith('/api/print_sheet'))
+          requests.push((r.postDataJSON() as { request: Req }).request);
+      });
+      await p.evaluate(() => window.__sv!.batchDry!());
+      expect(await p.locator('#status-title').innerText()).toBe('批量完成 5/5');
+      return requests.map((r) => r.data_b64);
+    };
+    await loadDocument({ copies: 1, columns: 2 });
+    await loadRecords(5);
+    const withWorker = await rows(page);
+    const main = page;
+    // A worker that cannot load: the first row waits for it, then every row is made here.
+    let blocked = 0;
+    ({ page } = await setup.open({
+      printer: QUEUE,
+      before: (p) =>
+        p.route('**/assets/row-worker-*.js', (route) => {
+          blocked++;
+          return route.abort();
+        }),
+    }));
+    try {
+      await loadDocument({ copies: 1, columns: 2 });
+      await loadRecords(5);
+      const onPage = await rows(page);
+      expect(blocked).toBe(1);
+      expect(onPage).toHaveLength(3);
+      expect(onPage).toEqual(withWorker);
+    } finally {
+      await page.close();
+      page = main;
+      await page.evaluate(() => window.__sv!.store.setDataset(null));
+    }
   });
 
   test("a dry batch of 80 rows writes the page at the views' pace, not per row", async () => {

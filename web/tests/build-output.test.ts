@@ -1,7 +1,7 @@
 /// <reference types="node" />
 // The service compiles in whatever the build yields; it must be exactly the page, one script,
-// one style sheet, the sample picture, the barcode reader's module and the data import's worker
-// with SheetJS apart, linked relatively.
+// one style sheet, the sample picture, the barcode reader's module, the batch's row worker and the
+// data import's worker with SheetJS apart, linked relatively.
 import { mkdtemp, readFile, readdir, rm } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import { join, relative, sep } from 'node:path';
@@ -55,14 +55,15 @@ afterAll(async () => {
 });
 
 describe('designer build output', () => {
-  test('is exactly the page, one hashed script, one hashed style sheet, the sample, the barcode reader and the import worker', () => {
-    expect(files).toHaveLength(8);
+  test('is exactly the page, one hashed script, one hashed style sheet, the sample, the barcode reader the row worker and the import worker', () => {
+    expect(files).toHaveLength(9);
     expect(files).toContain('index.html');
     expect(files).toContain('sample.jpg');
     expect(files.filter((f) => /^assets\/index-[\w-]+\.js$/.test(f))).toHaveLength(1);
     expect(files.filter((f) => /^assets\/index-[\w-]+\.css$/.test(f))).toHaveLength(1);
     // Loaded on the first symbol check, from the program's own files.
     expect(files.filter((f) => /^assets\/zxing_reader-[\w-]+\.wasm$/.test(f))).toHaveLength(1);
+    expect(files.filter((f) => /^assets\/row-worker-[\w-]+\.js$/.test(f))).toHaveLength(1);
     expect(files.filter((f) => /^assets\/import-worker-[\w-]+\.js$/.test(f))).toHaveLength(1);
     // SheetJS twice: for the worker and for a page without workers.
     expect(files.filter((f) => /^assets\/xlsx-[\w-]+\.js$/.test(f))).toHaveLength(2);
@@ -88,6 +89,12 @@ describe('designer build output', () => {
     expect(html).toContain('<link rel="icon" href="data:," />');
     expect(html).toContain('<html lang="zh-CN">');
     expect(html).not.toMatch(/src="\/|href="\/(?!\/)/);
+    // The worker comes from beside the page's script, never from another origin.
+    const worker = files.find((f) => f.includes('row-worker'))!.slice('assets/'.length);
+    const page = await readFile(join(outDir, script!), 'utf8');
+    expect(page).toMatch(
+      new RegExp(`new URL\\(.${worker.replace('.', '\\.')}.,import\\.meta\\.url\\)`),
+    );
   });
 
   test('the sample is the committed JPEG, large enough to show dithering', async () => {

@@ -5,6 +5,7 @@ import type { MergeContext } from '../merge/types';
 import type { Ctx2D } from '../render/context2d';
 import { drawLabel } from '../render/label';
 import { turnSurface180 } from '../render/rotate';
+import { createSurface } from '../image/surface';
 import { columnLeft, rowGeometry, rowMetrics, type RowGeometry, type RowMetrics } from './geometry';
 import { packRaster } from './pack';
 
@@ -25,7 +26,7 @@ export interface PreviewRaster extends ComposedRaster {
 }
 
 function surface(width: number, height: number): { canvas: HTMLCanvasElement; ctx: Ctx2D } {
-  const canvas = document.createElement('canvas');
+  const canvas = createSurface();
   canvas.width = width;
   canvas.height = height;
   const ctx = canvas.getContext('2d', { willReadFrequently: true });

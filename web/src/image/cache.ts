@@ -41,7 +41,26 @@ export function processedImageKey(
   return src + '|' + processedKeyTail(width, height, s);
 }
 
+/**
+ * Bitmaps made elsewhere: the page's, handed to the batch worker, which has no source to make
+ * them again from; so they are never let go.
+ */
+const given = new Map<string, HTMLCanvasElement>();
+
+export function giveProcessedImage(src: string, tail: string, bitmap: HTMLCanvasElement): void {
+  given.set(`${src}|${tail}`, bitmap);
+}
+
+export function forgetGivenImages(): void {
+  given.clear();
+}
+
 export function getProcessedImage(src: string, tail: string): HTMLCanvasElement | undefined {
+  // The page never has given bitmaps, and its `src` may be a data URL of megabytes.
+  if (given.size > 0) {
+    const hit = given.get(`${src}|${tail}`);
+    if (hit) return hit;
+  }
   return bySource.get(src)?.get(tail);
 }
 

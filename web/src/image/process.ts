@@ -4,6 +4,7 @@ import type { DitherMode, ImageFit } from '../document/model';
 import { binarize } from './binarize';
 import { localContrast5x5, median3x3 } from './filters';
 import { toneMap, type ToneSettings } from './tone';
+import { createSurface } from './surface';
 
 export interface PictureSettings extends ToneSettings {
   threshold: number;
@@ -73,7 +74,7 @@ export function processPicture(
   height: number,
   s: PictureSettings,
 ): HTMLCanvasElement {
-  const canvas = document.createElement('canvas');
+  const canvas = createSurface();
   canvas.width = width;
   canvas.height = height;
   const ctx = canvas.getContext('2d', { willReadFrequently: true });

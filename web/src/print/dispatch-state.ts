@@ -10,6 +10,7 @@ import type { DocumentStore } from '../store/document-store';
 import type { CallService, PrinterView } from '../page/service-call';
 import type { StatusLine } from '../page/status';
 import { preloadImages } from '../render/sources';
+import type { RowProducer } from './row-producer';
 import { POLL_INTERVAL_MS, type QueueHooks } from './pacing';
 import type { RunJournal } from './run-journal';
 
@@ -23,6 +24,11 @@ export interface DispatchDeps {
   confirm: (message: string) => boolean;
   compose?: (doc: LabelDocument, slots: Slots, columns: number) => ComposedRaster;
   preload?: (doc: LabelDocument) => Promise<void>;
+  /**
+   * Makes a batch's rows (checked, composed, read back, packed); without it they are checked
+   * and made on the page.
+   */
+  batchRows?: RowProducer;
   /** Writes a print history entry; without it nothing is recorded. */
   record?: (entry: PrintRecordInput) => void;
   /** A paper batch's next record after each row, and nothing once it ends. */

@@ -18,6 +18,7 @@ import { continueCutOff, historyActions, type HistoryActions } from './reprint';
 import type { PrintRequest } from './rules';
 import { HistoryJournal } from './run-journal';
 import { readBackTotals } from '../verify/verify';
+import { workerRowProducer } from './row-producer';
 
 export type PrintElements = CheckSheetElements &
   CalibrationElements &
@@ -144,6 +145,7 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
   const { records } = deps;
   const record = historyRecorder(records, written);
   const journal = new HistoryJournal(records, written);
+  const batchRows = workerRowProducer();
   const dispatcher = new PrintDispatcher({
     store,
     status,
@@ -157,6 +159,7 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
     record,
     runs: journal,
     batchMoved: deps.batchMoved,
+    batchRows,
   });
   const browser: BrowserPrintDeps = { store, status, record };
 
@@ -202,6 +205,8 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
       el['btn-preview'].disabled = empty;
       el['btn-check'].disabled = empty;
       el['btn-batch'].hidden = !store.dataset || store.dataset.rows.length === 0;
+      // A batch is possible from now on: its worker starts ahead of the first row.
+      if (!el['btn-batch'].hidden) batchRows.warm();
     },
     printing: () => dispatcher.printing,
     continueBatch: (position) => continueCutOff(dispatcher, records, deps.queue, position),

@@ -5,9 +5,8 @@ import type { ComposedRaster, Slots } from '../compose/row';
 import type { LabelDocument } from '../document/model';
 import type { PrinterOffset } from '../document/printer-profiles';
 import type { Dataset } from '../merge/types';
-import { rowSymbols } from '../verify/placements';
-import { assertRowReadable, UnreadableSymbol } from '../verify/verify';
-import { checkDocument, objectName, type CheckIssue } from './check';
+import { UnreadableSymbol } from '../verify/verify';
+import { checkDocument, type CheckIssue } from './check';
 import { failureText, SENDING_TEXT, type DispatchState, type ResolvedDeps } from './dispatch-state';
 import {
   buildPrintRequest,
@@ -17,6 +16,7 @@ import {
   type PrintReply,
   type PrintRequest,
 } from './rules';
+import { makeRow, RowRefused, type RowProducer } from './row-producer';
 
 export interface RowResult {
   ok: boolean;
@@ -119,25 +119,24 @@ export class RowSender {
     this.deps.status.showHint(`发现 ${errors.length} 个错误：${errors[0].message}`, 'error');
   }
 
-  /** Waits for the pictures, then composes and encodes the row (the long part of a row). */
+  /** Every symbol is read back from the very raster that goes out, on the page. */
+  private readonly pageRows: RowProducer = (doc, row, columns) =>
+    makeRow(doc, row, columns, this.deps.compose);
+
+  /** Waits for the pictures, then makes and encodes the row (the long part of a row). */
   private async composeRequest(
     doc: LabelDocument,
     row: Slots,
     layoutColumns: number | undefined,
     drop?: Dropped,
+    produce: RowProducer = this.pageRows,
+    dataset: Dataset | null = this.deps.store.dataset,
   ): Promise<ComposedRequest | undefined> {
     await this.deps.preload(doc);
     await nextTask();
     if (drop?.dropped) return undefined;
     const columns = clampColumnCount(layoutColumns ?? doc.print.columns);
-    const raster = this.deps.compose(doc, row, columns);
-    // Every symbol is read back from the very raster that goes out; one that does not read as
-    // encoded stops the print here.
-    const { width, height } = raster.metrics;
-    await assertRowReadable(
-      { bytes: raster.bytes, width, height },
-      rowSymbols(doc, row, columns, objectName),
-    );
+    const raster = await produce(doc, row, columns, dataset);
     // Base64 of a row is a few milliseconds of its own; it need not share a task with drawing.
     await nextTask();
     return { columns, raster: raster.metrics, dataB64: encodeBase64(raster.bytes) };
@@ -153,20 +152,25 @@ export class RowSender {
     drop: Dropped,
     dataset?: Dataset | null,
   ): Promise<PreparedRow> {
+    const { batchRows } = this.deps;
     try {
       const errors: CheckIssue[] = [];
-      for (const slot of row) {
+      // A producer of the batch's own checks its rows itself, off the page where it can.
+      for (const slot of batchRows ? [] : row) {
         if (drop.dropped) return { kind: 'failed', error: new Error('dropped') };
         if (!slot) continue;
         errors.push(...this.slotErrors(doc, slot, dataset));
         await nextTask();
       }
       if (errors.length > 0) return { kind: 'refused', errors: dedupeIssues(errors) };
-      const composed = await this.composeRequest(doc, row, undefined, drop);
+      const produce = batchRows ?? this.pageRows;
+      const data = dataset === undefined ? this.deps.store.dataset : dataset;
+      const composed = await this.composeRequest(doc, row, undefined, drop, produce, data);
       return composed
         ? { kind: 'ready', composed }
         : { kind: 'failed', error: new Error('dropped') };
     } catch (error) {
+      if (error instanceof RowRefused) return { kind: 'refused', errors: error.errors };
       return { kind: 'failed', error };
     }
   }
@@ -182,7 +186,14 @@ export class RowSender {
     return this.sendRow(doc, row, dryRun, quiet, options, () => {
       const errors = this.rowErrors(doc, row, options.dataset);
       if (errors.length > 0) return { kind: 'refused', errors };
-      return this.composeRequest(doc, row, options.layoutColumns);
+      return this.composeRequest(
+        doc,
+        row,
+        options.layoutColumns,
+        undefined,
+        this.pageRows,
+        options.dataset === undefined ? this.deps.store.dataset : options.dataset,
+      );
     });
   }
 

@@ -1,6 +1,7 @@
 // Symbol bitmaps from the barcode library, cached by request. One bitmap pixel is one printer dot.
 
 import { toCanvas } from 'bwip-js/browser';
+import { createSurface } from '../image/surface';
 import { symbologyOptions } from './symbologies';
 
 export interface BarcodeRequest {
@@ -48,7 +49,7 @@ export function barcodeBitmap(r: BarcodeRequest): HTMLCanvasElement | undefined 
   };
   if (r.heightMm > 0) options.height = r.heightMm;
   if (r.ecc !== undefined) options.eclevel = r.ecc;
-  const canvas = spare.pop() ?? document.createElement('canvas');
+  const canvas = spare.pop() ?? createSurface();
   try {
     barcodeLibrary.toCanvas(canvas, options as unknown as Parameters<typeof toCanvas>[1]);
   } catch {

@@ -27,8 +27,14 @@ export function pictureSettings(obj: ImageObject): PictureSettings {
 
 /** The black-and-white bitmap of an image object at its box size, or nothing when it cannot draw. */
 export function processedBitmap(obj: ImageObject, dpi: number): HTMLCanvasElement | undefined {
-  const source = obj.src ? loadedImage(obj.src) : undefined;
-  if (!source) return undefined;
+  return processedPicture(obj, dpi)?.bitmap;
+}
+
+/** The bitmap with the key it is cached under, after `obj.src`. */
+export function processedPicture(
+  obj: ImageObject,
+  dpi: number,
+): { tail: string; bitmap: HTMLCanvasElement } | undefined {
   const width = Math.round(mmToDots(obj.w, dpi));
   const height = Math.round(mmToDots(obj.h, dpi));
   if (!(width > 0) || !(height > 0)) return undefined;
@@ -36,10 +42,12 @@ export function processedBitmap(obj: ImageObject, dpi: number): HTMLCanvasElemen
   const tail = processedKeyTail(width, height, settings);
   let bitmap = getProcessedImage(obj.src, tail);
   if (!bitmap) {
+    const source = obj.src ? loadedImage(obj.src) : undefined;
+    if (!source) return undefined;
     bitmap = processPicture(source, width, height, settings);
     storeProcessedImage(obj.src, tail, bitmap);
   }
-  return bitmap;
+  return { tail, bitmap };
 }
 
 export function drawImageObject(ctx: Ctx2D, obj: ImageObject, dpi: number): void {

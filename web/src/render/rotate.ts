@@ -5,6 +5,7 @@
 import { mmToDots, type LabelObject } from '../document/model';
 import { isSideways, rotationOf } from '../document/rotation';
 import type { Ctx2D } from './context2d';
+import { createSurface } from '../image/surface';
 
 /**
  * The pixels (one word each, rows of `width`) turned clockwise by `rotation` degrees. A quarter
@@ -46,7 +47,7 @@ interface Scratch {
 }
 
 function scratch(): Scratch {
-  const canvas = document.createElement('canvas');
+  const canvas = createSurface();
   const ctx = canvas.getContext('2d', { willReadFrequently: true });
   if (!ctx) throw new Error('无法创建绘图表面');
   return { canvas, ctx };

@@ -27,8 +27,18 @@ export function drawText(ctx: Ctx2D, obj: TextObject, dpi: number, context: Merg
   ctx.fillStyle = '#000';
   ctx.textBaseline = 'top';
   const lines = layoutText(text, boxWidth, (s) => ctx.measureText(s).width);
+  // The clip keeps whole dots: a fractional edge half-covers its dots, and canvases blend those
+  // differently (the page's and the batch worker's disagree), so the same label would not give
+  // the same raster everywhere.
+  const clipLeft = Math.round(left);
+  const clipTop = Math.round(top);
   ctx.beginPath();
-  ctx.rect(left, top, boxWidth, boxHeight);
+  ctx.rect(
+    clipLeft,
+    clipTop,
+    Math.round(left + boxWidth) - clipLeft,
+    Math.round(top + boxHeight) - clipTop,
+  );
   ctx.clip();
   let anchor = left;
   ctx.textAlign = 'left';
