@@ -269,6 +269,7 @@ describe('a cut-off batch', () => {
         window.__sv!.store.dataset?.rows.length,
       ]),
     ).toEqual(['批量', 30]);
+    await again.waitForSelector('#splash', { state: 'detached', timeout: 15_000 });
     await again.screenshot({ path: join(testOutputDir(), 'batch-cut-off.png') });
     // The batch's history record was cut off with it, three records in.
     const batchEntry = async () =>
