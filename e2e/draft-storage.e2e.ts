@@ -34,6 +34,18 @@ async function open(context: BrowserContext): Promise<Page> {
   return page;
 }
 
+/** Waits for every finite animation (a sheet fading in) to end, for a picture of the result. */
+function settled(page: Page): Promise<unknown> {
+  return page.evaluate(() =>
+    Promise.all(
+      document
+        .getAnimations()
+        .filter((a) => a.effect?.getComputedTiming().endTime !== Infinity)
+        .map((a) => a.finished.catch(() => undefined)),
+    ),
+  );
+}
+
 /** Edits the document's name, as typing into a field would. */
 async function rename(page: Page, name: string): Promise<void> {
   await page.evaluate((n) => window.__sv!.store.update((d) => (d.name = n)), name);
@@ -361,6 +373,7 @@ describe('reprint and resume from the history', () => {
 
     const item = await historyItem(page, /续印/);
     expect(await item.locator('strong').innerText()).toBe('✗ 续印 · 已停止 13/30');
+    await settled(page);
     await page.screenshot({ path: join(testOutputDir(), 'history-stopped-batch.png') });
     await item.getByRole('button', { name: '从第 14 条继续' }).click();
     await waitTitle(page, /^批量完成/);
@@ -385,6 +398,7 @@ describe('reprint and resume from the history', () => {
       '重印部分…',
       '打开此标签',
     ]);
+    await settled(page);
     await page.screenshot({ path: join(testOutputDir(), 'history-actions.png') });
     // The printed label opens as a new unsaved document with its data set.
     await page.evaluate(() => {
