@@ -441,10 +441,10 @@ describe('reprint and resume from the history', () => {
     const before = printer.jobs().length;
     await printDated(first);
     const [original] = (await printer.waitForJobs(before + 1)).slice(before);
-    // The snapshot is written beside the record once the print is sent.
+    // The record is finished and its snapshot written beside it once the print is sent.
     await expect
       .poll(async () => (await storedRecords(first, 'history')).map((r) => r.run))
-      .toContainEqual(expect.objectContaining({ snapshot: 'kept' }));
+      .toContainEqual(expect.objectContaining({ snapshot: 'kept', state: 'done' }));
 
     // A week on, in a page opened then: a fresh print of the same label shows the new date, the
     // reprint the old one.
