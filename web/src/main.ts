@@ -9,7 +9,7 @@ import './shell/shell.css';
 import './shell/template-library.css';
 import './editor/editor.css';
 import './data/data.css';
-import './inspector/inspector.css';
+import './inspector/panel.css';
 import './service/service.css';
 import './print/print.css';
 import { installAutomation } from './automation';

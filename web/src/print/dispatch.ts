@@ -22,7 +22,8 @@ export {
   type RunPlan,
 } from './dispatch-state';
 export { NO_COPY_PLAN } from './print-copies';
-export { EMPTY_CANVAS, nextTask, type RowOptions, type RowResult } from './send-row';
+export { nextTask } from './next-task';
+export { EMPTY_CANVAS, type RowOptions, type RowResult } from './send-row';
 
 export class PrintDispatcher {
   private readonly deps;

@@ -11,6 +11,7 @@ import { processedPicture } from '../render/picture';
 import { rowSymbols } from '../verify/placements';
 import { assertRowReadable, UnreadableSymbol, type Verdict } from '../verify/verify';
 import { checkDocument, objectName, type CheckIssue } from './check';
+import { nextTask } from './next-task';
 
 export interface ProducedRow {
   metrics: RowMetrics;
@@ -97,19 +98,6 @@ export async function makeCheckedRow(
   }
   if (errors.size > 0) throw new RowRefused([...errors.values()]);
   return makeRow(doc, slots, columns);
-}
-
-/** Resolves in a later task: each slot's check encodes its symbols, a task of its own each. */
-function nextTask(): Promise<void> {
-  return new Promise((resolve) => {
-    const channel = new MessageChannel();
-    channel.port1.onmessage = () => {
-      channel.port1.close();
-      channel.port2.close();
-      resolve();
-    };
-    channel.port2.postMessage(null);
-  });
 }
 
 const checkOnPage: RowProducer = (doc, slots, columns, dataset) =>

@@ -7,6 +7,7 @@ import type { PrinterOffset } from '../document/printer-profiles';
 import type { Dataset } from '../merge/types';
 import { UnreadableSymbol } from '../verify/verify';
 import { checkDocument, type CheckIssue } from './check';
+import { nextTask } from './next-task';
 import { failureText, SENDING_TEXT, type DispatchState, type ResolvedDeps } from './dispatch-state';
 import {
   buildPrintRequest,
@@ -63,23 +64,6 @@ export interface Dropped {
 
 type Prepare = () =>
   { kind: 'refused'; errors: CheckIssue[] } | Promise<ComposedRequest | undefined>;
-
-/**
- * Resolves in a later task, so the page can paint and take a stop click between a row's check
- * and its composition instead of running both as one long task.
- */
-export function nextTask(): Promise<void> {
-  return new Promise((resolve) => {
-    const channel = new MessageChannel();
-    channel.port1.onmessage = () => {
-      // Open ports stay entangled and alive; close both.
-      channel.port1.close();
-      channel.port2.close();
-      resolve();
-    };
-    channel.port2.postMessage(null);
-  });
-}
 
 /** A prepared batch row as `sendRow` takes it: a refusal at once, else the composed row. */
 export function preparedRequest(prepared: PreparedRow): ReturnType<Prepare> {
