@@ -127,7 +127,11 @@ test('from a template to a printed label', async () => {
 
   // Both runs in the history, newest first: the single print, then the batch as one record of
   // its three labels.
-  await expect.poll(async () => (await storedRecords(page, 'history')).length).toBe(2);
+  // The single print's record is written when it starts and marked finished once its job is
+  // through, so wait for both to be finished before the list is drawn.
+  await expect
+    .poll(async () => (await storedRecords(page, 'history')).map((r) => r.ok))
+    .toEqual([true, true]);
   await page.click('#settings-button');
   const titles = await page.locator('#history-list .history-item strong').allInnerTexts();
   expect(titles).toEqual(['✓ 商品价签 · 1 张', '✓ 商品价签 · 3 张 · 自检']);
