@@ -5,7 +5,9 @@
 // made on the page (the worker blocked, as when it cannot start) as the baseline. Reports rows
 // per second against the bare service round trip of the same requests, the JS heap after forced
 // GC at row 100 and at the end, the longest main-thread task, CPU per row of each browser
-// process, and how many rows a stop lets through.
+// process, what reading the symbols back costs per row, and how many rows a stop lets through.
+// Playwright watches the page's network, so Chromium copies each 300 kB request body for it:
+// some 12 ms of main thread per row that an unwatched page does not spend.
 import { chromium, type Browser, type CDPSession, type Page } from 'playwright-core';
 import { afterAll, beforeAll, test } from 'vitest';
 import { chromiumArgs, chromiumPath } from '../e2e/support/chromium';
@@ -92,6 +94,7 @@ async function batchRun(page: Page): Promise<string[]> {
   await cdp.send('Performance.enable');
   const threadStart = await mainThread(cdp);
   const cpuStart = await browserCpu();
+  const readStart = await page.evaluate(() => window.__sv!.readBack!);
   await page.evaluate(
     ({ records, columns }) => {
       const sv = window.__sv!;
@@ -165,6 +168,7 @@ async function batchRun(page: Page): Promise<string[]> {
     () => (window as unknown as { benchBatch: Promise<number> }).benchBatch,
   );
   const threadEnd = await mainThread(cdp);
+  const readEnd = await page.evaluate(() => window.__sv!.readBack!);
   const cpuEnd = await browserCpu();
   const heapEnd = await heapAfterGc(cdp);
   // The forced collection is the benchmark's own; a task it fell into is not counted.
@@ -200,6 +204,7 @@ async function batchRun(page: Page): Promise<string[]> {
     `status: ${status}`,
     `batch: ${rows} rows in ${(batchMs / 1000).toFixed(1)} s = ${rowsPerSecond.toFixed(1)} rows/s`,
     `baseline (service round trip only): ${baselinePerSecond.toFixed(1)} calls/s; batch/baseline = ${(rowsPerSecond / baselinePerSecond).toFixed(3)}`,
+    `read-back (in the worker or on the page): ${((readEnd.ms - readStart.ms) / rows).toFixed(1)} ms per row for ${((readEnd.symbols - readStart.symbols) / rows).toFixed(1)} symbols, ${((100 * (readEnd.ms - readStart.ms)) / batchMs).toFixed(0)}% of the batch time`,
     `heap after GC: row 100 ${mb(heapAt100)} MB, end ${mb(heapEnd)} MB, growth ${mb(heapEnd - heapAt100)} MB`,
     `main thread per row: tasks ${perRow('TaskDuration')} ms, script ${perRow('ScriptDuration')} ms, style ${perRow('RecalcStyleDuration')} ms, layout ${perRow('LayoutDuration')} ms`,
     `browser CPU per row: ${Object.keys(cpuEnd)

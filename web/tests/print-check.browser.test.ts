@@ -3,7 +3,7 @@ import type { LabelDocument, LabelObject, TextObject } from '../src/document/mod
 import { resolvePlaceholders } from '../src/merge/placeholders';
 import { shrunkFontSize, type TextMeasure } from '../src/render/text-fit';
 import type { Dataset, MergeContext } from '../src/merge/types';
-import { checkDocument, fieldCheck, type CheckIssue } from '../src/print/check';
+import { checkDocument, fieldCheck, recordErrors, type CheckIssue } from '../src/print/check';
 import { checkSummary } from '../src/print/check-sheet';
 import { composeRowRaster, type Slots } from '../src/compose/row';
 import { barcodeLibrary } from '../src/render/barcode-bitmap';
@@ -316,5 +316,19 @@ describe('text that does not fit its box', () => {
     expect(shrunkFontSize(obj, longest, 300, mono)).toBe(shrunk);
     const shrinking = { ...obj, shrinkToFit: true };
     expect(check(shrinking, dataset).length).toBe(shrunk === 4 ? 1 : 0);
+  });
+
+  test('a record about to print is measured alone, however large its data set', () => {
+    const obj = named(text(1, 1, 12, 5, { text: '¥{{价格}}', shrinkToFit: true }), 'T', 't1');
+    const many: Dataset = { ...prices, rows: Array.from({ length: 50 }, () => prices.rows).flat() };
+    const measured = (dataset: Dataset) => {
+      let calls = 0;
+      const counting = (font: string, s: string) => (calls++, mono(font, s));
+      const errors = recordErrors(withObjects([obj]), dataset, { row: dataset.rows[1] }, counting);
+      return { errors, calls };
+    };
+    const few = measured(prices);
+    expect(few.errors).toEqual([]);
+    expect(measured(many)).toEqual(few);
   });
 });

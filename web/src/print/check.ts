@@ -37,6 +37,11 @@ export interface CheckInput {
   encode: SymbolEncoder;
   qrDots: QrModuleMeasure;
   measure: TextMeasure;
+  /**
+   * Checking one record as it is about to print: rules that look across every record of the data
+   * set look at this one only (a batch of 10,000 would otherwise measure 10,000 texts a row).
+   */
+  oneRecord?: boolean;
 }
 
 /** Printer dots per QR module at the document's resolution; nothing when it cannot be encoded. */
@@ -193,7 +198,30 @@ export function checkDocument(
   qrDots: QrModuleMeasure = qrModuleDots,
   measure: TextMeasure = canvasTextMeasure,
 ): CheckIssue[] {
-  const input: CheckInput = { doc, dataset, context, encode, qrDots, measure };
+  return runRules({ doc, dataset, context, encode, qrDots, measure });
+}
+
+/** What keeps this one record from printing: the errors of the check, for this record only. */
+export function recordErrors(
+  doc: LabelDocument,
+  dataset: Dataset | null | undefined,
+  context: MergeContext,
+  measure: TextMeasure = canvasTextMeasure,
+): CheckIssue[] {
+  const input: CheckInput = {
+    doc,
+    dataset,
+    context,
+    encode: encodeSymbol,
+    qrDots: qrModuleDots,
+    measure,
+    oneRecord: true,
+  };
+  return runRules(input).filter((i) => i.level === 'error');
+}
+
+function runRules(input: CheckInput): CheckIssue[] {
+  const { doc } = input;
   const issues = DOCUMENT_RULES.flatMap((rule) => rule(input));
   for (const obj of doc.objects) {
     const name = objectName(obj);

@@ -9,8 +9,13 @@ import { PROCESSED_IMAGE_LIMIT } from '../image/cache';
 import type { Dataset } from '../merge/types';
 import { processedPicture } from '../render/picture';
 import { rowSymbols } from '../verify/placements';
-import { assertRowReadable, UnreadableSymbol, type Verdict } from '../verify/verify';
-import { checkDocument, objectName, type CheckIssue } from './check';
+import {
+  assertRowReadable,
+  readBackTotals,
+  UnreadableSymbol,
+  type Verdict,
+} from '../verify/verify';
+import { objectName, recordErrors, type CheckIssue } from './check';
 import { nextTask } from './next-task';
 
 export interface ProducedRow {
@@ -58,7 +63,14 @@ export interface RowJob {
 /** From the worker: `ready` once it runs, then one answer per job. */
 export type RowAnswer =
   | { kind: 'ready' }
-  | { kind: 'row'; id: number; metrics: RowMetrics; bytes: Uint8Array }
+  | {
+      kind: 'row';
+      id: number;
+      metrics: RowMetrics;
+      bytes: Uint8Array;
+      /** What reading the row's symbols back cost there, added to the page's totals. */
+      readBack: { symbols: number; ms: number };
+    }
   | { kind: 'refused'; id: number; errors: CheckIssue[] }
   | { kind: 'unreadable'; id: number; verdict: Verdict; slot: number }
   | { kind: 'failed'; id: number; message: string };
@@ -92,8 +104,8 @@ export async function makeCheckedRow(
   const errors = new Map<string, CheckIssue>();
   for (const slot of slots) {
     if (!slot) continue;
-    for (const issue of checkDocument(doc, dataset, slot))
-      if (issue.level === 'error') errors.set(`${issue.objectId ?? ''}|${issue.message}`, issue);
+    for (const issue of recordErrors(doc, dataset, slot))
+      errors.set(`${issue.objectId ?? ''}|${issue.message}`, issue);
     await pause?.();
   }
   if (errors.size > 0) throw new RowRefused([...errors.values()]);
@@ -160,8 +172,12 @@ export function workerRowProducer(
     const pending = waiting.get(message.id);
     if (!pending) return;
     waiting.delete(message.id);
-    if (message.kind === 'row') pending.resolve({ metrics: message.metrics, bytes: message.bytes });
-    else if (message.kind === 'refused') pending.reject(new RowRefused(message.errors));
+    if (message.kind === 'row') {
+      readBackTotals.rows += 1;
+      readBackTotals.symbols += message.readBack.symbols;
+      readBackTotals.ms += message.readBack.ms;
+      pending.resolve({ metrics: message.metrics, bytes: message.bytes });
+    } else if (message.kind === 'refused') pending.reject(new RowRefused(message.errors));
     else if (message.kind === 'unreadable')
       pending.reject(new UnreadableSymbol(message.verdict, message.slot));
     else pending.reject(new Error(message.message));

@@ -6,7 +6,7 @@
 import { forgetGivenImages, giveProcessedImage } from '../image/cache';
 import { createSurface } from '../image/surface';
 import { loadReader } from '../verify/reader';
-import { UnreadableSymbol } from '../verify/verify';
+import { readBackTotals, UnreadableSymbol } from '../verify/verify';
 import type { Dataset } from '../merge/types';
 import { makeCheckedRow, RowRefused, type RowAnswer, type RowJob } from './row-producer';
 
@@ -38,9 +38,14 @@ scope.onmessage = (event: MessageEvent<RowJob>) => {
   for (const { src, tail, image } of job.images) giveProcessedImage(src, tail, asCanvas(image));
   queue = queue.then(async () => {
     try {
+      const before = { ...readBackTotals };
       const row = await makeCheckedRow(job.doc, job.slots, job.columns, rowData);
+      const readBack = {
+        symbols: readBackTotals.symbols - before.symbols,
+        ms: readBackTotals.ms - before.ms,
+      };
       // The row surface is reused, and the bytes are the row's own copy: they can move.
-      reply({ kind: 'row', id: job.id, metrics: row.metrics, bytes: row.bytes }, [
+      reply({ kind: 'row', id: job.id, metrics: row.metrics, bytes: row.bytes, readBack }, [
         row.bytes.buffer,
       ]);
     } catch (error) {

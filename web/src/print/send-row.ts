@@ -6,7 +6,7 @@ import type { LabelDocument } from '../document/model';
 import type { PrinterOffset } from '../document/printer-profiles';
 import type { Dataset } from '../merge/types';
 import { UnreadableSymbol } from '../verify/verify';
-import { checkDocument, type CheckIssue } from './check';
+import { recordErrors, type CheckIssue } from './check';
 import { nextTask } from './next-task';
 import { failureText, SENDING_TEXT, type DispatchState, type ResolvedDeps } from './dispatch-state';
 import {
@@ -95,7 +95,7 @@ export class RowSender {
     slot: NonNullable<Slots[number]>,
     dataset: Dataset | null | undefined = this.deps.store.dataset,
   ): CheckIssue[] {
-    return checkDocument(doc, dataset, slot).filter((i) => i.level === 'error');
+    return recordErrors(doc, dataset, slot);
   }
 
   private reportRefusal(errors: readonly CheckIssue[]): void {

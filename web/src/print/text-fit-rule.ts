@@ -11,10 +11,10 @@ const NAMED_RECORDS = 5;
 
 export function textFitRule(obj: LabelObject, name: string, input: CheckInput): CheckIssue[] {
   if (obj.type !== 'text') return [];
-  const { doc, dataset, context, measure } = input;
+  const { doc, dataset, context, measure, oneRecord } = input;
   const dpi = doc.page.dpi;
   const fits = (text: string) => textFits(obj, text, dpi, measure);
-  const rows = dataset?.rows ?? [];
+  const rows = oneRecord ? [] : (dataset?.rows ?? []);
   const usesFields = findPlaceholders(obj.text).some((n) => !isBuiltinName(n));
   if (rows.length === 0 || !usesFields) {
     // Fields that nothing fills are reported by the field rule; their raw text is not what prints.

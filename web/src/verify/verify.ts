@@ -175,15 +175,11 @@ export function dotGain(
 }
 
 function toImage(dots: Uint8Array, w: number, h: number): ImageData {
-  const rgba = new Uint8ClampedArray(w * h * 4);
-  for (let i = 0; i < dots.length; i++) {
-    const v = dots[i];
-    rgba[4 * i] = v;
-    rgba[4 * i + 1] = v;
-    rgba[4 * i + 2] = v;
-    rgba[4 * i + 3] = 255;
-  }
-  return new ImageData(rgba, w, h);
+  const image = new ImageData(w, h);
+  // One word a pixel (0xAABBGGRR on every engine we run on): a quarter of the byte writes.
+  const words = new Uint32Array(image.data.buffer);
+  for (let i = 0; i < dots.length; i++) words[i] = 0xff000000 | (dots[i] * 0x010101);
+  return image;
 }
 
 async function decode(bcid: string, dots: Uint8Array, w: number, h: number): Promise<string[]> {
