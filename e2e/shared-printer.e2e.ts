@@ -41,11 +41,18 @@ const states = (body: string) =>
   (JSON.parse(body) as { jobs: { state: string }[] }).jobs.map((j) => j.state);
 
 /** Asks until our jobs in the local queue are in these states (or 30 s pass); the last reply. */
-async function statusWhen(wanted: string[]): Promise<{ status: number; body: string }> {
+/** The status once its jobs are in these states and, if given, the queue says `message`. */
+async function statusWhen(
+  wanted: string[],
+  message?: string,
+): Promise<{ status: number; body: string }> {
   const deadline = Date.now() + 30_000;
   for (;;) {
     const reply = await api('printer_status', { printer: LOCAL_QUEUE });
-    if (states(reply.body).join() === wanted.join() || Date.now() > deadline) return reply;
+    // The server's state message reaches the local queue a poll after the job states may.
+    const said = message === undefined || reply.body.includes(JSON.stringify(message));
+    if ((states(reply.body).join() === wanted.join() && said) || Date.now() > deadline)
+      return reply;
     await new Promise((r) => setTimeout(r, 200));
   }
 }
@@ -133,7 +140,7 @@ test('printer_status and cancel_jobs answer through the chain', async () => {
   await server.tool('cupsdisable', [SERVER_QUEUE]);
   const before = printer.jobs().length;
   await page.evaluate(() => window.__sv!.print!());
-  const status = await statusWhen(['done', 'done', 'printing', 'pending']);
+  const status = await statusWhen(['done', 'done', 'printing', 'pending'], 'Paused');
   expect(states(status.body)).toEqual(['done', 'done', 'printing', 'pending']);
   expect(JSON.parse(status.body)).toMatchObject({ state: 'printing', message: 'Paused' });
   expect(await api('cancel_jobs', { printer: LOCAL_QUEUE })).toEqual({

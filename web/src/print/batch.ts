@@ -144,8 +144,8 @@ export class BatchRun {
     let outcome: 'completed' | 'stopped' | 'failed' | 'unreadable' = 'completed';
     // The record whose symbol did not read back: shown when the batch ends, and named.
     let unreadable: { record: number; error: UnreadableSymbol } | undefined;
-    // Row n + 1 is checked and composed while row n is with the service, never further ahead:
-    // one composed row waits at most, and a stop drops it unsent.
+    // Row n + 1 is checked and composed while row n is encoded and with the service, never
+    // further ahead: one composed row waits at most, and a stop drops it unsent.
     const drop: Dropped = { dropped: false };
     const prepare = (first: number) => {
       const row: Slots = Array.from({ length: columns }, (_, k) =>
@@ -201,6 +201,8 @@ export class BatchRun {
           break;
         }
         const following = i + columns;
+        // The next row is under way while this one is encoded and sent.
+        if (following < end) next = prepare(following);
         const result = await this.sender.sendRow(
           current.doc,
           current.row,
@@ -209,9 +211,6 @@ export class BatchRun {
           // The printer's own offset is read at each row, a reprint's comes from its snapshot.
           log ? { record: false, dataset: data, printerOffset: plan.printerOffset } : {},
           () => preparedRequest(prepared),
-          () => {
-            if (following < end) next = prepare(following);
-          },
         );
         if (!result.ok) {
           outcome = 'failed';

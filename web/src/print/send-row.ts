@@ -184,7 +184,6 @@ export class RowSender {
   /**
    * Sends one row. `prepare` answers the pre-print check at once (a refusal) or gives the
    * composed row, which a batch has usually made while the row before was in flight.
-   * `whileSending` runs once the request is on its way.
    */
   async sendRow(
     doc: LabelDocument,
@@ -193,7 +192,6 @@ export class RowSender {
     quiet: boolean,
     options: RowOptions,
     prepare: Prepare,
-    whileSending?: () => void,
   ): Promise<RowResult> {
     const { status } = this.deps;
     const state = this.state;
@@ -244,9 +242,7 @@ export class RowSender {
         printerOffset: options.printerOffset ?? this.deps.printerOffset(printer),
       });
       this.lastRequest = request;
-      const pending = this.deps.call<PrintReply>('print_sheet', { request });
-      whileSending?.();
-      const reply = await pending;
+      const reply = await this.deps.call<PrintReply>('print_sheet', { request });
       history(true, reply.bytes, reply.elapsed_ms, copies);
       if (!quiet) {
         if (dryRun) {
