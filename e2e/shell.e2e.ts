@@ -451,8 +451,9 @@ describe('one page', () => {
     page.once('dialog', (d) => void d.accept());
     await page.reload();
     await page.waitForSelector('#splash', { state: 'detached', timeout: 10_000 });
+    // The hint waits for discovery, which asks a spooler that is not there: slow on a busy machine.
     await expect
-      .poll(() => text(page, 'printer-hint'))
+      .poll(() => text(page, 'printer-hint'), { timeout: 10_000 })
       .toBe('已恢复上次未保存的编辑；保存后会清除草稿。');
     expect(await text(page, 'printer-value')).toBe('浏览器打印模式');
     expect(await text(page, 'doc-name')).toBe('草稿 ·未保存');
