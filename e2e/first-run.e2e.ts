@@ -130,11 +130,17 @@ test('from a template to a printed label', async () => {
   // The single print's record is written when it starts and marked finished once its job is
   // through, so wait for both to be finished before the list is drawn.
   await expect
-    .poll(async () => (await storedRecords(page, 'history')).map((r) => r.ok))
+    .poll(async () => (await storedRecords(page, 'history')).map((r) => r.ok), {
+      timeout: 10_000,
+    })
     .toEqual([true, true]);
   await page.click('#settings-button');
-  const titles = await page.locator('#history-list .history-item strong').allInnerTexts();
-  expect(titles).toEqual(['✓ 商品价签 · 1 张', '✓ 商品价签 · 3 张 · 自检']);
+  // The sheet reads the history from storage after it opens.
+  await expect
+    .poll(() => page.locator('#history-list .history-item strong').allInnerTexts(), {
+      timeout: 10_000,
+    })
+    .toEqual(['✓ 商品价签 · 1 张', '✓ 商品价签 · 3 张 · 自检']);
   const details = await page.locator('#history-list .history-item small').allInnerTexts();
   expect(details[0]).toMatch(new RegExp(` · ${TARGET} · 1 份 · \\d+ KB / \\d+ ms$`));
   await shoot(page, '7-history');
