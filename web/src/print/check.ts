@@ -220,6 +220,11 @@ export function recordErrors(
   return runRules(input).filter((i) => i.level === 'error');
 }
 
+/** Issues of several labels of a row: the same object's same message counts once. */
+export function dedupeIssues(issues: readonly CheckIssue[]): CheckIssue[] {
+  return [...new Map(issues.map((i) => [`${i.objectId ?? ''}|${i.message}`, i] as const)).values()];
+}
+
 function runRules(input: CheckInput): CheckIssue[] {
   const { doc } = input;
   const issues = DOCUMENT_RULES.flatMap((rule) => rule(input));

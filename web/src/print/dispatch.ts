@@ -22,7 +22,6 @@ export {
   type RunPlan,
 } from './dispatch-state';
 export { NO_COPY_PLAN } from './print-copies';
-export { nextTask } from './next-task';
 export { EMPTY_CANVAS, type RowOptions, type RowResult } from './send-row';
 
 export class PrintDispatcher {

@@ -15,7 +15,7 @@ import {
   UnreadableSymbol,
   type Verdict,
 } from '../verify/verify';
-import { objectName, recordErrors, type CheckIssue } from './check';
+import { dedupeIssues, objectName, recordErrors, type CheckIssue } from './check';
 import { nextTask } from './next-task';
 
 export interface ProducedRow {
@@ -101,14 +101,13 @@ export async function makeCheckedRow(
   dataset: Dataset | null | undefined,
   pause?: () => Promise<void>,
 ): Promise<ProducedRow> {
-  const errors = new Map<string, CheckIssue>();
+  const errors: CheckIssue[] = [];
   for (const slot of slots) {
     if (!slot) continue;
-    for (const issue of recordErrors(doc, dataset, slot))
-      errors.set(`${issue.objectId ?? ''}|${issue.message}`, issue);
+    errors.push(...recordErrors(doc, dataset, slot));
     await pause?.();
   }
-  if (errors.size > 0) throw new RowRefused([...errors.values()]);
+  if (errors.length > 0) throw new RowRefused(dedupeIssues(errors));
   return makeRow(doc, slots, columns);
 }
 

@@ -6,7 +6,7 @@ import type { LabelDocument } from '../document/model';
 import type { PrinterOffset } from '../document/printer-profiles';
 import type { Dataset } from '../merge/types';
 import { UnreadableSymbol } from '../verify/verify';
-import { recordErrors, type CheckIssue } from './check';
+import { dedupeIssues, recordErrors, type CheckIssue } from './check';
 import { nextTask } from './next-task';
 import { failureText, SENDING_TEXT, type DispatchState, type ResolvedDeps } from './dispatch-state';
 import {
@@ -73,10 +73,6 @@ export function preparedRequest(prepared: PreparedRow): ReturnType<Prepare> {
 }
 
 /** Identical slots (copies of one label) repeat the same error; it is counted once. */
-function dedupeIssues(issues: readonly CheckIssue[]): CheckIssue[] {
-  return [...new Map(issues.map((i) => [`${i.objectId ?? ''}|${i.message}`, i] as const)).values()];
-}
-
 export class RowSender {
   lastRequest: PrintRequest | undefined;
 
