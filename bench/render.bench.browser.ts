@@ -166,8 +166,8 @@ test('1,000-label batch row by row: heap stays flat, repeated symbols come from 
   clearRenderCaches();
   const doc = sampleLabel();
   let calls = 0;
-  const original = barcodeLibrary.toCanvas;
-  barcodeLibrary.toCanvas = (...args) => {
+  const original = barcodeLibrary.encode;
+  barcodeLibrary.encode = (...args) => {
     calls++;
     return original(...args);
   };
@@ -196,7 +196,7 @@ test('1,000-label batch row by row: heap stays flat, repeated symbols come from 
       }
     }
   } finally {
-    barcodeLibrary.toCanvas = original;
+    barcodeLibrary.encode = original;
   }
   const ms = performance.now() - t0;
   console.log(

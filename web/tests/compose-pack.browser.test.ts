@@ -1,5 +1,12 @@
 import { describe, expect, test } from 'vitest';
-import { bytesPerRowFor, encodeBase64, packRaster, unpackRaster } from '../src/compose/pack';
+import {
+  bytesPerRowFor,
+  encodeBase64,
+  packOpaqueRaster,
+  packRaster,
+  readFramePixels,
+  unpackRaster,
+} from '../src/compose/pack';
 
 function surface(width: number, height: number, paint?: (ctx: CanvasRenderingContext2D) => void) {
   const canvas = document.createElement('canvas');
@@ -87,6 +94,38 @@ describe('packRaster', () => {
       expect(Array.from(back.data.subarray(i * 4, i * 4 + 4))).toEqual([v, v, v, 255]);
     }
     for (let y = 0; y < h; y++) expect(bytes[y * 5 + 4] & 0b00000111).toBe(0b111);
+  });
+});
+
+describe('packOpaqueRaster', () => {
+  // Colours whose verdict flips if red and blue were swapped, greys at the threshold, noise, and
+  // widths that end mid-byte: the video-frame copy must pack exactly as getImageData does.
+  test.each([
+    { w: 1821, h: 40 },
+    { w: 37, h: 11 },
+    { w: 816, h: 3 },
+  ])('packs as packRaster on an opaque $w × $h surface', async ({ w, h }) => {
+    const canvas = surface(w, h, (ctx) => {
+      const colours = ['rgb(255,128,0)', 'rgb(0,128,255)', 'rgb(127,127,127)', 'rgb(128,128,128)'];
+      colours.forEach((c, i) => {
+        ctx.fillStyle = c;
+        ctx.fillRect(i * 3, 0, 3, h);
+      });
+      let s = w * 7 + h;
+      for (let i = 0; i < (w * h) / 5; i++) {
+        s = (s * 1103515245 + 12345) >>> 0;
+        const v = (s >>> 8) & 255;
+        ctx.fillStyle = `rgb(${v},${(s >>> 16) & 255},${255 - v})`;
+        ctx.fillRect(12 + ((s >>> 4) % (w - 12)), (s >>> 20) % h, 1 + (s % 3), 1);
+      }
+      ctx.font = '9px sans-serif';
+      ctx.fillStyle = '#000';
+      ctx.fillText('打印 128', 14, h - 2);
+    });
+    const pixels = await readFramePixels(canvas, w, h);
+    expect(pixels, 'this browser reads through video frames').toBeDefined();
+    pixels!.release();
+    expect(await packOpaqueRaster(canvas, size(w, h))).toEqual(packRaster(canvas, size(w, h)));
   });
 });
 

@@ -243,7 +243,7 @@ describe('a row checked before it is composed', () => {
     clearRenderCaches();
     // Two columns keep the document's row within a 4-inch head; the row itself is composed three-across.
     const d = withObjects(objects, { widthMm: 50, heightMm: 50, dpi: 300 }, { columns: 2 });
-    const spy = vi.spyOn(barcodeLibrary, 'toCanvas');
+    const spy = vi.spyOn(barcodeLibrary, 'encode');
     for (const context of row) {
       if (context) expect(checkDocument(d, records, context)).toEqual([]);
     }

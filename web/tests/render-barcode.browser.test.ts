@@ -1,3 +1,4 @@
+import { toCanvas } from 'bwip-js/browser';
 import { afterEach, beforeEach, describe, expect, test, vi } from 'vitest';
 import {
   barcodeBitmap,
@@ -51,10 +52,10 @@ describe('symbol bitmaps', () => {
   test('exactly the listed library options', () => {
     // The library adds its own defaults to the object it is given: record what we passed.
     const seen: unknown[] = [];
-    const original = barcodeLibrary.toCanvas;
-    vi.spyOn(barcodeLibrary, 'toCanvas').mockImplementation((canvas, options) => {
+    const original = barcodeLibrary.encode;
+    vi.spyOn(barcodeLibrary, 'encode').mockImplementation((options) => {
       seen.push({ ...options });
-      return original(canvas, options);
+      return original(options);
     });
     barcodeBitmap({ bcid: 'code128', text: 'AB12', scale: 2.6, heightMm: 10, showText: false });
     barcodeBitmap({
@@ -92,7 +93,7 @@ describe('symbol bitmaps', () => {
   });
 
   test('two identical barcodes on one label make one library call', () => {
-    const spy = vi.spyOn(barcodeLibrary, 'toCanvas');
+    const spy = vi.spyOn(barcodeLibrary, 'encode');
     const d = doc();
     d.objects.push(barcode(2, 2, { data: 'SAME-1' }), barcode(2, 40, { data: 'SAME-1' }));
     const ctx = draw(d);
@@ -106,7 +107,7 @@ describe('symbol bitmaps', () => {
   });
 
   test('invalid data draws nothing and is tried again next time', () => {
-    const spy = vi.spyOn(barcodeLibrary, 'toCanvas');
+    const spy = vi.spyOn(barcodeLibrary, 'encode');
     const d = doc();
     d.objects.push(
       barcode(2, 2, { symbology: 'ean13', data: 'not digits' }),
@@ -160,6 +161,47 @@ describe('symbol bitmaps', () => {
     const created = vi.spyOn(document, 'createElement');
     expect(requests.map((r) => pixels(barcodeBitmap(r)!))).toEqual(fresh);
     expect(created).not.toHaveBeenCalled();
+  });
+
+  test('every symbol equals the library drawing it on a canvas itself', () => {
+    // Symbols are drawn into kept buffers, 2D codes of square modules from their matrix; the
+    // pixels must be the library's own, size included, in any order of sizes.
+    const pixels = (c: HTMLCanvasElement) =>
+      `${c.width}x${c.height}:` +
+      c.getContext('2d')!.getImageData(0, 0, c.width, c.height).data.join(',');
+    const cases: [string, string, number, boolean][] = [
+      ['qrcode', 'https://example.com/p/690000000001', 0, false],
+      ['qrcode', '中文数据 ABC 123', 0, false],
+      ['datamatrix', '中文数据 ABC 123', 0, false],
+      ['datamatrix', 'x', 0, false],
+      ['gs1datamatrix', '(01)09501101530003(17)261231(10)AB12', 0, false],
+      ['pdf417', 'PDF417 数据 123', 0, false],
+      ['code128', '690000000001', 10, false],
+      ['ean13', '690123456789', 10, true],
+      ['code39', 'ABC-123', 7.5, false],
+      ['gs1-128', '(01)09501101530003(10)AB12', 12, false],
+    ];
+    clearRenderCaches();
+    for (const [bcid, text, heightMm, showText] of cases)
+      for (const scale of [1, 2, 3])
+        for (const ecc of bcid === 'qrcode' ? ['L', 'H'] : [undefined]) {
+          const mine = barcodeBitmap({ bcid, text, scale, heightMm, showText, ecc })!;
+          const theirs = document.createElement('canvas');
+          toCanvas(theirs, {
+            bcid,
+            text,
+            scale,
+            includetext: showText,
+            textxalign: 'center',
+            textsize: 8,
+            paddingwidth: 0,
+            paddingheight: 0,
+            backgroundcolor: 'FFFFFF',
+            ...(heightMm > 0 ? { height: heightMm } : {}),
+            ...(ecc ? { eclevel: ecc } : {}),
+          });
+          expect(pixels(mine), `${bcid} ${text} ×${scale} ${ecc ?? ''}`).toBe(pixels(theirs));
+        }
   });
 
   test('the symbology list', () => {

@@ -29,20 +29,36 @@ function lightPixel(w: number): number {
   return 299 * (w & 255) + 587 * ((w >>> 8) & 255) + 114 * ((w >>> 16) & 255) >= 128000 ? 1 : 0;
 }
 
+/** The same rule for a pixel stored blue first (0xAARRGGBB), as video frames of a canvas are. */
+function lightPixelBgr(w: number): number {
+  return 299 * ((w >>> 16) & 255) + 587 * ((w >>> 8) & 255) + 114 * (w & 255) >= 128000 ? 1 : 0;
+}
+
+/** How the pixel words lie: words from one line to the next, and the channel order. */
+export interface PixelLayout {
+  stride: number;
+  bgr: boolean;
+}
+
 /**
- * Packs pixels given as little-endian words (one per pixel, 0xAABBGGRR, lines of `width` words
- * one after another). Eight pixels that are all pure white, by far the most common case on a
- * label, become 0xFF with one test; only the others are weighed pixel by pixel.
+ * Packs pixels given as little-endian words (one per pixel, 0xAABBGGRR unless `bgr`, lines of
+ * `stride` words, `width` by default). Eight pixels that are all pure white, by far the most
+ * common case on a label, become 0xFF with one test; only the others are weighed pixel by pixel.
  */
-export function packPixels(words: Uint32Array, size: RasterSize): Uint8Array {
+export function packPixels(
+  words: Uint32Array,
+  size: RasterSize,
+  layout: PixelLayout = { stride: size.width, bgr: false },
+): Uint8Array {
   const { width, height, bytesPerRow } = size;
   const out = new Uint8Array(bytesPerRow * height);
   if (width <= 0 || height <= 0) return out;
+  const light = layout.bgr ? lightPixelBgr : lightPixel;
   const fullBytes = width >> 3;
   const tail = width & 7;
-  let p = 0;
   for (let y = 0; y < height; y++) {
     let o = y * bytesPerRow;
+    let p = y * layout.stride;
     for (let b = 0; b < fullBytes; b++, p += 8) {
       const w0 = words[p];
       const w1 = words[p + 1];
@@ -58,18 +74,18 @@ export function packPixels(words: Uint32Array, size: RasterSize): Uint8Array {
         continue;
       }
       out[o++] =
-        (lightPixel(w0) << 7) |
-        (lightPixel(w1) << 6) |
-        (lightPixel(w2) << 5) |
-        (lightPixel(w3) << 4) |
-        (lightPixel(w4) << 3) |
-        (lightPixel(w5) << 2) |
-        (lightPixel(w6) << 1) |
-        lightPixel(w7);
+        (light(w0) << 7) |
+        (light(w1) << 6) |
+        (light(w2) << 5) |
+        (light(w3) << 4) |
+        (light(w4) << 3) |
+        (light(w5) << 2) |
+        (light(w6) << 1) |
+        light(w7);
     }
     if (tail) {
       let acc = 0;
-      for (let k = 0; k < tail; k++) acc = (acc << 1) | lightPixel(words[p++]);
+      for (let k = 0; k < tail; k++) acc = (acc << 1) | light(words[p++]);
       out[o] = (acc << (8 - tail)) | (0xff >> tail);
     }
   }
@@ -85,6 +101,75 @@ export function packRaster(surface: Surface, size: RasterSize): Uint8Array {
   if (width <= 0 || height <= 0) return new Uint8Array(size.bytesPerRow * height);
   const pixels = readContext(surface).getImageData(0, 0, width, height).data;
   return packPixels(new Uint32Array(pixels.buffer, pixels.byteOffset, width * height), size);
+}
+
+/**
+ * Where the surface's pixels were last copied through a video frame. `getImageData` hands out a
+ * new 7 MB array per batch row, and touching fresh memory costs more than the copy itself (some
+ * 20 ms a row where pages are mapped lazily, as in virtual machines); a frame copies into this one.
+ */
+let frameBuffer: ArrayBuffer | undefined;
+let frameBufferBusy = false;
+
+const FRAME_FORMATS: Record<string, boolean> = { RGBA: false, RGBX: false, BGRA: true, BGRX: true };
+
+/**
+ * The surface's pixels copied through a `VideoFrame` into a kept buffer, or nothing where the
+ * browser has no video frames or gives a layout other than 8-bit RGB(A) words. The words are valid
+ * until the next call. Only for opaque surfaces: a frame may hold premultiplied colour.
+ */
+export async function readFramePixels(
+  surface: Surface,
+  width: number,
+  height: number,
+): Promise<{ words: Uint32Array; layout: PixelLayout; release(): void } | undefined> {
+  if (typeof VideoFrame === 'undefined' || width <= 0 || height <= 0) return undefined;
+  let frame: VideoFrame | undefined;
+  try {
+    frame = new VideoFrame(surface, { timestamp: 0 });
+    const bgr = frame.format === null ? undefined : FRAME_FORMATS[frame.format];
+    if (bgr === undefined) return undefined;
+    const rect = { x: 0, y: 0, width, height };
+    const size = frame.allocationSize({ rect });
+    // A second read while one is still being used gets a buffer of its own.
+    const shared = !frameBufferBusy;
+    let buffer = shared ? frameBuffer : undefined;
+    if (!buffer || buffer.byteLength < size) buffer = new ArrayBuffer(size);
+    if (shared) {
+      frameBuffer = buffer;
+      frameBufferBusy = true;
+    }
+    try {
+      const [plane] = await frame.copyTo(new Uint8Array(buffer, 0, size), { rect });
+      if (plane.offset % 4 !== 0 || plane.stride % 4 !== 0) throw new Error('unaligned frame');
+      const words = new Uint32Array(buffer, plane.offset, (size - plane.offset) >> 2);
+      return {
+        words,
+        layout: { stride: plane.stride >> 2, bgr },
+        release: () => {
+          if (shared) frameBufferBusy = false;
+        },
+      };
+    } catch (error) {
+      if (shared) frameBufferBusy = false;
+      throw error;
+    }
+  } catch {
+    return undefined;
+  } finally {
+    frame?.close();
+  }
+}
+
+/** `packRaster` for an opaque surface, read through a video frame where the browser can. */
+export async function packOpaqueRaster(surface: Surface, size: RasterSize): Promise<Uint8Array> {
+  const pixels = await readFramePixels(surface, size.width, size.height);
+  if (!pixels) return packRaster(surface, size);
+  try {
+    return packPixels(pixels.words, size, pixels.layout);
+  } finally {
+    pixels.release();
+  }
 }
 
 /** Expands packed bits into opaque black and white pixels for display; padding bits are not shown. */

@@ -1,6 +1,6 @@
 // What the dispatcher's flows share: their dependencies, the run flags and the two buttons.
 
-import { composeRowRaster, type ComposedRaster, type Slots } from '../compose/row';
+import { composeRowRasterAsync } from '../compose/row';
 import type { BatchPosition } from '../document/draft';
 import type { LabelDocument } from '../document/model';
 import type { PrintRecord, PrintRecordInput } from '../document/print-history';
@@ -10,7 +10,7 @@ import type { DocumentStore } from '../store/document-store';
 import type { CallService, PrinterView } from '../page/service-call';
 import type { StatusLine } from '../page/status';
 import { preloadImages } from '../render/sources';
-import type { RowProducer } from './row-producer';
+import type { RowComposer, RowProducer } from './row-producer';
 import { POLL_INTERVAL_MS, type QueueHooks } from './pacing';
 import type { RunJournal } from './run-journal';
 
@@ -22,7 +22,7 @@ export interface DispatchDeps {
   printButton: HTMLButtonElement;
   batchButton: HTMLButtonElement;
   confirm: (message: string) => boolean;
-  compose?: (doc: LabelDocument, slots: Slots, columns: number) => ComposedRaster;
+  compose?: RowComposer;
   preload?: (doc: LabelDocument) => Promise<void>;
   /**
    * Makes a batch's rows (checked, composed, read back, packed); without it they are checked
@@ -75,7 +75,7 @@ export type ResolvedDeps = DispatchDeps &
 export function resolveDeps(deps: DispatchDeps): ResolvedDeps {
   return {
     ...deps,
-    compose: deps.compose ?? composeRowRaster,
+    compose: deps.compose ?? composeRowRasterAsync,
     preload: deps.preload ?? preloadImages,
     record: deps.record ?? (() => undefined),
     printerOffset: deps.printerOffset ?? ((printer: string) => readPrinterOffset(printer)),

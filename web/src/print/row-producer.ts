@@ -3,7 +3,7 @@
 // free; otherwise, or when the worker will not start, on the page as before.
 
 import type { RowMetrics } from '../compose/geometry';
-import { composeRowRaster, type ComposedRaster, type Slots } from '../compose/row';
+import { composeRowRasterAsync, type ComposedRaster, type Slots } from '../compose/row';
 import type { LabelDocument } from '../document/model';
 import { PROCESSED_IMAGE_LIMIT } from '../image/cache';
 import type { Dataset } from '../merge/types';
@@ -75,14 +75,21 @@ export type RowAnswer =
   | { kind: 'unreadable'; id: number; verdict: Verdict; slot: number }
   | { kind: 'failed'; id: number; message: string };
 
+/** Composes and packs a row; the real one reads the surface back asynchronously. */
+export type RowComposer = (
+  doc: LabelDocument,
+  slots: Slots,
+  columns: number,
+) => ComposedRaster | Promise<ComposedRaster>;
+
 /** The steps of a row, wherever they run: on the page, or in the worker. */
 export async function makeRow(
   doc: LabelDocument,
   slots: Slots,
   columns: number,
-  compose: (doc: LabelDocument, slots: Slots, columns: number) => ComposedRaster = composeRowRaster,
+  compose: RowComposer = composeRowRasterAsync,
 ): Promise<ProducedRow> {
-  const raster = compose(doc, slots, columns);
+  const raster = await compose(doc, slots, columns);
   // Every symbol is read back from the very raster that goes out; one that does not read as
   // encoded stops the print here.
   const { width, height } = raster.metrics;

@@ -1,6 +1,6 @@
 // Symbol bitmaps from the barcode library, cached by request. One bitmap pixel is one printer dot.
 
-import { toCanvas } from 'bwip-js/browser';
+import bwip, { drawingCanvas, render } from 'bwip-js/browser';
 import { createSurface } from '../image/surface';
 import { symbologyOptions } from './symbologies';
 
@@ -13,18 +13,108 @@ export interface BarcodeRequest {
   ecc?: string;
 }
 
+type LibraryOptions = Parameters<typeof render>[0];
+
+/** 2D codes the library draws as square modules of 2 × scale pixels, with nothing else. */
+const SQUARE_MODULES = new Set(['qrcode', 'datamatrix', 'gs1datamatrix']);
+
+/**
+ * Pixel buffers of symbols, by size, drawn into and copied onto a canvas straight away. A batch
+ * draws the same few sizes thousands of times, and a fresh buffer per symbol costs more to touch
+ * than the drawing itself where memory is mapped lazily (virtual machines).
+ */
+const pixelBuffers = new Map<string, ImageData>();
+
+/** A white opaque buffer of the size, as the library's canvas drawing starts from. */
+function whitePixels(width: number, height: number): ImageData {
+  const key = `${width}x${height}`;
+  let image = pixelBuffers.get(key);
+  if (!image) {
+    if (pixelBuffers.size >= 8) pixelBuffers.clear();
+    image = new ImageData(Math.max(1, width), Math.max(1, height));
+    pixelBuffers.set(key, image);
+  }
+  new Uint32Array(image.data.buffer).fill(0xffffffff);
+  return image;
+}
+
+let drawingSurface: HTMLCanvasElement | undefined;
+
+/**
+ * The library's own drawing of the symbol, into a kept buffer instead of a canvas it sizes and
+ * reads back itself: the same pixels its canvas drawing gives, on white.
+ */
+function libraryPixels(options: Record<string, unknown>): ImageData {
+  drawingSurface ??= createSurface();
+  // The canvas drawing hands out its pixel buffer and its end through these two members.
+  const drawing = drawingCanvas(drawingSurface) as ReturnType<typeof drawingCanvas> & {
+    image(width: number, height: number): { buffer: Uint8ClampedArray; ispng: boolean };
+    end(): unknown;
+  };
+  let image: ImageData | undefined;
+  drawing.image = (width: number, height: number) => {
+    image = whitePixels(width, height);
+    return { buffer: image.data, ispng: false };
+  };
+  drawing.end = () => drawingSurface!;
+  render(options as unknown as LibraryOptions, drawing);
+  if (!image) throw new Error('nothing drawn');
+  return image;
+}
+
+/**
+ * A square-module 2D code from the library's module matrix, exactly as its drawing would give it
+ * (black modules on white, no padding), at a fraction of the cost: its general drawing fills
+ * every module as a polygon, which took three times the encoding itself.
+ */
+function modulePixels(options: Record<string, unknown>): ImageData {
+  if (!options.text) throw new ReferenceError('no data');
+  const bwippOptions: Record<string, unknown> = { bcid: options.bcid, text: options.text };
+  if (options.eclevel !== undefined) bwippOptions.eclevel = options.eclevel;
+  const [symbol] = bwip.raw(bwippOptions as unknown as Parameters<typeof bwip.raw>[0]);
+  if (!symbol || !('pixs' in symbol)) return libraryPixels(options);
+  const { pixs, pixx, pixy } = symbol;
+  const unit = 2 * Number(options.scale);
+  const width = pixx * unit;
+  const image = whitePixels(width, pixy * unit);
+  const words = new Uint32Array(image.data.buffer);
+  for (let my = 0; my < pixy; my++) {
+    const first = my * unit * width;
+    for (let mx = 0; mx < pixx; mx++)
+      if (pixs[my * pixx + mx]) words.fill(0xff000000, first + mx * unit, first + (mx + 1) * unit);
+    for (let k = 1; k < unit; k++) words.copyWithin(first + k * width, first, first + width);
+  }
+  return image;
+}
+
+/** The symbol's pixels; throws on data the encoder rejects. */
+function encode(options: Record<string, unknown>): ImageData {
+  return SQUARE_MODULES.has(String(options.bcid)) ? modulePixels(options) : libraryPixels(options);
+}
+
 /** The library entry point, behind an object so that tests can count calls. */
-export const barcodeLibrary = { toCanvas };
+export const barcodeLibrary = { encode };
 
 export const BARCODE_CACHE_LIMIT = 200;
 const cache = new Map<string, HTMLCanvasElement>();
 /**
- * Canvases of symbols an overflow let go, which the next encodes draw over (the library sizes and
- * fills the canvas itself): a batch encodes thousands of symbols, and a new canvas with its
- * context costs more per symbol than reusing one. Every use of a symbol is synchronous, so no
- * one still holds a canvas when it is handed out again.
+ * Canvases of symbols an overflow let go, which the next symbols are copied onto: a batch
+ * encodes thousands of symbols, and a new canvas, or a canvas resized, costs more per symbol than
+ * reusing one of the same size. Every use of a symbol is synchronous, so no one still holds a
+ * canvas when it is handed out again.
  */
 const spare: HTMLCanvasElement[] = [];
+
+/** The symbol's pixels on a canvas of their size, a let-go one of that size where there is one. */
+function onCanvas(image: ImageData): HTMLCanvasElement {
+  const same = spare.findIndex((c) => c.width === image.width && c.height === image.height);
+  const canvas = same >= 0 ? spare.splice(same, 1)[0] : (spare.pop() ?? createSurface());
+  if (canvas.width !== image.width) canvas.width = image.width;
+  if (canvas.height !== image.height) canvas.height = image.height;
+  // Every pixel is replaced, so whatever the canvas held before does not show.
+  canvas.getContext('2d', { willReadFrequently: true })?.putImageData(image, 0, 0);
+  return canvas;
+}
 
 export function barcodeKey(r: BarcodeRequest): string {
   return [r.bcid, r.text, r.scale, r.heightMm, r.showText, r.ecc ?? ''].join('|');
@@ -49,17 +139,17 @@ export function barcodeBitmap(r: BarcodeRequest): HTMLCanvasElement | undefined 
   };
   if (r.heightMm > 0) options.height = r.heightMm;
   if (r.ecc !== undefined) options.eclevel = r.ecc;
-  const canvas = spare.pop() ?? createSurface();
+  let image: ImageData;
   try {
-    barcodeLibrary.toCanvas(canvas, options as unknown as Parameters<typeof toCanvas>[1]);
+    image = barcodeLibrary.encode(options);
   } catch {
-    spare.push(canvas);
     return undefined;
   }
   if (cache.size > BARCODE_CACHE_LIMIT) {
     spare.push(...cache.values());
     cache.clear();
   }
+  const canvas = onCanvas(image);
   cache.set(key, canvas);
   return canvas;
 }
