@@ -520,17 +520,17 @@ describe('batch pipelining', () => {
   };
   const tick = () => new Promise((r) => setTimeout(r, 1));
 
-  test('the next row is composed while this one is in flight, and no further ahead', async () => {
+  test('the next two rows are composed while this one is in flight, and no further ahead', async () => {
     const composed: (number | undefined)[] = [];
     const h = harness([box()], { hold: true, onCompose: (first) => composed.push(first) });
     h.store.setDataset(records);
     const batch = h.dispatcher.printBatch(true, false);
     while (h.requests.length < 1) await tick();
-    for (let i = 0; i < 20 && composed.length < 2; i++) await tick();
-    // Row 1 (records 0, 1) is with the service; row 2 (records 2, 3) is ready, row 3 is not.
-    expect(composed).toEqual([0, 2]);
+    for (let i = 0; i < 20 && composed.length < 3; i++) await tick();
+    // Row 1 (records 0, 1) is with the service; rows 2 and 3 are ready, row 4 is not.
+    expect(composed).toEqual([0, 2, 4]);
     for (let i = 0; i < 10; i++) await tick();
-    expect(composed).toEqual([0, 2]);
+    expect(composed).toEqual([0, 2, 4]);
     for (let sent = 1; sent <= 4; sent++) {
       while (h.requests.length < sent) await tick();
       h.release();

@@ -21,6 +21,9 @@ import { preparedRequest, type Dropped, type RowSender } from './send-row';
 
 export const NEED_DATA = '先导入数据（CSV/Excel）';
 
+/** Rows checked and composed ahead of the one being sent. */
+const ROWS_AHEAD = 2;
+
 export class BatchRun {
   constructor(
     private readonly deps: ResolvedDeps,
@@ -144,8 +147,10 @@ export class BatchRun {
     let outcome: 'completed' | 'stopped' | 'failed' | 'unreadable' = 'completed';
     // The record whose symbol did not read back: shown when the batch ends, and named.
     let unreadable: { record: number; error: UnreadableSymbol } | undefined;
-    // Row n + 1 is checked and composed while row n is encoded and with the service, never
-    // further ahead: one composed row waits at most, and a stop drops it unsent.
+    // Rows n + 1 and n + 2 are checked and composed while row n is encoded and with the service,
+    // never further ahead: the row maker always has the next row queued (a row worker would
+    // otherwise wait for each hand-over), two composed rows wait at most, and a stop drops them
+    // unsent.
     const drop: Dropped = { dropped: false };
     const prepare = (first: number) => {
       const row: Slots = Array.from({ length: columns }, (_, k) =>
@@ -154,7 +159,14 @@ export class BatchRun {
       const doc = source.doc;
       return { row, doc, ready: this.sender.prepareRow(doc, row, drop, data) };
     };
-    let next: ReturnType<typeof prepare> | undefined;
+    const ahead: ReturnType<typeof prepare>[] = [];
+    let aheadFrom = 0;
+    const prepareAhead = () => {
+      while (ahead.length < ROWS_AHEAD && aheadFrom < end) {
+        ahead.push(prepare(aheadFrom));
+        aheadFrom += columns;
+      }
+    };
     deps.batchViews?.batchStarted();
     const start = Math.max(0, Math.min(rows, Math.floor(from)));
     // A continuation counts on from the records its run already printed.
@@ -181,8 +193,11 @@ export class BatchRun {
           outcome = 'stopped';
           break;
         }
-        const current = next ?? prepare(i);
-        next = undefined;
+        if (ahead.length === 0) {
+          ahead.push(prepare(i));
+          aheadFrom = i + columns;
+        }
+        const current = ahead.shift()!;
         const progress = `批量 ${Math.min(i + columns, rows)}/${rows}`;
         if (!(await this.paceBatch(printer, `批量 ${done}/${rows}`, pacing))) {
           outcome = 'stopped';
@@ -201,8 +216,8 @@ export class BatchRun {
           break;
         }
         const following = i + columns;
-        // The next row is under way while this one is encoded and sent.
-        if (following < end) next = prepare(following);
+        // The next rows are under way while this one is encoded and sent.
+        prepareAhead();
         const result = await this.sender.sendRow(
           current.doc,
           current.row,

@@ -3,15 +3,27 @@
 // page starts without it. The bytes are checked against the SHA-256 the library was built with.
 
 import {
+  BINARIZERS,
+  CHARACTER_SETS,
+  defaultReaderOptions,
+  EAN_ADD_ON_SYMBOLS,
+  encodeFormats,
   prepareZXingModule,
-  readBarcodes,
+  TEXT_MODES,
   ZXING_WASM_SHA256,
   type ReaderOptions,
-  type ReadResult,
+  type ZXingReaderModule,
 } from 'zxing-wasm/reader';
 import wasmUrl from 'zxing-wasm/reader/zxing_reader.wasm?url';
 
 let ready: Promise<void> | undefined;
+/** The loaded module, with the Emscripten memory members the library's own reading uses. */
+type ReaderModule = ZXingReaderModule & {
+  _malloc(bytes: number): number;
+  _free(at: number): void;
+  HEAPU8: Uint8Array;
+};
+let reader: ReaderModule | undefined;
 
 function hex(buffer: ArrayBuffer): string {
   return [...new Uint8Array(buffer)].map((b) => b.toString(16).padStart(2, '0')).join('');
@@ -27,7 +39,10 @@ async function load(): Promise<void> {
     const digest = hex(await crypto.subtle.digest('SHA-256', bytes));
     if (digest !== ZXING_WASM_SHA256) throw new Error('条码识读模块与程序版本不符');
   }
-  await prepareZXingModule({ overrides: { wasmBinary: bytes }, fireImmediately: true });
+  reader = (await prepareZXingModule({
+    overrides: { wasmBinary: bytes },
+    fireImmediately: true,
+  })) as ReaderModule;
 }
 
 /** Loads the reader once; a failed load is tried again on the next call. */
@@ -39,7 +54,44 @@ export function loadReader(): Promise<void> {
   return ready;
 }
 
-export async function readSymbols(image: ImageData, options: ReaderOptions): Promise<ReadResult[]> {
+/** The options in the module's own encoding, as the library's `readBarcodes` passes them. */
+function moduleOptions(options: ReaderOptions) {
+  const o = { ...defaultReaderOptions, ...options };
+  return {
+    ...o,
+    formats: encodeFormats(o.formats),
+    binarizer: BINARIZERS.indexOf(o.binarizer),
+    eanAddOnSymbol: EAN_ADD_ON_SYMBOLS.indexOf(o.eanAddOnSymbol),
+    textMode: TEXT_MODES.indexOf(o.textMode),
+    characterSet: CHARACTER_SETS.indexOf(o.characterSet),
+  };
+}
+
+/**
+ * Reads grey pixels (one byte a pixel, row after row) straight into the module. The library's
+ * own entry takes RGBA only and turns it back into grey in script, which for cut-outs that are
+ * grey already cost more than the reading itself.
+ */
+export async function readSymbols(
+  grey: Uint8Array,
+  width: number,
+  height: number,
+  options: ReaderOptions,
+): Promise<{ text: string; isValid: boolean }[]> {
   await loadReader();
-  return readBarcodes(image, options);
+  const module = reader!;
+  const at = module._malloc(grey.length);
+  if (!at) throw new Error('条码识读模块内存不足');
+  try {
+    module.HEAPU8.set(grey, at);
+    const found = module.readBarcodesFromPixmap(at, width, height, moduleOptions(options));
+    const out: { text: string; isValid: boolean }[] = [];
+    for (let i = 0; i < found.size(); i++) {
+      const result = found.get(i);
+      if (result) out.push({ text: result.text, isValid: result.isValid });
+    }
+    return out;
+  } finally {
+    module._free(at);
+  }
 }
