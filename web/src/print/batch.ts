@@ -16,6 +16,7 @@ import {
   stopReason,
   type QueueHooks,
 } from './pacing';
+import { nextTask } from './next-task';
 import { clampColumnCount, clampCopyCount } from './rules';
 import { preparedRequest, type Dropped, type RowSender } from './send-row';
 
@@ -218,6 +219,9 @@ export class BatchRun {
         const following = i + columns;
         // The next rows are under way while this one is encoded and sent.
         prepareAhead();
+        // The row before was answered in this task; its bookkeeping and this row's request
+        // would make one long task of two rows' work, which a busy page feels.
+        await nextTask();
         const result = await this.sender.sendRow(
           current.doc,
           current.row,
