@@ -43,7 +43,8 @@ export interface PixelLayout {
 /**
  * Packs pixels given as little-endian words (one per pixel, 0xAABBGGRR unless `bgr`, lines of
  * `stride` words, `width` by default). Eight pixels that are all pure white, by far the most
- * common case on a label, become 0xFF with one test; only the others are weighed pixel by pixel.
+ * common case on a label, become 0xFF with one test, eight pure black ones 0x00; only the others
+ * are weighed pixel by pixel.
  */
 export function packPixels(
   words: Uint32Array,
@@ -71,6 +72,11 @@ export function packPixels(
       // Alpha is ignored: composed surfaces are opaque.
       if (((w0 & w1 & w2 & w3 & w4 & w5 & w6 & w7) | 0xff000000) === -1) {
         out[o++] = 0xff;
+        continue;
+      }
+      // Eight pure black pixels, the next most common case (bars and modules).
+      if (((w0 | w1 | w2 | w3 | w4 | w5 | w6 | w7) & 0xffffff) === 0) {
+        out[o++] = 0;
         continue;
       }
       out[o++] =
