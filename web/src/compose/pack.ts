@@ -2,6 +2,8 @@
 // nothing between lines, the most significant bit the leftmost dot, 1 = white, 0 = black.
 // Padding bits past the width are 1 (white): a printer burns a 0 there as a dot nobody drew.
 
+import { borrowBuffer, giveBackBuffer } from '../image/buffers';
+
 export type Surface = HTMLCanvasElement | OffscreenCanvas;
 
 export interface RasterSize {
@@ -109,20 +111,12 @@ export function packRaster(surface: Surface, size: RasterSize): Uint8Array {
   return packPixels(new Uint32Array(pixels.buffer, pixels.byteOffset, width * height), size);
 }
 
-/**
- * Where the surface's pixels were last copied through a video frame. `getImageData` hands out a
- * new 7 MB array per batch row, and touching fresh memory costs more than the copy itself (some
- * 20 ms a row where pages are mapped lazily, as in virtual machines); a frame copies into this one.
- */
-let frameBuffer: ArrayBuffer | undefined;
-let frameBufferBusy = false;
-
 const FRAME_FORMATS: Record<string, boolean> = { RGBA: false, RGBX: false, BGRA: true, BGRX: true };
 
 /**
  * The surface's pixels copied through a `VideoFrame` into a kept buffer, or nothing where the
  * browser has no video frames or gives a layout other than 8-bit RGB(A) words. The words are valid
- * until the next call. Only for opaque surfaces: a frame may hold premultiplied colour.
+ * until `release`. Only for opaque surfaces: a frame may hold premultiplied colour.
  */
 export async function readFramePixels(
   surface: Surface,
@@ -137,27 +131,18 @@ export async function readFramePixels(
     if (bgr === undefined) return undefined;
     const rect = { x: 0, y: 0, width, height };
     const size = frame.allocationSize({ rect });
-    // A second read while one is still being used gets a buffer of its own.
-    const shared = !frameBufferBusy;
-    let buffer = shared ? frameBuffer : undefined;
-    if (!buffer || buffer.byteLength < size) buffer = new ArrayBuffer(size);
-    if (shared) {
-      frameBuffer = buffer;
-      frameBufferBusy = true;
-    }
+    // `getImageData` would hand out a new 7 MB array per batch row; the copy goes into a kept one.
+    const buffer = borrowBuffer(size);
     try {
-      const [plane] = await frame.copyTo(new Uint8Array(buffer, 0, size), { rect });
+      const [plane] = await frame.copyTo(new Uint8Array(buffer), { rect });
       if (plane.offset % 4 !== 0 || plane.stride % 4 !== 0) throw new Error('unaligned frame');
-      const words = new Uint32Array(buffer, plane.offset, (size - plane.offset) >> 2);
       return {
-        words,
+        words: new Uint32Array(buffer, plane.offset, (size - plane.offset) >> 2),
         layout: { stride: plane.stride >> 2, bgr },
-        release: () => {
-          if (shared) frameBufferBusy = false;
-        },
+        release: () => giveBackBuffer(buffer),
       };
     } catch (error) {
-      if (shared) frameBufferBusy = false;
+      giveBackBuffer(buffer);
       throw error;
     }
   } catch {

@@ -72,7 +72,6 @@ export function preparedRequest(prepared: PreparedRow): ReturnType<Prepare> {
   return Promise.resolve(prepared.composed);
 }
 
-/** Identical slots (copies of one label) repeat the same error; it is counted once. */
 export class RowSender {
   lastRequest: PrintRequest | undefined;
 

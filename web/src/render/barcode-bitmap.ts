@@ -1,6 +1,7 @@
 // Symbol bitmaps from the barcode library, cached by request. One bitmap pixel is one printer dot.
 
 import bwip, { drawingCanvas, render } from 'bwip-js/browser';
+import { borrowBuffer, giveBackBuffer } from '../image/buffers';
 import { createSurface } from '../image/surface';
 import { symbologyOptions } from './symbologies';
 
@@ -18,22 +19,11 @@ type LibraryOptions = Parameters<typeof render>[0];
 /** 2D codes the library draws as square modules of 2 × scale pixels, with nothing else. */
 const SQUARE_MODULES = new Set(['qrcode', 'datamatrix', 'gs1datamatrix']);
 
-/**
- * Pixel buffers of symbols, by size, drawn into and copied onto a canvas straight away. A batch
- * draws the same few sizes thousands of times, and a fresh buffer per symbol costs more to touch
- * than the drawing itself where memory is mapped lazily (virtual machines).
- */
-const pixelBuffers = new Map<string, ImageData>();
-
-/** A white opaque buffer of the size, as the library's canvas drawing starts from. */
+/** A white opaque buffer of the size, as the library's canvas drawing starts from; lent, see `onCanvas`. */
 function whitePixels(width: number, height: number): ImageData {
-  const key = `${width}x${height}`;
-  let image = pixelBuffers.get(key);
-  if (!image) {
-    if (pixelBuffers.size >= 8) pixelBuffers.clear();
-    image = new ImageData(Math.max(1, width), Math.max(1, height));
-    pixelBuffers.set(key, image);
-  }
+  const w = Math.max(1, width);
+  const h = Math.max(1, height);
+  const image = new ImageData(new Uint8ClampedArray(borrowBuffer(w * h * 4)), w, h);
   new Uint32Array(image.data.buffer).fill(0xffffffff);
   return image;
 }
@@ -105,7 +95,10 @@ const cache = new Map<string, HTMLCanvasElement>();
  */
 const spare: HTMLCanvasElement[] = [];
 
-/** The symbol's pixels on a canvas of their size, a let-go one of that size where there is one. */
+/**
+ * The symbol's pixels on a canvas of their size, a let-go one of that size where there is one.
+ * The pixels' buffer goes back to the lender: the canvas holds its own copy.
+ */
 function onCanvas(image: ImageData): HTMLCanvasElement {
   const same = spare.findIndex((c) => c.width === image.width && c.height === image.height);
   const canvas = same >= 0 ? spare.splice(same, 1)[0] : (spare.pop() ?? createSurface());
@@ -113,6 +106,7 @@ function onCanvas(image: ImageData): HTMLCanvasElement {
   if (canvas.height !== image.height) canvas.height = image.height;
   // Every pixel is replaced, so whatever the canvas held before does not show.
   canvas.getContext('2d', { willReadFrequently: true })?.putImageData(image, 0, 0);
+  giveBackBuffer(image.data.buffer);
   return canvas;
 }
 

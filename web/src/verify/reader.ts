@@ -16,13 +16,14 @@ import {
 } from 'zxing-wasm/reader';
 import wasmUrl from 'zxing-wasm/reader/zxing_reader.wasm?url';
 
-let ready: Promise<void> | undefined;
 /** The loaded module, with the Emscripten memory members the library's own reading uses. */
 type ReaderModule = ZXingReaderModule & {
   _malloc(bytes: number): number;
   _free(at: number): void;
   HEAPU8: Uint8Array;
 };
+
+let ready: Promise<void> | undefined;
 let reader: ReaderModule | undefined;
 
 function hex(buffer: ArrayBuffer): string {

@@ -3,6 +3,7 @@
 // packed row with its quiet zone and read with the decoder limited to its own symbology.
 
 import type { ReadInputBarcodeFormat, ReaderOptions } from 'zxing-wasm/reader';
+import { borrowBuffer, giveBackBuffer } from '../image/buffers';
 import { readSymbols } from './reader';
 
 export interface Rect {
@@ -134,30 +135,11 @@ function isBlack(row: PackedRow, x: number, y: number): boolean {
   return (row.bytes[y * stride + (x >> 3)] & (0x80 >> (x & 7))) === 0;
 }
 
-/**
- * Buffers lent out by size and given back after each read. A batch cuts and converts the same
- * few sizes for every symbol of every row, and touching fresh memory costs more than the work
- * done in it where pages are mapped lazily (virtual machines); a borrowed buffer is never shared.
- */
-const spareBuffers = new Map<number, ArrayBuffer[]>();
-
-function borrow(bytes: number): ArrayBuffer {
-  return spareBuffers.get(bytes)?.pop() ?? new ArrayBuffer(bytes);
-}
-
-function giveBack(buffer: ArrayBufferLike): void {
-  if (!(buffer instanceof ArrayBuffer)) return;
-  if (!spareBuffers.has(buffer.byteLength) && spareBuffers.size >= 16) spareBuffers.clear();
-  const list = spareBuffers.get(buffer.byteLength) ?? [];
-  if (list.length < 4) list.push(buffer);
-  spareBuffers.set(buffer.byteLength, list);
-}
-
 /** The rectangle as a grey image (one byte a dot, 0 black) with a white margin around it. */
 function cut(row: PackedRow, r: Rect, margin: number): { dots: Uint8Array; w: number; h: number } {
   const w = r.w + 2 * margin;
   const h = r.h + 2 * margin;
-  const dots = new Uint8Array(borrow(w * h)).fill(255);
+  const dots = new Uint8Array(borrowBuffer(w * h)).fill(255);
   // Only the part inside the row can hold ink. This runs for every dot of every symbol of a
   // batch: a packed byte of eight white dots is passed over whole.
   const stride = (row.width + 7) >> 3;
@@ -308,7 +290,7 @@ export async function verifySymbol(
     return verdict;
   } finally {
     // The verdict keeps nothing of the cut-out.
-    giveBack(grey.dots.buffer);
+    giveBackBuffer(grey.dots.buffer);
   }
 }
 
