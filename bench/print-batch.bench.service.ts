@@ -6,9 +6,8 @@
 // per second against the bare service round trip of the same requests, the JS heap after forced
 // GC at row 100 and at the end, the longest main-thread task, CPU per row of each browser
 // process, what reading the symbols back costs per row, and how many rows a stop lets through.
-// Playwright watches the page's network, so Chromium copies each 300 kB request body for it:
-// some 12 ms of main thread per row that an unwatched page does not spend.
-import { chromium, type Browser, type CDPSession, type Page } from 'playwright-core';
+// The pages are tabs Playwright does not watch (see unwatched-page.ts), as in a user's browser.
+import { chromium, type Browser } from 'playwright-core';
 import { afterAll, beforeAll, test } from 'vitest';
 import { chromiumArgs, chromiumPath } from '../e2e/support/chromium';
 import {
@@ -18,6 +17,7 @@ import {
   type RecordingPrinter,
 } from '../e2e/support/cups';
 import { startService, type RunningService } from '../e2e/support/service';
+import { openUnwatchedPage, type UnwatchedPage } from './unwatched-page';
 
 const RECORDS = Number(process.env.SV_BENCH_RECORDS ?? 10_000);
 const COLUMNS = 3;
@@ -27,17 +27,29 @@ let printer: RecordingPrinter;
 let cups: PrivateCups;
 let service: RunningService;
 let browser: Browser;
-let page: Page;
-/** The same page with its row worker's script refused: every row is made on the page. */
-let pagePath: Page;
+let page: UnwatchedPage;
+/** The same page where the row worker cannot start: every row is made on the page. */
+let pagePath: UnwatchedPage;
 
-async function openPage(withoutWorker: boolean): Promise<Page> {
-  const p = await browser.newPage();
-  if (withoutWorker) await p.route('**/assets/row-worker-*.js', (route) => route.abort());
-  await p.goto(`${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`);
-  await p.waitForFunction(
+/** Refuses to start the row worker, as a browser that cannot run it would. */
+const NO_ROW_WORKER = `{
+  const Started = Worker;
+  globalThis.Worker = function (url, options) {
+    if (String(url).includes('row-worker')) throw new Error('no row worker in this run');
+    return new Started(url, options);
+  };
+}`;
+
+async function openPage(withoutWorker: boolean): Promise<UnwatchedPage> {
+  const p = await openUnwatchedPage(
+    browser,
+    `${service.url}?api=${encodeURIComponent(`http://127.0.0.1:${service.port}`)}`,
+    withoutWorker ? NO_ROW_WORKER : undefined,
+  );
+  await p.waitFor(
     (name) => document.getElementById('printer-value')?.textContent === name,
     QUEUE,
+    30_000,
   );
   return p;
 }
@@ -57,6 +69,8 @@ beforeAll(async () => {
 });
 
 afterAll(async () => {
+  await page?.close();
+  await pagePath?.close();
   await browser?.close();
   await service?.stop();
   await cups?.stop();
@@ -64,14 +78,16 @@ afterAll(async () => {
 });
 
 /** The JS heap after a forced full collection, through the DevTools protocol. */
-async function heapAfterGc(cdp: CDPSession): Promise<number> {
-  await cdp.send('HeapProfiler.collectGarbage');
-  return (await cdp.send('Runtime.getHeapUsage')).usedSize;
+async function heapAfterGc(page: UnwatchedPage): Promise<number> {
+  await page.send('HeapProfiler.collectGarbage');
+  return (await page.send('Runtime.getHeapUsage')).usedSize as number;
 }
 
 /** The renderer's main-thread totals (seconds) from the DevTools protocol. */
-async function mainThread(cdp: CDPSession): Promise<Record<string, number>> {
-  const { metrics } = await cdp.send('Performance.getMetrics');
+async function mainThread(page: UnwatchedPage): Promise<Record<string, number>> {
+  const { metrics } = (await page.send('Performance.getMetrics')) as {
+    metrics: { name: string; value: number }[];
+  };
   return Object.fromEntries(metrics.map((m) => [m.name, m.value]));
 }
 
@@ -89,10 +105,9 @@ async function browserCpu(): Promise<Record<string, number>> {
 }
 
 /** One dry-run batch on this page; answers its report lines. */
-async function batchRun(page: Page): Promise<string[]> {
-  const cdp = await page.context().newCDPSession(page);
-  await cdp.send('Performance.enable');
-  const threadStart = await mainThread(cdp);
+async function batchRun(page: UnwatchedPage): Promise<string[]> {
+  await page.send('Performance.enable');
+  const threadStart = await mainThread(page);
   const cpuStart = await browserCpu();
   const readStart = await page.evaluate(() => window.__sv!.readBack!);
   await page.evaluate(
@@ -152,31 +167,33 @@ async function batchRun(page: Page): Promise<string[]> {
         type: 'longtask',
       });
       const t0 = performance.now();
-      w.benchBatch = (sv.batchDry as () => Promise<void>)().then(() => performance.now() - t0);
+      w.benchBatch = (sv.batchDry as () => Promise<void>)().then(() => {
+        w.benchDone = true;
+        return performance.now() - t0;
+      });
     },
     { records: RECORDS, columns: COLUMNS },
   );
   // Row 100 starts at record 99 × columns; the batch runs on while the heap is read. A short
-  // run takes its next-to-last row: after the last, the page goes back to the first record.
+  // run takes its next-to-last row (after the last, the page goes back to the first record),
+  // or its end if the polling missed that row.
   const heapRow = Math.max(0, Math.min(99, Math.ceil(RECORDS / COLUMNS) - 2));
-  await page.waitForFunction(
-    (first) => window.__sv!.store.recordIndex >= first,
+  await page.waitFor(
+    (first) =>
+      window.__sv!.store.recordIndex >= first ||
+      (window as unknown as { benchDone?: boolean }).benchDone === true,
     heapRow * COLUMNS,
-    {
-      polling: 10,
-      timeout: 600_000,
-    },
   );
   const gcStart = await page.evaluate(() => performance.now());
-  const heapAt100 = await heapAfterGc(cdp);
+  const heapAt100 = await heapAfterGc(page);
   const gcEnd = await page.evaluate(() => performance.now());
   const batchMs = await page.evaluate(
     () => (window as unknown as { benchBatch: Promise<number> }).benchBatch,
   );
-  const threadEnd = await mainThread(cdp);
+  const threadEnd = await mainThread(page);
   const readEnd = await page.evaluate(() => window.__sv!.readBack!);
   const cpuEnd = await browserCpu();
-  const heapEnd = await heapAfterGc(cdp);
+  const heapEnd = await heapAfterGc(page);
   // The forced collection is the benchmark's own; a task it fell into is not counted.
   const tasks = await page.evaluate(
     ([a, b]) =>
@@ -195,7 +212,7 @@ async function batchRun(page: Page): Promise<string[]> {
     return performance.now() - b0;
   }, baselineCalls);
 
-  const status = await page.locator('#status-title').innerText();
+  const status = await page.evaluate(() => document.getElementById('status-title')!.innerText);
   const rows = Math.ceil(RECORDS / COLUMNS);
   const rowsPerSecond = rows / (batchMs / 1000);
   const baselinePerSecond = baselineCalls / (baselineMs / 1000);
@@ -205,7 +222,7 @@ async function batchRun(page: Page): Promise<string[]> {
   // machine CPU time moves far less with the load than rows per second do.
   const perRow = (name: string) =>
     (((threadEnd[name] - threadStart[name]) * 1000) / rows).toFixed(1);
-  await cdp.detach();
+  await page.send('Performance.disable');
   return [
     `status: ${status}`,
     `batch: ${rows} rows in ${(batchMs / 1000).toFixed(1)} s = ${rowsPerSecond.toFixed(1)} rows/s`,
@@ -227,7 +244,15 @@ test(`dry-run batch of ${RECORDS} records, ${COLUMNS} columns: row worker vs pag
   // The baseline first: the worker's run then starts with a machine as warm as the baseline's.
   const onPage = await batchRun(pagePath);
   const inWorker = await batchRun(page);
-  const workers = page.workers().filter((w) => w.url().includes('row-worker')).length;
+  // The worker's script load shows in the page's resource timing; the blocked page has none.
+  const workerLoads = (p: UnwatchedPage) =>
+    p.evaluate(
+      () =>
+        performance.getEntriesByType('resource').filter((e) => e.name.includes('row-worker'))
+          .length,
+    );
+  const workers = await workerLoads(page);
+  if ((await workerLoads(pagePath)) !== 0) throw new Error('the baseline page started a worker');
   console.log(
     [
       `rows made on the page (baseline, worker blocked):`,
