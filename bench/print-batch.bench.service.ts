@@ -106,6 +106,9 @@ async function browserCpu(): Promise<Record<string, number>> {
 
 /** One dry-run batch on this page; answers its report lines. */
 async function batchRun(page: UnwatchedPage): Promise<string[]> {
+  // A hidden tab draws no frames and slows its timers: its figures would flatter the page.
+  if ((await page.evaluate(() => document.visibilityState)) !== 'visible')
+    throw new Error('the benchmark page is hidden');
   await page.send('Performance.enable');
   const threadStart = await mainThread(page);
   const cpuStart = await browserCpu();

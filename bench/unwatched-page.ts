@@ -34,7 +34,10 @@ export async function openUnwatchedPage(
   preload?: string,
 ): Promise<UnwatchedPage> {
   const session: CDPSession = await browser.newBrowserCDPSession();
-  const { targetId } = await session.send('Target.createTarget', { url: 'about:blank' });
+  const { targetId } = await session.send('Target.createTarget', {
+    url: 'about:blank',
+    newWindow: true,
+  });
   const { sessionId } = await session.send('Target.attachToTarget', { targetId, flatten: false });
   let seq = 1;
   const pending = new Map<number, { resolve: (v: never) => void; reject: (e: Error) => void }>();
@@ -71,6 +74,14 @@ export async function openUnwatchedPage(
   };
 
   await send('Page.enable');
+  // Playwright's own pages get this viewport; each tab has a window of its own, so that a tab
+  // opened later does not hide this one (hidden tabs draw no frames and run slowed timers).
+  await send('Emulation.setDeviceMetricsOverride', {
+    width: 1280,
+    height: 720,
+    deviceScaleFactor: 1,
+    mobile: false,
+  });
   if (preload) await send('Page.addScriptToEvaluateOnNewDocument', { source: preload });
   await send('Page.navigate', { url });
   const loaded = Date.now();
