@@ -3,12 +3,13 @@ import { existsSync } from 'node:fs';
 import { createServer, type AddressInfo } from 'node:net';
 import { createServer as createHttpServer } from 'node:http';
 import { resolve } from 'node:path';
-import { afterAll, beforeAll, describe, expect, it } from 'vitest';
+import { afterAll, beforeAll, describe, expect, it, vi } from 'vitest';
 import { MemoryStorage, STORAGE_KEYS } from '../src/document/storage';
 import {
   createServiceClient,
   findBridge,
   isHealthReply,
+  requestBody,
   resolveApiBase,
   SERVICE_ADDRESS,
   ServiceConnectionError,
@@ -17,6 +18,7 @@ import {
   shouldProbeOwnOrigin,
   type CallService,
 } from '../src/service/client';
+import { Base64Text } from '../src/page/service-call';
 import { discoveryFailureHint, NO_SERVICE_HINT } from '../src/service/printer-ui';
 import {
   choosePrinter,
@@ -219,6 +221,35 @@ describe('bridge', () => {
   });
 });
 
+describe('request body', () => {
+  const b64 = (text: string) => new Base64Text(text);
+  const plain = (args: unknown) => JSON.stringify(args);
+  it.each([
+    ['no Base64 text', 'string', { request: { printer: '标签机 "A"\\', copies: 2 } }],
+    [
+      'the raster mid-request',
+      'bytes',
+      { request: { printer: '办公室', data_b64: b64('QUJD+/=='), dry_run: true } },
+    ],
+    [
+      'two, nested, at the edges',
+      'bytes',
+      [b64(''), { a: [b64('AA=='), '\u0000x'], z: '\n' }, b64('/w==')],
+    ],
+  ])('%s: the bytes JSON.stringify gives, as %s', (_name, kind, args) => {
+    const body = requestBody(args);
+    expect(typeof body === 'string' ? 'string' : 'bytes').toBe(kind);
+    expect(typeof body === 'string' ? body : new TextDecoder().decode(body)).toBe(plain(args));
+  });
+
+  it('falls back to the plain text when the data holds its mark', () => {
+    const random = vi.spyOn(Math, 'random').mockReturnValue(0.5);
+    const args = { note: '\u00000.5', data_b64: b64('AA==') };
+    expect(requestBody(args)).toBe(plain(args));
+    random.mockRestore();
+  });
+});
+
 describe('failures without the service', () => {
   it('names the address that could not be reached', async () => {
     const port = await freePort();
@@ -287,6 +318,9 @@ describe.skipIf(!existsSync(binary))('against the print service', () => {
 
   it('shows an error body unchanged', async () => {
     await expect(call('print_sheet', blankPrint)).rejects.toThrow(/^没有选择打印机$/);
+    // The raster as bytes copied into the body parses as the same request.
+    const asBytes = { request: { ...blankPrint.request, data_b64: new Base64Text('AA==') } };
+    await expect(call('print_sheet', asBytes)).rejects.toThrow(/^没有选择打印机$/);
     await expect(call('no_such_command')).rejects.toThrow(/^no such api/);
   });
 });

@@ -6,7 +6,7 @@ import type { LabelDocument } from '../document/model';
 import { BatchRun } from './batch';
 import { DispatchState, resolveDeps, type DispatchDeps, type RunPlan } from './dispatch-state';
 import { printCopies } from './print-copies';
-import type { PrintRequest } from './rules';
+import type { OutgoingPrintRequest } from './rules';
 import { RowSender, type RowOptions, type RowResult } from './send-row';
 
 export type { CallService, PrinterView } from '../page/service-call';
@@ -37,7 +37,7 @@ export class PrintDispatcher {
     this.batchRun = new BatchRun(this.deps, this.state, this.sender);
   }
 
-  get lastPrintRequest(): PrintRequest | undefined {
+  get lastPrintRequest(): OutgoingPrintRequest | undefined {
     return this.sender.lastRequest;
   }
 

@@ -217,8 +217,10 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
       batchDry: () => dispatcher.printBatch(true, false),
       print: () => dispatcher.printCopies(false),
       preview,
+      // As the service got it: plain JSON, the raster as a string.
       get lastPrintRequest() {
-        return dispatcher.lastPrintRequest;
+        const last = dispatcher.lastPrintRequest;
+        return last && (JSON.parse(JSON.stringify(last)) as PrintRequest);
       },
       get readBack() {
         return { ...readBackTotals };

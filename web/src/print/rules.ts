@@ -11,6 +11,7 @@ import {
 } from '../document/printer-profiles';
 import type { Dataset } from '../merge/types';
 import { rowWidthMm } from './check';
+import type { Base64Text } from '../page/service-call';
 
 /** The `print_sheet` request, members in wire order. */
 export interface PrintRequest {
@@ -29,6 +30,11 @@ export interface PrintRequest {
   data_b64: string;
   dry_run: boolean;
 }
+
+/** A request as the page hands it to the client: the raster may be Base64 text to copy in whole. */
+export type OutgoingPrintRequest = Omit<PrintRequest, 'data_b64'> & {
+  data_b64: string | Base64Text;
+};
 
 export interface PrintReply {
   bytes: number;
@@ -55,13 +61,13 @@ export interface RequestInput {
   columns: number;
   copies: number;
   raster: { width: number; height: number };
-  dataB64: string;
+  dataB64: string | Base64Text;
   dryRun: boolean;
   /** The printer's own correction, added to the document's offsets. */
   printerOffset?: PrinterOffset;
 }
 
-export function buildPrintRequest(doc: LabelDocument, input: RequestInput): PrintRequest {
+export function buildPrintRequest(doc: LabelDocument, input: RequestInput): OutgoingPrintRequest {
   const { dpi } = doc.page;
   const printerOffset = input.printerOffset ?? NO_PRINTER_OFFSET;
   return {

@@ -3,6 +3,7 @@
 import { encodeBase64 } from '../compose/pack';
 import type { ComposedRaster, Slots } from '../compose/row';
 import type { LabelDocument } from '../document/model';
+import { Base64Text } from '../page/service-call';
 import type { PrinterOffset } from '../document/printer-profiles';
 import type { Dataset } from '../merge/types';
 import { UnreadableSymbol } from '../verify/verify';
@@ -15,7 +16,7 @@ import {
   clampCopyCount,
   kilobytes,
   type PrintReply,
-  type PrintRequest,
+  type OutgoingPrintRequest,
 } from './rules';
 import { makeRow, RowRefused, type RowProducer } from './row-producer';
 
@@ -44,7 +45,7 @@ export const EMPTY_CANVAS = '画布还是空的，先加个对象';
 export interface ComposedRequest {
   columns: number;
   raster: ComposedRaster['metrics'];
-  dataB64: string;
+  dataB64: Base64Text;
 }
 
 /**
@@ -73,7 +74,7 @@ export function preparedRequest(prepared: PreparedRow): ReturnType<Prepare> {
 }
 
 export class RowSender {
-  lastRequest: PrintRequest | undefined;
+  lastRequest: OutgoingPrintRequest | undefined;
 
   constructor(
     private readonly deps: ResolvedDeps,
@@ -118,7 +119,11 @@ export class RowSender {
     const raster = await produce(doc, row, columns, dataset);
     // Base64 of a row is a few milliseconds of its own; it need not share a task with drawing.
     await nextTask();
-    return { columns, raster: raster.metrics, dataB64: encodeBase64(raster.bytes) };
+    return {
+      columns,
+      raster: raster.metrics,
+      dataB64: new Base64Text(encodeBase64(raster.bytes)),
+    };
   }
 
   /**

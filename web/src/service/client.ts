@@ -1,6 +1,6 @@
 // The only road to the print service: HTTP to /api/<command>, or the desktop shell's bridge.
 
-import type { CallService } from '../page/service-call';
+import { Base64Text, type CallService } from '../page/service-call';
 
 export const SERVICE_ADDRESS = 'http://127.0.0.1:17890';
 export const SERVICE_PORT = '17890';
@@ -111,6 +111,41 @@ export class ServiceReplyError extends Error {
 
 export type { CallService };
 
+/**
+ * The request body: the arguments' JSON text, the same bytes JSON.stringify gives in UTF-8, with
+ * each `Base64Text` copied in where its string goes instead of passing through the serialiser
+ * and fetch's string conversion. Without any, the plain JSON string.
+ */
+export function requestBody(args: unknown, encoder = new TextEncoder()): string | Uint8Array<ArrayBuffer> {
+  const verbatim: string[] = [];
+  const mark = `\u0000${Math.random()}`;
+  const text = JSON.stringify(args, function (this: Record<string, unknown>, key, value: unknown) {
+    const own = this[key];
+    if (!(own instanceof Base64Text)) return value;
+    verbatim.push(own.text);
+    return mark;
+  });
+  if (verbatim.length === 0) return text;
+  const parts = text.split(JSON.stringify(mark));
+  // The mark in the data itself: too rare to do better than the plain way.
+  if (parts.length !== verbatim.length + 1) return JSON.stringify(args);
+  const pieces = parts.map((part) => encoder.encode(part));
+  let size = 2 * verbatim.length;
+  for (const piece of pieces) size += piece.length;
+  for (const value of verbatim) size += value.length;
+  const body = new Uint8Array(size);
+  let at = 0;
+  pieces.forEach((piece, i) => {
+    body.set(piece, at);
+    at += piece.length;
+    if (i === verbatim.length) return;
+    body[at++] = 0x22;
+    at += encoder.encodeInto(verbatim[i], body.subarray(at)).written;
+    body[at++] = 0x22;
+  });
+  return body;
+}
+
 export interface ServiceClientOptions {
   /** A promise while the base is still being settled at load; every call waits for it. */
   apiBase: string | Promise<string>;
@@ -130,7 +165,7 @@ export function createServiceClient(options: ServiceClientOptions): CallService 
       response = await doFetch(`${apiBase}/api/${command}`, {
         method: 'POST',
         headers: { 'Content-Type': 'application/json' },
-        body: JSON.stringify(args ?? {}),
+        body: requestBody(args ?? {}),
       });
     } catch {
       throw new ServiceConnectionError(connectionFailureText(apiBase, origin));
