@@ -116,7 +116,10 @@ export type { CallService };
  * each `Base64Text` copied in where its string goes instead of passing through the serialiser
  * and fetch's string conversion. Without any, the plain JSON string.
  */
-export function requestBody(args: unknown, encoder = new TextEncoder()): string | Uint8Array<ArrayBuffer> {
+export function requestBody(
+  args: unknown,
+  encoder = new TextEncoder(),
+): string | Uint8Array<ArrayBuffer> {
   const verbatim: string[] = [];
   const mark = `\u0000${Math.random()}`;
   const text = JSON.stringify(args, function (this: Record<string, unknown>, key, value: unknown) {
