@@ -213,10 +213,10 @@ describe('bridge', () => {
     expect(findBridge({})).toBeUndefined();
     const call = createServiceClient({ apiBase: 'http://nowhere.invalid', origin: '', bridge });
     expect(await call('list_printers')).toBe(7);
-    await call('print_sheet', { request: 1 });
+    await call('print_sheet', { request: { copies: 1, data_b64: new Base64Text('AA==') } });
     expect(seen).toEqual([
       ['list_printers', {}],
-      ['print_sheet', { request: 1 }],
+      ['print_sheet', { request: { copies: 1, data_b64: 'AA==' } }],
     ]);
   });
 });

@@ -157,10 +157,14 @@ export interface ServiceClientOptions {
   fetch?: typeof fetch;
 }
 
+/** The value as JSON gives it back: a `Base64Text` becomes its string. */
+const plainJson = <T>(value: T): T => JSON.parse(JSON.stringify(value)) as T;
+
 export function createServiceClient(options: ServiceClientOptions): CallService {
   const { origin, bridge } = options;
   return async <T>(command: string, args?: Record<string, unknown> | null): Promise<T> => {
-    if (bridge) return (await bridge.invoke(command, args ?? {})) as T;
+    // The bridge's transport may clone rather than serialise: it gets plain JSON values.
+    if (bridge) return (await bridge.invoke(command, plainJson(args ?? {}))) as T;
     const apiBase = await options.apiBase;
     const doFetch = options.fetch ?? globalThis.fetch.bind(globalThis);
     let response: Response;
