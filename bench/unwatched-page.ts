@@ -1,18 +1,13 @@
 /// <reference types="node" />
 // A tab that Playwright does not watch. Playwright turns on the DevTools network domain in every
-// page it drives, and Chromium then copies each request body for it: for a batch of 300 kB
-// requests that is several milliseconds of main thread per row that no user's browser spends.
+// page it drives: Chromium then copies each request body for it and Playwright's own process
+// parses it, which for a batch of 300 kB requests cost a third of its speed (docs/testing.md).
 // This tab is opened and driven through the browser's own DevTools session instead, with only
 // the domains the benchmark reads (runtime, performance, heap).
 import type { Browser, CDPSession } from 'playwright-core';
 
-type Message = {
-  id?: number;
-  method?: string;
-  params?: unknown;
-  result?: unknown;
-  error?: unknown;
-};
+/** A reply from the tab; its events (no `id`) are not listened to. */
+type Message = { id?: number; result?: unknown; error?: unknown };
 
 export interface UnwatchedPage {
   /** Runs `fn(arg)` in the page and answers its (awaited, JSON-able) result. */

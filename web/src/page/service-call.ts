@@ -19,6 +19,9 @@ export class Base64Text {
   }
 }
 
+/** The value as JSON gives it back: a `Base64Text` becomes its string. */
+export const plainJson = <T>(value: T): T => JSON.parse(JSON.stringify(value)) as T;
+
 /** The printer choice and reachability, owned by printer discovery. */
 export interface PrinterView {
   selectedPrinter: string;

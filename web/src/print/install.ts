@@ -5,6 +5,7 @@ import type { BatchPosition } from '../document/draft';
 import { appendPrintHistory, type PrintRecordInput } from '../document/print-history';
 import type { DocumentStore } from '../store/document-store';
 import type { Elements } from '../page/elements';
+import { plainJson } from '../page/service-call';
 import { closeSheet } from '../page/sheets';
 import type { StatusLine } from '../page/status';
 import { installCalibration, NO_PRINTER, type CalibrationElements } from './calibration-sheet';
@@ -220,7 +221,7 @@ export function installPrint(el: PrintElements, store: DocumentStore, deps: Prin
       // As the service got it: plain JSON, the raster as a string.
       get lastPrintRequest() {
         const last = dispatcher.lastPrintRequest;
-        return last && (JSON.parse(JSON.stringify(last)) as PrintRequest);
+        return last && (plainJson(last) as PrintRequest);
       },
       get readBack() {
         return { ...readBackTotals };

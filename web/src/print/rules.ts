@@ -10,8 +10,8 @@ import {
   type PrinterOffset,
 } from '../document/printer-profiles';
 import type { Dataset } from '../merge/types';
-import { rowWidthMm } from './check';
 import type { Base64Text } from '../page/service-call';
+import { rowWidthMm } from './check';
 
 /** The `print_sheet` request, members in wire order. */
 export interface PrintRequest {

@@ -3,9 +3,9 @@
 import { encodeBase64 } from '../compose/pack';
 import type { ComposedRaster, Slots } from '../compose/row';
 import type { LabelDocument } from '../document/model';
-import { Base64Text } from '../page/service-call';
 import type { PrinterOffset } from '../document/printer-profiles';
 import type { Dataset } from '../merge/types';
+import { Base64Text } from '../page/service-call';
 import { UnreadableSymbol } from '../verify/verify';
 import { dedupeIssues, recordErrors, type CheckIssue } from './check';
 import { nextTask } from './next-task';

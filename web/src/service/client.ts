@@ -1,6 +1,6 @@
 // The only road to the print service: HTTP to /api/<command>, or the desktop shell's bridge.
 
-import { Base64Text, type CallService } from '../page/service-call';
+import { Base64Text, plainJson, type CallService } from '../page/service-call';
 
 export const SERVICE_ADDRESS = 'http://127.0.0.1:17890';
 export const SERVICE_PORT = '17890';
@@ -116,10 +116,7 @@ export type { CallService };
  * each `Base64Text` copied in where its string goes instead of passing through the serialiser
  * and fetch's string conversion. Without any, the plain JSON string.
  */
-export function requestBody(
-  args: unknown,
-  encoder = new TextEncoder(),
-): string | Uint8Array<ArrayBuffer> {
+export function requestBody(args: unknown): string | Uint8Array<ArrayBuffer> {
   const verbatim: string[] = [];
   const mark = `\u0000${Math.random()}`;
   const text = JSON.stringify(args, function (this: Record<string, unknown>, key, value: unknown) {
@@ -132,6 +129,7 @@ export function requestBody(
   const parts = text.split(JSON.stringify(mark));
   // The mark in the data itself: too rare to do better than the plain way.
   if (parts.length !== verbatim.length + 1) return JSON.stringify(args);
+  const encoder = new TextEncoder();
   const pieces = parts.map((part) => encoder.encode(part));
   let size = 2 * verbatim.length;
   for (const piece of pieces) size += piece.length;
@@ -156,9 +154,6 @@ export interface ServiceClientOptions {
   bridge?: Bridge;
   fetch?: typeof fetch;
 }
-
-/** The value as JSON gives it back: a `Base64Text` becomes its string. */
-const plainJson = <T>(value: T): T => JSON.parse(JSON.stringify(value)) as T;
 
 export function createServiceClient(options: ServiceClientOptions): CallService {
   const { origin, bridge } = options;
