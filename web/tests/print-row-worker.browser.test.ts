@@ -1,13 +1,16 @@
 // A batch row made in the worker must be the row the page makes, dot for dot: the page's own
 // drawing code runs there on an OffscreenCanvas, with the fonts, the barcode library and the
 // pictures (decoded by the page) it has there.
-import { describe, expect, test } from 'vitest';
+import { describe, expect, test, vi } from 'vitest';
 import type { Slots } from '../src/compose/row';
 import type { LabelDocument } from '../src/document/model';
 import { builtInTemplates } from '../src/document/templates';
 import { sanitizeDocument } from '../src/document/sanitize';
 import { makeRow, workerRowProducer } from '../src/print/row-producer';
 import type { Dataset } from '../src/merge/types';
+import { symbolRequests } from '../src/render/barcode';
+import { barcodeBitmap, barcodeLibrary } from '../src/render/barcode-bitmap';
+import { clearRenderCaches } from '../src/render/caches';
 import { preloadImages } from '../src/render/sources';
 import { builtInEntry } from '../src/shell/template-library';
 import { rect } from './render-fixtures';
@@ -157,6 +160,20 @@ describe('rows made in the worker', () => {
     const row = await makeRow(bench.doc, bench.slots, 3);
     const line = Math.round((72 * 300) / 25.4) * row.metrics.bytesPerRow;
     expect(row.bytes.subarray(line, line + 16).some((b) => b !== 0xff)).toBe(true);
+    // The page shows a row's first record while the batch runs: its symbols come with the row,
+    // and the page encodes none of them again.
+    clearRenderCaches();
+    await worker(bench.doc, bench.slots, 3, bench.dataset);
+    const encoded = vi.spyOn(barcodeLibrary, 'encode');
+    const requests = symbolRequests(bench.doc, bench.slots[0]!);
+    const pixels = (c: HTMLCanvasElement | undefined) =>
+      c &&
+      `${c.width}x${c.height}:${c.getContext('2d')!.getImageData(0, 0, c.width, c.height).data}`;
+    const shown = requests.map((r) => pixels(barcodeBitmap(r)));
+    expect(encoded).not.toHaveBeenCalled();
+    clearRenderCaches();
+    expect(shown).toEqual(requests.map((r) => pixels(barcodeBitmap(r))));
+    expect(encoded).toHaveBeenCalledTimes(2);
   }, 60_000);
 
   test('a row the check or the read-back refuses comes back refused, with the page’s words', async () => {

@@ -13,7 +13,26 @@ export type CallService = <T = unknown>(
  * page's work per batch row. Whatever else serialises it gets the plain string.
  */
 export class Base64Text {
-  constructor(readonly text: string) {}
+  #text: string | undefined;
+  readonly #make: () => string;
+
+  /**
+   * `text` is the Base64, or what makes it when first asked for. `blob` holds the same text as
+   * bytes where another thread (the row worker) made them: a body made of it goes to the
+   * network by reference, and the page never copies the raster.
+   */
+  constructor(
+    text: string | (() => string),
+    readonly blob?: Blob,
+  ) {
+    if (typeof text === 'string') this.#text = text;
+    this.#make = typeof text === 'string' ? () => text : text;
+  }
+
+  get text(): string {
+    return (this.#text ??= this.#make());
+  }
+
   toJSON(): string {
     return this.text;
   }

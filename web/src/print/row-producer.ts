@@ -7,6 +7,7 @@ import { composeRowRasterAsync, type ComposedRaster, type Slots } from '../compo
 import type { LabelDocument } from '../document/model';
 import { PROCESSED_IMAGE_LIMIT } from '../image/cache';
 import type { Dataset } from '../merge/types';
+import { handOverBarcode } from '../render/barcode-bitmap';
 import { processedPicture } from '../render/picture';
 import { rowSymbols } from '../verify/placements';
 import {
@@ -21,6 +22,8 @@ import { nextTask } from './next-task';
 export interface ProducedRow {
   metrics: RowMetrics;
   bytes: Uint8Array;
+  /** The bytes' Base64 as a blob, where the worker made the row: the page sends it as it is. */
+  base64?: Blob;
 }
 
 /**
@@ -68,8 +71,11 @@ export type RowAnswer =
       id: number;
       metrics: RowMetrics;
       bytes: Uint8Array;
+      base64: Blob;
       /** What reading the row's symbols back cost there, added to the page's totals. */
       readBack: { symbols: number; ms: number };
+      /** The first record's symbols, by cache key: the page shows that record next. */
+      symbols: { key: string; bitmap: ImageBitmap }[];
     }
   | { kind: 'refused'; id: number; errors: CheckIssue[] }
   | { kind: 'unreadable'; id: number; verdict: Verdict; slot: number }
@@ -182,7 +188,8 @@ export function workerRowProducer(
       readBackTotals.rows += 1;
       readBackTotals.symbols += message.readBack.symbols;
       readBackTotals.ms += message.readBack.ms;
-      pending.resolve({ metrics: message.metrics, bytes: message.bytes });
+      for (const { key, bitmap } of message.symbols) handOverBarcode(key, bitmap);
+      pending.resolve({ metrics: message.metrics, bytes: message.bytes, base64: message.base64 });
     } else if (message.kind === 'refused') pending.reject(new RowRefused(message.errors));
     else if (message.kind === 'unreadable')
       pending.reject(new UnreadableSymbol(message.verdict, message.slot));

@@ -3,8 +3,11 @@
 
 /// <reference lib="webworker" />
 
+import { encodeBase64 } from '../compose/pack';
 import { forgetGivenImages, giveProcessedImage } from '../image/cache';
 import { createSurface } from '../image/surface';
+import { symbolRequests } from '../render/barcode';
+import { barcodeKey, cachedBarcode } from '../render/barcode-bitmap';
 import { loadReader } from '../verify/reader';
 import { readBackTotals, UnreadableSymbol } from '../verify/verify';
 import type { Dataset } from '../merge/types';
@@ -20,6 +23,22 @@ function asCanvas(image: ImageBitmap): HTMLCanvasElement {
   canvas.getContext('2d')?.drawImage(image, 0, 0);
   image.close();
   return canvas;
+}
+
+/**
+ * Copies of the symbols just drawn for the row's first record, which the page shows while the
+ * batch runs: it would otherwise encode them all again on its own thread.
+ */
+async function firstRecordSymbols(job: RowJob): Promise<{ key: string; bitmap: ImageBitmap }[]> {
+  const first = job.slots[0];
+  if (!first) return [];
+  const made = symbolRequests(job.doc, first).flatMap((request) => {
+    const canvas = cachedBarcode(request);
+    return canvas ? [{ key: barcodeKey(request), canvas }] : [];
+  });
+  return Promise.all(
+    made.map(async ({ key, canvas }) => ({ key, bitmap: await createImageBitmap(canvas) })),
+  );
 }
 
 function reply(answer: RowAnswer, transfer: Transferable[] = []): void {
@@ -44,9 +63,15 @@ scope.onmessage = (event: MessageEvent<RowJob>) => {
         symbols: readBackTotals.symbols - before.symbols,
         ms: readBackTotals.ms - before.ms,
       };
+      const symbols = await firstRecordSymbols(job);
+      // The request carries the raster as Base64: made here, and handed to the network as a
+      // blob, the page neither encodes nor copies it.
+      const base64 = new Blob([encodeBase64(row.bytes)]);
+      const { metrics, bytes } = row;
       // The row surface is reused, and the bytes are the row's own copy: they can move.
-      reply({ kind: 'row', id: job.id, metrics: row.metrics, bytes: row.bytes, readBack }, [
-        row.bytes.buffer,
+      reply({ kind: 'row', id: job.id, metrics, bytes, base64, readBack, symbols }, [
+        bytes.buffer,
+        ...symbols.map((s) => s.bitmap),
       ]);
     } catch (error) {
       if (error instanceof RowRefused) reply({ kind: 'refused', id: job.id, errors: error.errors });

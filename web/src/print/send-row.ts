@@ -122,7 +122,7 @@ export class RowSender {
     return {
       columns,
       raster: raster.metrics,
-      dataB64: new Base64Text(encodeBase64(raster.bytes)),
+      dataB64: new Base64Text(() => encodeBase64(raster.bytes), raster.base64),
     };
   }
 

@@ -95,19 +95,68 @@ const cache = new Map<string, HTMLCanvasElement>();
  */
 const spare: HTMLCanvasElement[] = [];
 
+/** A let-go canvas of the size where there is one, or any, or a new one, sized to fit. */
+function spareCanvas(width: number, height: number): HTMLCanvasElement {
+  const same = spare.findIndex((c) => c.width === width && c.height === height);
+  const canvas = same >= 0 ? spare.splice(same, 1)[0] : (spare.pop() ?? createSurface());
+  if (canvas.width !== width) canvas.width = width;
+  if (canvas.height !== height) canvas.height = height;
+  return canvas;
+}
+
 /**
- * The symbol's pixels on a canvas of their size, a let-go one of that size where there is one.
- * The pixels' buffer goes back to the lender: the canvas holds its own copy.
+ * The symbol's pixels on a canvas of their size. The pixels' buffer goes back to the lender: the
+ * canvas holds its own copy.
  */
 function onCanvas(image: ImageData): HTMLCanvasElement {
-  const same = spare.findIndex((c) => c.width === image.width && c.height === image.height);
-  const canvas = same >= 0 ? spare.splice(same, 1)[0] : (spare.pop() ?? createSurface());
-  if (canvas.width !== image.width) canvas.width = image.width;
-  if (canvas.height !== image.height) canvas.height = image.height;
+  const canvas = spareCanvas(image.width, image.height);
   // Every pixel is replaced, so whatever the canvas held before does not show.
   canvas.getContext('2d', { willReadFrequently: true })?.putImageData(image, 0, 0);
   giveBackBuffer(image.data.buffer);
   return canvas;
+}
+
+/**
+ * Symbols the batch's row worker made for the record the page is about to show, by key, kept
+ * as they came until drawn: the page then copies one instead of encoding it again, which took
+ * most of each redraw during a batch. Only the last rows' are kept.
+ */
+const handed = new Map<string, ImageBitmap>();
+const HANDED_LIMIT = 32;
+
+/** Takes a symbol made elsewhere from the same request; its pixels are the library's own. */
+export function handOverBarcode(key: string, bitmap: ImageBitmap): void {
+  handed.get(key)?.close();
+  handed.delete(key);
+  if (cache.has(key)) {
+    bitmap.close();
+    return;
+  }
+  handed.set(key, bitmap);
+  if (handed.size > HANDED_LIMIT) {
+    const [oldest, first] = handed.entries().next().value!;
+    first.close();
+    handed.delete(oldest);
+  }
+}
+
+function fromHanded(bitmap: ImageBitmap): HTMLCanvasElement {
+  const canvas = spareCanvas(bitmap.width, bitmap.height);
+  const ctx = canvas.getContext('2d', { willReadFrequently: true });
+  if (ctx) {
+    ctx.globalCompositeOperation = 'copy';
+    ctx.drawImage(bitmap, 0, 0);
+    ctx.globalCompositeOperation = 'source-over';
+  }
+  bitmap.close();
+  return canvas;
+}
+
+/** Past the limit, every cached symbol goes, its canvas kept for the next ones. */
+function makeRoom(): void {
+  if (cache.size <= BARCODE_CACHE_LIMIT) return;
+  spare.push(...cache.values());
+  cache.clear();
 }
 
 export function barcodeKey(r: BarcodeRequest): string {
@@ -119,6 +168,14 @@ export function barcodeBitmap(r: BarcodeRequest): HTMLCanvasElement | undefined 
   const key = barcodeKey(r);
   const hit = cache.get(key);
   if (hit) return hit;
+  const given = handed.get(key);
+  if (given) {
+    handed.delete(key);
+    makeRoom();
+    const canvas = fromHanded(given);
+    cache.set(key, canvas);
+    return canvas;
+  }
   const options: Record<string, unknown> = {
     bcid: r.bcid,
     text: r.text,
@@ -139,13 +196,15 @@ export function barcodeBitmap(r: BarcodeRequest): HTMLCanvasElement | undefined 
   } catch {
     return undefined;
   }
-  if (cache.size > BARCODE_CACHE_LIMIT) {
-    spare.push(...cache.values());
-    cache.clear();
-  }
+  makeRoom();
   const canvas = onCanvas(image);
   cache.set(key, canvas);
   return canvas;
+}
+
+/** The symbol already made for the request, or nothing; never encodes. */
+export function cachedBarcode(r: BarcodeRequest): HTMLCanvasElement | undefined {
+  return cache.get(barcodeKey(r));
 }
 
 export function barcodeCacheSize(): number {
@@ -155,4 +214,6 @@ export function barcodeCacheSize(): number {
 export function clearBarcodeCache(): void {
   cache.clear();
   spare.length = 0;
+  for (const bitmap of handed.values()) bitmap.close();
+  handed.clear();
 }

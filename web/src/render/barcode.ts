@@ -2,7 +2,12 @@
 // is the same whole number of dots and the symbol is copied, never resampled, so a scanner sees
 // exactly the encoded widths.
 
-import { mmToDots, type BarcodeObject, type QrCodeObject } from '../document/model';
+import {
+  mmToDots,
+  type BarcodeObject,
+  type LabelDocument,
+  type QrCodeObject,
+} from '../document/model';
 import { resolvePlaceholders } from '../merge/placeholders';
 import type { MergeContext } from '../merge/types';
 import { barcodeBitmap, type BarcodeRequest } from './barcode-bitmap';
@@ -42,6 +47,17 @@ export function qrRequest(obj: QrCodeObject, context: MergeContext): BarcodeRequ
   };
   if (obj.symbology === 'qrcode') request.ecc = obj.ecc;
   return request;
+}
+
+/** Every symbol the document draws for a record, as requested from the library. */
+export function symbolRequests(doc: LabelDocument, context: MergeContext): BarcodeRequest[] {
+  return doc.objects.flatMap((obj) =>
+    obj.type === 'barcode'
+      ? [barcodeRequest(obj, context)]
+      : obj.type === 'qrcode'
+        ? [qrRequest(obj, context)]
+        : [],
+  );
 }
 
 /**

@@ -114,26 +114,41 @@ export type { CallService };
 /**
  * The request body: the arguments' JSON text, the same bytes JSON.stringify gives in UTF-8, with
  * each `Base64Text` copied in where its string goes instead of passing through the serialiser
- * and fetch's string conversion. Without any, the plain JSON string.
+ * and fetch's string conversion; a Blob when one of them comes as a blob, which the body then
+ * refers to instead of copying. Without any, the plain JSON string.
  */
-export function requestBody(args: unknown): string | Uint8Array<ArrayBuffer> {
-  const verbatim: string[] = [];
+export function requestBody(args: unknown): string | Uint8Array<ArrayBuffer> | Blob {
+  const verbatim: Base64Text[] = [];
   const mark = `\u0000${Math.random()}`;
-  const text = JSON.stringify(args, function (this: Record<string, unknown>, key, value: unknown) {
-    const own = this[key];
-    if (!(own instanceof Base64Text)) return value;
-    verbatim.push(own.text);
-    return mark;
-  });
+  // A copy with each one's place marked; a replacer would come too late, after its toJSON made
+  // the text.
+  const marked = (value: unknown): unknown => {
+    if (value instanceof Base64Text) {
+      verbatim.push(value);
+      return mark;
+    }
+    if (Array.isArray(value)) return value.map(marked);
+    if (value === null || typeof value !== 'object') return value;
+    if (Object.getPrototypeOf(value) !== Object.prototype) return value;
+    return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, marked(v)]));
+  };
+  const text = JSON.stringify(marked(args));
   if (verbatim.length === 0) return text;
   const parts = text.split(JSON.stringify(mark));
   // The mark in the data itself: too rare to do better than the plain way.
   if (parts.length !== verbatim.length + 1) return JSON.stringify(args);
+  if (verbatim.some((value) => value.blob)) {
+    return new Blob(
+      parts.flatMap((part, i) =>
+        i === verbatim.length ? [part] : [part, '"', verbatim[i].blob ?? verbatim[i].text, '"'],
+      ),
+    );
+  }
   const encoder = new TextEncoder();
   const pieces = parts.map((part) => encoder.encode(part));
   let size = 2 * verbatim.length;
   for (const piece of pieces) size += piece.length;
-  for (const value of verbatim) size += value.length;
+  for (const value of verbatim) size += value.text.length;
   const body = new Uint8Array(size);
   let at = 0;
   pieces.forEach((piece, i) => {
@@ -141,7 +156,7 @@ export function requestBody(args: unknown): string | Uint8Array<ArrayBuffer> {
     at += piece.length;
     if (i === verbatim.length) return;
     body[at++] = 0x22;
-    at += encoder.encodeInto(verbatim[i], body.subarray(at)).written;
+    at += encoder.encodeInto(verbatim[i].text, body.subarray(at)).written;
     body[at++] = 0x22;
   });
   return body;
