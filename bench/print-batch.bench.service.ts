@@ -5,7 +5,8 @@
 // made on the page (the worker blocked, as when it cannot start) as the baseline. Reports rows
 // per second against the bare service round trip of the same requests, the JS heap after forced
 // GC at row 100 and at the end, the longest main-thread task, CPU per row of each browser
-// process, what reading the symbols back costs per row, and how many rows a stop lets through.
+// process, what reading the symbols back costs per row, what ran in the frames of the first
+// long tasks, and how many rows a stop lets through.
 // The pages are tabs Playwright does not watch (see unwatched-page.ts), as in a user's browser.
 import { chromium, type Browser } from 'playwright-core';
 import { afterAll, beforeAll, test } from 'vitest';
@@ -169,6 +170,25 @@ async function batchRun(page: UnwatchedPage): Promise<string[]> {
       new PerformanceObserver((list) => tasks.push(...list.getEntries())).observe({
         type: 'longtask',
       });
+      // What ran in the frames that held a long task: the scripts by their invoker, and the
+      // rendering after them.
+      const frames: unknown[] = [];
+      w.benchFrames = frames;
+      new PerformanceObserver((list) => {
+        for (const entry of list.getEntries()) {
+          const f = entry as PerformanceEntry & {
+            renderStart: number;
+            scripts: { invoker: string; duration: number }[];
+          };
+          if (f.duration <= 50) continue;
+          frames.push({
+            start: f.startTime,
+            end: f.startTime + f.duration,
+            render: f.renderStart ? f.startTime + f.duration - f.renderStart : 0,
+            scripts: f.scripts.map((x) => `${x.invoker} ${x.duration.toFixed(0)} ms`),
+          });
+        }
+      }).observe({ type: 'long-animation-frame' });
       const t0 = performance.now();
       w.benchBatch = (sv.batchDry as () => Promise<void>)().then(() => {
         w.benchDone = true;
@@ -198,11 +218,24 @@ async function batchRun(page: UnwatchedPage): Promise<string[]> {
   const cpuEnd = await browserCpu();
   const heapEnd = await heapAfterGc(page);
   // The forced collection is the benchmark's own; a task it fell into is not counted.
-  const tasks = await page.evaluate(
-    ([a, b]) =>
-      (window as unknown as { benchTasks: PerformanceEntry[] }).benchTasks
-        .filter((t) => t.startTime > b || t.startTime + t.duration < a)
-        .map((t) => t.duration),
+  const { tasks, held } = await page.evaluate(
+    ([a, b]) => {
+      type Frame = { start: number; end: number; render: number; scripts: string[] };
+      const w = window as unknown as { benchTasks: PerformanceEntry[]; benchFrames: Frame[] };
+      const counted = w.benchTasks.filter((t) => t.startTime > b || t.startTime + t.duration < a);
+      const inFrame = (t: PerformanceEntry) =>
+        w.benchFrames.find((f) => f.start <= t.startTime && t.startTime < f.end);
+      return {
+        tasks: counted.map((t) => t.duration),
+        held: counted.map((t) => {
+          const frame = inFrame(t);
+          const what = frame
+            ? `${frame.scripts.join(', ') || 'no script'}; render ${frame.render.toFixed(0)} ms`
+            : 'outside a frame';
+          return `${t.duration.toFixed(0)} ms: ${what}`;
+        }),
+      };
+    },
     [gcStart, gcEnd],
   );
   // Baseline: the same service call with the last row's request, without composing.
@@ -240,6 +273,7 @@ async function batchRun(page: UnwatchedPage): Promise<string[]> {
       )
       .join(', ')}`,
     `longest main-thread task: ${longest > 0 ? `${longest.toFixed(0)} ms` : 'none over 50 ms'} (${tasks.length} tasks over 50 ms)`,
+    ...held.slice(0, 5).map((h) => `  ${h}`),
   ];
 }
 
