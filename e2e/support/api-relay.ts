@@ -1,7 +1,7 @@
 /// <reference types="node" />
 // Between a designer page and the service: every API call goes through as it is, and each
-// print_sheet request is kept as it crossed the wire. The browser's DevTools cannot show it: a
-// batch row's body is a blob the row worker made, which the network reads without the page.
+// print_sheet request is kept as it crossed the wire, the bytes the service is given, whatever
+// form the page handed its body to the browser in (DevTools does not show every form).
 import { createServer, request } from 'node:http';
 import type { AddressInfo } from 'node:net';
 import type { PrintRequest } from '../../web/src/print/rules';

@@ -17,13 +17,12 @@ export class Base64Text {
   readonly #make: () => string;
 
   /**
-   * `text` is the Base64, or what makes it when first asked for. `blob` holds the same text as
-   * bytes where another thread (the row worker) made them: a body made of it goes to the
-   * network by reference, and the page never copies the raster.
+   * `text` is the Base64, or what makes it when first asked for. `bytes` holds the same text
+   * as ASCII where another thread (the row worker) made them, so the page only copies them.
    */
   constructor(
     text: string | (() => string),
-    readonly blob?: Blob,
+    readonly bytes?: Uint8Array,
   ) {
     if (typeof text === 'string') this.#text = text;
     this.#make = typeof text === 'string' ? () => text : text;

@@ -22,8 +22,8 @@ import { nextTask } from './next-task';
 export interface ProducedRow {
   metrics: RowMetrics;
   bytes: Uint8Array;
-  /** The bytes' Base64 as a blob, where the worker made the row: the page sends it as it is. */
-  base64?: Blob;
+  /** The bytes' Base64 as ASCII, where the worker made the row: the page copies it in as it is. */
+  base64?: Uint8Array;
 }
 
 /**
@@ -71,7 +71,7 @@ export type RowAnswer =
       id: number;
       metrics: RowMetrics;
       bytes: Uint8Array;
-      base64: Blob;
+      base64: Uint8Array;
       /** What reading the row's symbols back cost there, added to the page's totals. */
       readBack: { symbols: number; ms: number };
       /** The first record's symbols, by cache key: the page shows that record next. */

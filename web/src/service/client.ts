@@ -114,10 +114,10 @@ export type { CallService };
 /**
  * The request body: the arguments' JSON text, the same bytes JSON.stringify gives in UTF-8, with
  * each `Base64Text` copied in where its string goes instead of passing through the serialiser
- * and fetch's string conversion; a Blob when one of them comes as a blob, which the body then
- * refers to instead of copying. Without any, the plain JSON string.
+ * and fetch's string conversion, or as the bytes another thread made of it. Without any, the
+ * plain JSON string.
  */
-export function requestBody(args: unknown): string | Uint8Array<ArrayBuffer> | Blob {
+export function requestBody(args: unknown): string | Uint8Array<ArrayBuffer> {
   const verbatim: Base64Text[] = [];
   const mark = `\u0000${Math.random()}`;
   // A copy with each one's place marked; a replacer would come too late, after its toJSON made
@@ -137,18 +137,11 @@ export function requestBody(args: unknown): string | Uint8Array<ArrayBuffer> | B
   const parts = text.split(JSON.stringify(mark));
   // The mark in the data itself: too rare to do better than the plain way.
   if (parts.length !== verbatim.length + 1) return JSON.stringify(args);
-  if (verbatim.some((value) => value.blob)) {
-    return new Blob(
-      parts.flatMap((part, i) =>
-        i === verbatim.length ? [part] : [part, '"', verbatim[i].blob ?? verbatim[i].text, '"'],
-      ),
-    );
-  }
   const encoder = new TextEncoder();
   const pieces = parts.map((part) => encoder.encode(part));
   let size = 2 * verbatim.length;
   for (const piece of pieces) size += piece.length;
-  for (const value of verbatim) size += value.text.length;
+  for (const value of verbatim) size += value.bytes?.length ?? value.text.length;
   const body = new Uint8Array(size);
   let at = 0;
   pieces.forEach((piece, i) => {
@@ -156,7 +149,9 @@ export function requestBody(args: unknown): string | Uint8Array<ArrayBuffer> | B
     at += piece.length;
     if (i === verbatim.length) return;
     body[at++] = 0x22;
-    at += encoder.encodeInto(verbatim[i].text, body.subarray(at)).written;
+    const { bytes } = verbatim[i];
+    if (bytes) body.set(bytes, at);
+    at += bytes ? bytes.length : encoder.encodeInto(verbatim[i].text, body.subarray(at)).written;
     body[at++] = 0x22;
   });
   return body;
