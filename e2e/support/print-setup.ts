@@ -6,9 +6,8 @@
 //   const { page, sent } = await setup.open({ printer: 'Zeko_QX530' });
 //   …
 //   await setup.stop();
-import type { Browser, BrowserContext, Page } from 'playwright-core';
+import type { Browser, BrowserContext, Page, Request } from 'playwright-core';
 import type { PrintRequest } from '../../web/src/print/rules';
-import { startApiRelay, type ApiRelay } from './api-relay';
 import { collectPageErrors, launchChromium } from './chromium';
 import {
   startCups,
@@ -47,10 +46,7 @@ export interface OpenOptions {
 export interface DesignerOnPrinter {
   page: Page;
   errors: string[];
-  /**
-   * Every `print_sheet` request the page sent, in order, as it crossed the wire (none on a page
-   * opened with `ownPort`); tests may empty it.
-   */
+  /** Every `print_sheet` request the page sent, in order; tests may empty it. */
   sent: PrintRequest[];
 }
 
@@ -105,17 +101,19 @@ function setupOn(
   printers: Record<string, RecordingPrinter>,
   stop: () => Promise<void>,
 ): PrintSetup {
-  const relays: ApiRelay[] = [];
   const open = async (how: OpenOptions = {}): Promise<DesignerOnPrinter> => {
     const page = how.context
       ? await how.context.newPage()
       : await browser.newPage(how.viewport ? { viewport: how.viewport } : {});
     if (how.context && how.viewport) await page.setViewportSize(how.viewport);
     const errors = collectPageErrors(page);
-    const relay = how.ownPort ? undefined : await startApiRelay(service);
-    if (relay) relays.push(relay);
+    const sent: PrintRequest[] = [];
+    page.on('request', (r: Request) => {
+      if (r.url().endsWith('/api/print_sheet'))
+        sent.push((r.postDataJSON() as { request: PrintRequest }).request);
+    });
     await how.before?.(page);
-    await page.goto(relay ? `${service.url}?api=${encodeURIComponent(relay.url)}` : service.url);
+    await page.goto(how.ownPort ? service.url : designerUrl(service));
     await page.waitForFunction(() => window.__sv !== undefined, undefined, { timeout: 30_000 });
     if (how.splash) await page.waitForSelector('#splash', { state: 'detached', timeout: 15_000 });
     if (how.printer)
@@ -124,12 +122,8 @@ function setupOn(
         how.printer,
         { timeout: 30_000 },
       );
-    return { page, errors, sent: relay?.sent ?? [] };
+    return { page, errors, sent };
   };
 
-  const stopAll = async () => {
-    for (const relay of relays) await relay.close();
-    await stop();
-  };
-  return { cups, service, browser, printers, open, stop: stopAll };
+  return { cups, service, browser, printers, open, stop };
 }

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -52,14 +53,23 @@ long resident_kib(pid_t pid) {
   return proc_status(pid, "VmRSS:");
 }
 
-// A dry-run print of an 8 x 2 dot raster and the reply's body it must get.
+// A dry-run print of an 8 x 2 dot raster, and whether a reply's body is the one it must get.
 const std::string kPrintBody =
     R"({"request":{"printer":"P","width_mm":40,"height_mm":30,"width_dots":8,"height_dots":2,)"
     R"("gap_mm":2,"density":8,"speed":4,"copies":1,"tear":false,"data_b64":"QUI=","dry_run":true}})";
 const std::string kPrintRequest =
     "POST /api/print_sheet HTTP/1.1\r\nContent-Length: " + std::to_string(kPrintBody.size()) +
     "\r\n\r\n" + kPrintBody;
-const std::string kPrintReplyBody = R"({"bytes":143,"elapsed_ms":0,"printer":"P"})";
+// Its elapsed time is any whole number of milliseconds: a dry run submits nothing, but a storm
+// may preempt the thread between its two clock readings.
+bool is_dry_print_reply(std::string_view body) {
+  constexpr std::string_view head = R"({"bytes":143,"elapsed_ms":)";
+  constexpr std::string_view tail = R"(,"printer":"P"})";
+  if (body.size() <= head.size() + tail.size()) return false;
+  if (!body.starts_with(head) || !body.ends_with(tail)) return false;
+  const std::string_view ms = body.substr(head.size(), body.size() - head.size() - tail.size());
+  return std::all_of(ms.begin(), ms.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 ServerOptions service_on_free_port(std::vector<std::string> command = {}) {
   if (command.empty()) command = {isolated_binary().string()};
@@ -237,6 +247,7 @@ TEST(ServicePressure, StormOfConnectionsLeavesNothingBehind) {
     outside = exchange(server.port(), kPrintRequest, 20s);
   });
   int answered = 0, wrong = 0;
+  std::string first_wrong;
   for (int wave = 0; wave < 4; ++wave) {
     std::vector<ClientConnection> clients;
     clients.reserve(500);
@@ -254,22 +265,13 @@ TEST(ServicePressure, StormOfConnectionsLeavesNothingBehind) {
       const int kind = (i / 2) % 3;
       const bool right = reply.status_line == "HTTP/1.1 200 OK" &&
                          (kind != 0 || reply.body.starts_with("{\"ok\":true,")) &&
-                         (kind != 2 || reply.body == kPrintReplyBody);
-      wrong += right ? 0 : 1;
+                         (kind != 2 || is_dry_print_reply(reply.body));
+      if (!right && wrong++ == 0) first_wrong = reply.status_line + "\n" + reply.body;
     }
-    clients.clear();
-    if (wave == 3) break;  // the last close: timed below
-    // The service too has at most 500 open at once: the next wave waits for this one's
-    // threads (slow to end under the sanitizers) instead of meeting them.
-    const auto drained = std::chrono::steady_clock::now() + 10s;
-    while (proc_status(pid, "Threads:") > threads_before + 1 &&
-           std::chrono::steady_clock::now() < drained) {
-      std::this_thread::sleep_for(20ms);
-    }
-  }
+  }  // each wave's connections close here, idle ones included
   normal_client.join();
-  EXPECT_EQ(split_reply(outside).body, kPrintReplyBody);
-  EXPECT_EQ(wrong, 0);
+  EXPECT_TRUE(is_dry_print_reply(split_reply(outside).body)) << outside;
+  EXPECT_EQ(wrong, 0) << first_wrong;
   EXPECT_EQ(answered, 1000);
 
   long threads = -1, memory = -1;

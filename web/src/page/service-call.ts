@@ -13,8 +13,7 @@ export type CallService = <T = unknown>(
  * page's work per batch row. Whatever else serialises it gets the plain string.
  */
 export class Base64Text {
-  #text: string | undefined;
-  readonly #make: () => string;
+  #text: string | (() => string);
 
   /**
    * `text` is the Base64, or what makes it when first asked for. `bytes` holds the same text
@@ -24,12 +23,12 @@ export class Base64Text {
     text: string | (() => string),
     readonly bytes?: Uint8Array,
   ) {
-    if (typeof text === 'string') this.#text = text;
-    this.#make = typeof text === 'string' ? () => text : text;
+    this.#text = text;
   }
 
   get text(): string {
-    return (this.#text ??= this.#make());
+    if (typeof this.#text !== 'string') this.#text = this.#text();
+    return this.#text;
   }
 
   toJSON(): string {

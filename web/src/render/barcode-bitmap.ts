@@ -163,19 +163,8 @@ export function barcodeKey(r: BarcodeRequest): string {
   return [r.bcid, r.text, r.scale, r.heightMm, r.showText, r.ecc ?? ''].join('|');
 }
 
-/** The symbol bitmap, or nothing when the library rejects the request (never cached). */
-export function barcodeBitmap(r: BarcodeRequest): HTMLCanvasElement | undefined {
-  const key = barcodeKey(r);
-  const hit = cache.get(key);
-  if (hit) return hit;
-  const given = handed.get(key);
-  if (given) {
-    handed.delete(key);
-    makeRoom();
-    const canvas = fromHanded(given);
-    cache.set(key, canvas);
-    return canvas;
-  }
+/** The library's drawing of the request, or nothing when it rejects the request. */
+function encodeRequest(r: BarcodeRequest): ImageData | undefined {
   const options: Record<string, unknown> = {
     bcid: r.bcid,
     text: r.text,
@@ -190,14 +179,24 @@ export function barcodeBitmap(r: BarcodeRequest): HTMLCanvasElement | undefined 
   };
   if (r.heightMm > 0) options.height = r.heightMm;
   if (r.ecc !== undefined) options.eclevel = r.ecc;
-  let image: ImageData;
   try {
-    image = barcodeLibrary.encode(options);
+    return barcodeLibrary.encode(options);
   } catch {
     return undefined;
   }
+}
+
+/** The symbol bitmap, or nothing when the library rejects the request (never cached). */
+export function barcodeBitmap(r: BarcodeRequest): HTMLCanvasElement | undefined {
+  const key = barcodeKey(r);
+  const hit = cache.get(key);
+  if (hit) return hit;
+  const given = handed.get(key);
+  handed.delete(key);
+  const made = given ?? encodeRequest(r);
+  if (!made) return undefined;
   makeRoom();
-  const canvas = onCanvas(image);
+  const canvas = made instanceof ImageData ? onCanvas(made) : fromHanded(made);
   cache.set(key, canvas);
   return canvas;
 }
